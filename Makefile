@@ -1,0 +1,45 @@
+# Entry points: make demo, make test, make bench. Each one installs what it needs.
+JOBS    ?= $(shell nproc)
+RELEASE := build/release
+ASAN    := build/asan
+BENCH   := build/bench
+CMAKE_FLAGS ?=
+
+.PHONY: all deps demo test test-release test-asan bench clean
+
+all: $(RELEASE)/Makefile
+	cmake --build $(RELEASE) -j $(JOBS)
+
+deps:
+	@sh scripts/install-deps.sh
+
+$(RELEASE)/Makefile: | deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+$(ASAN)/Makefile: | deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE=ON $(CMAKE_FLAGS)
+
+$(BENCH)/Makefile: | deps
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DQAV_BUILD_TESTS=OFF -DQAV_BUILD_BENCH=ON $(CMAKE_FLAGS)
+
+demo: all
+	$(RELEASE)/qavtas de
+
+test: test-release test-asan
+
+test-release: all
+	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
+
+# Any sanitizer report, leaks included, fails the run.
+test-asan: $(ASAN)/Makefile
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: $(BENCH)/Makefile
+	cmake --build $(BENCH) -j $(JOBS)
+	@for b in $(BENCH)/*_bench; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,8 @@
+#ifndef QAVToolCommands_H
+#define QAVToolCommands_H
+
+// One entry point per qavtas command; argv holds the arguments after the command name.
+// Each returns the process exit status; usage errors are thrown as QAVToolUsageError.
+int QAVToolRunDe(int argc, char** argv);
+
+#endif
