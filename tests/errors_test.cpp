@@ -1,0 +1,220 @@
+#include "ErrorDepthHandler.h"
+#include "QAVSamEndBlockGuard.h"
+#include "QAVSamInstanciateError.h"
+#include "QAVSamReport.h"
+#include "QAVSysCheckFailure.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char kFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/Sample";
+typedef ErrorDepthHandler R;
+
+struct Sunk
+{
+  std::int32_t kind;
+  std::string text;
+  std::string file;
+  std::int32_t line;
+};
+std::vector<Sunk> gSunk;
+void Collect(std::int32_t iKind, const char* iText, const char* iFile, std::int32_t iLine)
+{
+  gSunk.push_back({iKind, iText, iFile, iLine});
+}
+
+// Captures what goes to standard error while alive.
+class StderrCapture
+{
+public:
+  StderrCapture() : _Old(std::cerr.rdbuf(_Text.rdbuf())) {}
+  ~StderrCapture() { std::cerr.rdbuf(_Old); }
+  std::string Text() const { return _Text.str(); }
+
+private:
+  std::ostringstream _Text;
+  std::streambuf* _Old;
+};
+
+// A nested operation as callers write them: a handler for the body, one line per failure.
+HRESULT Inner(bool iFail)
+{
+  ErrorDepthHandler depth;
+  if (iFail)
+    return QAVSamReport(QAVSamKindNull, "ipX", kFile, 71);
+  return S_OK;
+}
+
+HRESULT Outer(bool iInnerFails, std::int32_t iLine)
+{
+  ErrorDepthHandler depth;
+  if (Inner(iInnerFails) != S_OK || iInnerFails == false)
+    return QAVSamReportUnlessPending(kFile, iLine);
+  return S_OK;
+}
+} // namespace
+
+TEST(ErrorRecord, ReportFillsEveryFieldAndSurvivesTheReturn)
+{
+  EXPECT_EQ(Inner(true), E_FAIL);
+  EXPECT_EQ(R::_SamDepth_, 0);
+  EXPECT_EQ(R::_ier_, 3);
+  EXPECT_EQ(R::_c_err_, "ipX");
+  EXPECT_EQ(R::_i_err_, -1);
+  EXPECT_EQ(R::_errfile_, kFile);
+  EXPECT_EQ(R::_i_errline_, 71);
+  EXPECT_TRUE(R::IsErrorPending());
+
+  // The value a caller names is returned as is.
+  ErrorDepthHandler depth;
+  EXPECT_EQ(QAVSamReport(QAVSamKindFailed, "", kFile, 82, 1000001.0), 1000001.0);
+  EXPECT_EQ(R::_ier_, 1);
+  EXPECT_EQ(R::_c_err_, "");
+  EXPECT_EQ(R::_i_errline_, 82);
+}
+
+TEST(ErrorRecord, TopLevelHandlerStartsAFreshRecordNestedOnesKeepIt)
+{
+  EXPECT_EQ(Inner(true), E_FAIL);
+  {
+    ErrorDepthHandler top;
+    EXPECT_EQ(R::_SamDepth_, 1);
+    EXPECT_FALSE(R::IsErrorPending());
+    EXPECT_EQ(R::_errfile_, "");
+    EXPECT_EQ(Inner(true), E_FAIL);
+    ErrorDepthHandler nested;
+    EXPECT_EQ(R::_SamDepth_, 2);
+    EXPECT_TRUE(R::IsErrorPending());
+  }
+  EXPECT_EQ(R::_SamDepth_, 0);
+  EXPECT_EQ(R::_i_errline_, 71);
+}
+
+TEST(ErrorRecord, PendingReportOfACalleeIsKept)
+{
+  EXPECT_EQ(Outer(true, 247), E_FAIL);
+  EXPECT_EQ(R::_ier_, 3);
+  EXPECT_EQ(R::_c_err_, "ipX");
+  EXPECT_EQ(R::_i_errline_, 71);
+
+  // Nothing pending: the caller's own kind-1 report at its line.
+  EXPECT_EQ(Outer(false, 247), E_FAIL);
+  EXPECT_EQ(R::_ier_, 1);
+  EXPECT_EQ(R::_c_err_, "");
+  EXPECT_EQ(R::_i_errline_, 247);
+  EXPECT_EQ(R::_errfile_, kFile);
+
+  ErrorDepthHandler depth;
+  EXPECT_EQ(QAVSamReportUnlessPending(kFile, 5, -2), -2);
+}
+
+TEST(ErrorSink, EachReportReachesTheSinkOnceWhateverTheHandOvers)
+{
+  gSunk.clear();
+  const QAVSamErrorSink previous = QAVSamSetErrorSink(Collect);
+  EXPECT_EQ(Outer(true, 247), E_FAIL); // reported once, handed over twice
+  EXPECT_EQ(Outer(false, 250), E_FAIL);
+  {
+    // The same site failing twice in one operation is two errors.
+    ErrorDepthHandler depth;
+    QAVSamReport(QAVSamKindFailed, "", kFile, 82);
+    QAVSamReport(QAVSamKindFailed, "", kFile, 82);
+    QAVSamHandOverRecord();
+  }
+  EXPECT_EQ(QAVSamSetErrorSink(previous), Collect);
+  ASSERT_EQ(gSunk.size(), 4u);
+  EXPECT_EQ(gSunk[0].kind, 3);
+  EXPECT_EQ(gSunk[0].text, "ipX");
+  EXPECT_EQ(gSunk[0].line, 71);
+  EXPECT_EQ(gSunk[1].kind, 1);
+  EXPECT_EQ(gSunk[1].line, 250);
+  EXPECT_EQ(gSunk[1].file, kFile);
+  EXPECT_EQ(gSunk[3].line, 82);
+
+  // Without a sink nothing is printed; the printing sink writes one line.
+  StderrCapture capture;
+  Inner(true);
+  EXPECT_EQ(capture.Text(), "");
+  QAVSamPrintError(3, "ipX", kFile, 71);
+  QAVSamPrintError(1, "", kFile, 82);
+  EXPECT_EQ(capture.Text(), std::string("error: ") + kFile + ":71: null value 'ipX'\nerror: " + kFile +
+                              ":82: computation failed\n");
+}
+
+TEST(ErrorSink, DirectInstanciationFillsTheRecord)
+{
+  std::int32_t kind = 1;
+  QAVSamInstanciateError(kind, 0, kFile, 643, nullptr, 0, nullptr, -1, 1);
+  EXPECT_EQ(R::_ier_, 1);
+  EXPECT_EQ(R::_i_errline_, 643);
+  EXPECT_EQ(R::_errfile_, kFile);
+  EXPECT_EQ(R::_c_err_, "");
+}
+
+TEST(EndBlockGuard, FirstEntryIsQuietAndHandsTheRecordOver)
+{
+  static std::int32_t counter = 0;
+  gSunk.clear();
+  const QAVSamErrorSink previous = QAVSamSetErrorSink(Collect);
+  StderrCapture capture;
+  const std::int32_t checks = QAVSysCheckFailureCount();
+  {
+    ErrorDepthHandler depth;
+    QAVSamSetError(QAVSamKindFailed, "", kFile, 557); // the failing step
+    QAVSamSetErrorUnlessPending(kFile, 560);           // a later step keeps it
+    EXPECT_TRUE(gSunk.empty());
+    QAVSamEndBlockGuard block(counter, QAVSamEndBlock::EndError, kFile, 600);
+    EXPECT_FALSE(block.MustJump());
+    EXPECT_EQ(counter, 1);
+  }
+  QAVSamSetErrorSink(previous);
+  EXPECT_EQ(counter, 0);
+  EXPECT_EQ(R::_MustJump_, 0);
+  EXPECT_EQ(capture.Text(), "");
+  EXPECT_EQ(QAVSysCheckFailureCount(), checks);
+  ASSERT_EQ(gSunk.size(), 1u);
+  EXPECT_EQ(gSunk[0].line, 557);
+}
+
+TEST(EndBlockGuard, ReentryTracesFourLinesFailsTheCheckAndSetsMustJump)
+{
+  const char* border = "**************************************************************\n";
+  const char* warning = "* WARNING : Programming Error in Error Management            *\n";
+  struct Case
+  {
+    QAVSamEndBlock block;
+    const char* loop;
+  } cases[] = {
+    {QAVSamEndBlock::EndError, "*   Cpu loop. Do not use error macro in QAVSamEndError_      *\n"},
+    {QAVSamEndBlock::ReturnE_FAIL, "*   Cpu loop. Do not use error macro in QAVSamReturnE_FAIL_  *\n"},
+  };
+  for (const Case& c : cases)
+  {
+    static std::int32_t counter = 0;
+    StderrCapture capture;
+    const std::int32_t checks = QAVSysCheckFailureCount();
+    {
+      QAVSamEndBlockGuard first(counter, c.block, kFile, 610);
+      EXPECT_EQ(capture.Text(), "");
+      QAVSamEndBlockGuard again(counter, c.block, kFile, 611);
+      EXPECT_TRUE(again.MustJump());
+      EXPECT_EQ(counter, 0);
+    }
+    EXPECT_EQ(counter, 0);
+    EXPECT_EQ(R::_MustJump_, 1);
+    EXPECT_EQ(capture.Text(), std::string(border) + warning + c.loop + border);
+    EXPECT_EQ(QAVSysCheckFailureCount(), checks + 1);
+    EXPECT_STREQ(QAVSysLastCheckExpression(), "ExpressionCheck:InfiniteLoopDetected == 0");
+    EXPECT_EQ(QAVSysLastCheckLine(), 611);
+
+    // The next operation enters its block normally again.
+    QAVSamEndBlockGuard next(counter, c.block, kFile, 610);
+    EXPECT_FALSE(next.MustJump());
+  }
+}
