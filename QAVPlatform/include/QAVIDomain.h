@@ -1,0 +1,13 @@
+#ifndef QAVIDomain_H
+#define QAVIDomain_H
+
+#include "QAVBaseUnknown.h"
+
+// Domain of an update (passed empty where the caller has none).
+class QAVIDomain : public virtual QAVBaseUnknown
+{
+public:
+  static constexpr QAVIID IID{"QAVIDomain"};
+};
+
+#endif

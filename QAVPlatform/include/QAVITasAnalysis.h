@@ -1,0 +1,18 @@
+#ifndef QAVITasAnalysis_H
+#define QAVITasAnalysis_H
+
+#include "QAVBaseUnknown.h"
+
+#include <cstdint>
+
+// A tolerance analysis.
+class QAVITasAnalysis : public virtual QAVBaseUnknown
+{
+public:
+  static constexpr QAVIID IID{"QAVITasAnalysis"};
+
+  // Makes the analysis ready for updates; iMode 0 is the ordinary preparation.
+  virtual HRESULT PrepareAnalysis(std::int32_t iMode) = 0;
+};
+
+#endif

@@ -1,0 +1,8 @@
+#ifndef QAVRawColldouble_H
+#define QAVRawColldouble_H
+
+#include "QAVColl.h"
+
+using QAVRawColldouble = QAVColl<double>;
+
+#endif
