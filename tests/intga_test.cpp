@@ -1,0 +1,691 @@
+#include "QAVCoutCapture.h"
+#include "QAVMathIntGAOptimizer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace
+{
+using Genes = std::vector<std::int32_t>;
+
+double Bowl(std::int32_t n, const std::int32_t* x)
+{
+  double s = 0.25 * x[0];
+  for (std::int32_t i = 0; i < n; ++i)
+    s += (i + 1) * (x[i] - 2.0 + i) * (x[i] - 2.0 + i);
+  return s;
+}
+
+class IntProbe : public QAVMathIntGAOptimizer
+{
+public:
+  std::function<double(std::int32_t, const std::int32_t*)> fitness = Bowl;
+  std::function<void()> onEval;
+  std::vector<Genes> evaluated;
+
+  double EvalFitness(std::int32_t n, std::int32_t* x) override
+  {
+    evaluated.emplace_back(x, x + n);
+    if (onEval)
+      onEval();
+    return fitness(n, x);
+  }
+
+  void Setup(std::int32_t np, Genes& min, Genes& max)
+  {
+    SetNumParams(static_cast<std::int32_t>(min.size()));
+    SetPopulationSize(np);
+    SetParamValLimits(min.data(), max.data());
+  }
+  Genes GenesOf(QAVMathIntGAPopulation* pop, std::int32_t i) const
+  {
+    return Genes(pop->_Individuals[i]._Code, pop->_Individuals[i]._Code + _NumParams);
+  }
+  void SetGenes(std::int32_t i, const Genes& g)
+  {
+    std::copy(g.begin(), g.end(), _OldPopulation->_Individuals[i]._Code);
+  }
+};
+
+// ------------------------------------------------------------------------------------------
+// An independent model of a run, drawn straight from drand48.
+struct Model
+{
+  std::int32_t np, d, process;
+  double f, cr;
+  bool maximize;
+  Genes min, max;
+  std::vector<Genes> pop;
+  std::vector<double> fit;
+  Genes opt;
+  double optFit = 0;
+  std::vector<Genes> evaluated;
+
+  double Eval(const Genes& x)
+  {
+    evaluated.push_back(x);
+    return Bowl(d, x.data());
+  }
+  static int Index(int n) { return static_cast<int>(std::floor(drand48() * n)); }
+  int Best(const std::vector<double>& v, bool highest) const
+  {
+    int lo = 0, hi = 0;
+    for (int i = 1; i < np; ++i)
+    {
+      if (v[i] < v[lo])
+        lo = i;
+      if (v[i] > v[hi])
+        hi = i;
+    }
+    return highest ? hi : lo;
+  }
+  void Init(long seed)
+  {
+    srand48(seed);
+    pop.assign(np, Genes(d));
+    fit.assign(np, 0);
+    for (int i = 0; i < np; ++i)
+    {
+      for (int j = 0; j < d; ++j)
+        pop[i][j] = min[j] + static_cast<std::int32_t>(std::floor(drand48() * (max[j] - min[j])));
+      fit[i] = Eval(pop[i]);
+    }
+    opt = pop[Best(fit, false)];
+    optFit = fit[Best(fit, false)];
+  }
+  long long Formula(int kind, const Genes& b, const Genes& t, const std::vector<const Genes*>& x, int n) const
+  {
+    const long long x1 = (*x[0])[n], x2 = (*x[1])[n], x3 = (*x[2])[n], x4 = (*x[3])[n], x5 = (*x[4])[n];
+    switch (kind)
+    {
+    case 0: return b[n] + static_cast<long long>(std::floor(f * (x2 - x3)));
+    case 1: return x1 + static_cast<long long>(std::floor(f * (x2 - x3)));
+    case 2: return t[n] + static_cast<long long>(std::floor(f * (b[n] - t[n]) + f * (x1 - x2)));
+    case 3: return b[n] + static_cast<long long>(std::floor(f * (x1 + x2 - x3 - x4)));
+    default: return x5 + static_cast<long long>(std::floor(f * (x1 + x2 - x3 - x4)));
+    }
+  }
+  void Generation()
+  {
+    const Genes lead = pop[Best(fit, maximize)];
+    std::vector<Genes> next(np);
+    std::vector<double> nextFit(np);
+    const int scheme = (process >= 1 && process <= 9) ? process : 10;
+    for (int i = 0; i < np; ++i)
+    {
+      std::vector<int> r;
+      while (r.size() < 5)
+      {
+        const int c = Index(np);
+        if (c != i && std::find(r.begin(), r.end(), c) == r.end())
+          r.push_back(c);
+      }
+      std::vector<const Genes*> x;
+      for (int k : r)
+        x.push_back(&pop[k]);
+      Genes trial = pop[i];
+      int n = Index(d);
+      auto set = [&](int g) { trial[g] = static_cast<std::int32_t>(Formula((scheme - 1) % 5, lead, trial, x, g)); };
+      if (scheme <= 5)
+      {
+        int len = 0;
+        do
+        {
+          set(n);
+          n = (n + 1) % d;
+          ++len;
+        } while (drand48() < cr && len < d);
+      }
+      else
+        for (int len = 0; len < d; ++len, n = (n + 1) % d)
+          if (drand48() < cr || len == d - 1)
+            set(n);
+      bool inside = true;
+      for (int k = 0; k < d; ++k)
+        inside = inside && min[k] <= trial[k] && trial[k] <= max[k];
+      next[i] = pop[i];
+      nextFit[i] = fit[i];
+      if (inside)
+      {
+        const double v = Eval(trial);
+        if (maximize ? v >= fit[i] : v <= fit[i])
+        {
+          next[i] = trial;
+          nextFit[i] = v;
+        }
+      }
+    }
+    pop = next;
+    fit = nextFit;
+    const int b = Best(fit, maximize);
+    if (maximize ? fit[b] > optFit : fit[b] < optFit)
+    {
+      opt = pop[b];
+      optFit = fit[b];
+    }
+  }
+};
+
+// Replays the partner draw of one target from the generator.
+std::vector<int> ReplayPartners(int np, int target)
+{
+  std::vector<int> r;
+  while (r.size() < 5)
+  {
+    const int c = static_cast<int>(std::floor(drand48() * np));
+    if (c != target && std::find(r.begin(), r.end(), c) == r.end())
+      r.push_back(c);
+  }
+  return r;
+}
+
+// With 7 individuals, lays out the old population so that target 0 meets known genes: its partners
+// r1..r5 get x[0..4] and the one individual left out becomes the leader with genes b. The
+// generator is left seeded for the next generation; returns the start gene it will draw.
+int ArrangeFirstTarget(IntProbe& o, long seed, const Genes& t, const Genes& b, const std::vector<Genes>& x)
+{
+  srand48(seed);
+  const std::vector<int> r = ReplayPartners(7, 0);
+  const int start = static_cast<int>(std::floor(drand48() * o._NumParams));
+  int leader = 1;
+  while (std::find(r.begin(), r.end(), leader) != r.end())
+    ++leader;
+  o.SetGenes(0, t);
+  o.SetGenes(leader, b);
+  for (int k = 0; k < 5; ++k)
+    o.SetGenes(r[k], x[k]);
+  o._OldPopulation->_MinIndex = o._OldPopulation->_MaxIndex = leader;
+  o.evaluated.clear();
+  srand48(seed);
+  return start;
+}
+
+struct IntProbeTest : ::testing::Test
+{
+  Genes min{-100, -100, -100, -100}, max{100, 100, 100, 100};
+  IntProbe o;
+  void Prepare(std::int32_t d, std::int32_t process, double f, double cr)
+  {
+    min.resize(d);
+    max.resize(d);
+    o.Setup(7, min, max);
+    o.SetProcess(process);
+    o.SetCrossValue(f);
+    o.SetMutatValue(cr);
+    o.Initialize();
+  }
+};
+} // namespace
+
+// ------------------------------------------------------------------------------------------
+// Individuals, populations, setters
+
+TEST(IntGAPopulation, SizeLimitsCopiesAndAssignment)
+{
+  Genes min{4, 0, 0}, max{4, 1, 10};
+  IntGA_srand48(-3);
+  QAVMathIntGAPopulation pop(3, 3, min.data(), max.data());
+  ASSERT_EQ(pop._Size, 6);
+  for (int i = 0; i < 6; ++i)
+  {
+    EXPECT_EQ(pop._Individuals[i]._Code[0], 4);
+    EXPECT_EQ(pop._Individuals[i]._Code[1], 0);
+    EXPECT_LT(pop._Individuals[i]._Code[2], 10);
+    EXPECT_EQ(pop._Individuals[i]._Fitness, -1.0);
+    pop._Individuals[i]._Fitness = i;
+  }
+  IntGA_srand48(-3);
+  QAVMathIntGAPopulation again(3, 3, min.data(), max.data());
+  QAVMathIntGAPopulation copy(&pop);
+  for (int i = 0; i < 6; ++i)
+  {
+    EXPECT_TRUE(std::equal(pop._Individuals[i]._Code, pop._Individuals[i]._Code + 3, again._Individuals[i]._Code));
+    EXPECT_TRUE(std::equal(pop._Individuals[i]._Code, pop._Individuals[i]._Code + 3, copy._Individuals[i]._Code));
+    EXPECT_EQ(copy._Individuals[i]._Fitness, -1.0);
+  }
+  pop._MinIndex = 4;
+  pop._MinFitness = -7.5;
+  again = pop;
+  EXPECT_EQ(again._MinIndex, 4);
+  EXPECT_EQ(again._MinFitness, -7.5);
+  EXPECT_EQ(again._Individuals[5]._Fitness, -1.0);
+  EXPECT_EQ(again._Individuals[5]._Code[2], pop._Individuals[5]._Code[2]);
+
+  QAVMathIntGAIndividual ind(2);
+  ind._Fitness = 3.0;
+  ind.Initialize(2);
+  EXPECT_EQ(ind._Fitness, -1.0);
+}
+
+TEST(IntGAPopulation, WideLimitsDrawWithoutOverflow)
+{
+  Genes min{INT32_MIN, INT32_MAX}, max{INT32_MAX, INT32_MIN};
+  QAVMathIntGAPopulation pop(6, 2, min.data(), max.data());
+  for (int i = 0; i < 6; ++i)
+    EXPECT_LT(pop._Individuals[i]._Code[0], INT32_MAX);
+}
+
+TEST(IntGAOptimizer, SettersFallBack)
+{
+  IntProbe o;
+  o.SetPopulationSize(5);
+  EXPECT_EQ(o._PopulationSize, 6);
+  o.SetPopulationSize(7);
+  EXPECT_EQ(o._PopulationSize, 7);
+  o.SetCrossValue(1.5);
+  EXPECT_EQ(o._CrossValue, 0.8);
+  o.SetCrossValue(0.0);
+  EXPECT_EQ(o._CrossValue, 0.0);
+  o.SetCrossValue(-0.1);
+  EXPECT_EQ(o._CrossValue, 0.8);
+  o.SetMutatValue(std::nan(""));
+  EXPECT_EQ(o._MutatValue, 1.0);
+  o.SetMutatValue(0.25);
+  EXPECT_EQ(o._MutatValue, 0.25);
+  o.SetIdemFitnessCount(0);
+  EXPECT_EQ(o._IdemFitnessCount, 10);
+  o.SetRefresh(0);
+  EXPECT_EQ(o._Refresh, 1);
+  o.SetMaxNumber(-5);
+  EXPECT_EQ(o._MaxNumberOfGenerations, 100);
+  o.SetNumParams(-2);
+  EXPECT_EQ(o._NumParams, 0);
+  o.SetNumParams(3);
+  EXPECT_EQ(o._Optimum._CodeLength, 3);
+}
+
+// ------------------------------------------------------------------------------------------
+// The generation step against the independent model
+
+class IntGARun : public ::testing::TestWithParam<std::tuple<int, bool>>
+{
+};
+
+TEST_P(IntGARun, MatchesModelDrawForDraw)
+{
+  const auto [process, maximize] = GetParam();
+  Model m{7, 3, process, 0.7, 0.6, maximize, {-6, -5, -4}, {6, 7, 5}, {}, {}, {}, 0, {}};
+  IntProbe o;
+  Genes min = m.min, max = m.max;
+  o.Setup(7, min, max);
+  o.SetProcess(process);
+  o.SetCrossValue(0.7);
+  o.SetMutatValue(0.6);
+  o.SetSeed(11);
+  o.SetMaxNumber(4);
+  o.SetFitnessReference(maximize ? 1e9 : -1e9);
+  {
+    QAVCoutCapture quiet;
+    maximize ? o.Maximize() : o.Minimize();
+  }
+  m.Init(11);
+  for (int g = 0; g < 4; ++g)
+    m.Generation();
+  EXPECT_EQ(o.evaluated, m.evaluated);
+  for (int i = 0; i < 7; ++i)
+  {
+    EXPECT_EQ(o.GenesOf(o._OldPopulation, i), m.pop[i]);
+    EXPECT_EQ(o._OldPopulation->_Individuals[i]._Fitness, m.fit[i]);
+  }
+  Genes best(3);
+  o.GetOptimumParams(best.data());
+  EXPECT_EQ(best, m.opt);
+  EXPECT_EQ(o.GetOptimumFitness(), m.optFit);
+  // The running statistics equal a fresh pass over the finished population.
+  QAVMathIntGAPopulation* last = o._OldPopulation;
+  const auto minIndex = last->_MinIndex, maxIndex = last->_MaxIndex;
+  o.Statistics(last);
+  EXPECT_EQ(last->_MinIndex, minIndex);
+  EXPECT_EQ(last->_MaxIndex, maxIndex);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSchemes, IntGARun,
+                         ::testing::Combine(::testing::Values(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 11, -1),
+                                            ::testing::Bool()));
+
+TEST_F(IntProbeTest, EachSchemeOnAHandCheckedGene)
+{
+  // t 10, b 5, x 4 -3 0 6 20, F 0.5: x2 - x3 = -3 gives floor(-1.5) = -2; scheme 3 floors
+  // -2.5 + 3.5 once (1, where two floors would give 0); x1 + x2 - x3 - x4 = -5 gives floor(-2.5) = -3.
+  const std::vector<std::pair<int, int>> expected{{1, 3},  {2, 2},  {3, 11}, {4, 2},  {5, 17}, {6, 3}, {7, 2},
+                                                  {8, 11}, {9, 2}, {10, 17}, {0, 17}, {-1, 17}};
+  for (const auto& [process, gene] : expected)
+  {
+    Prepare(1, process, 0.5, 0.0);
+    ArrangeFirstTarget(o, 5, {10}, {5}, {{4}, {-3}, {0}, {6}, {20}});
+    o.GenerateMin();
+    ASSERT_FALSE(o.evaluated.empty());
+    EXPECT_EQ(o.evaluated[0], Genes{gene}) << "process " << process;
+  }
+}
+
+TEST_F(IntProbeTest, CrossoverSetsTheRightGenes)
+{
+  // Best/1 with equal partners copies the leader's gene: a changed gene is a gene set.
+  const Genes t{0, 0, 0, 0}, b{50, 50, 50, 50}, x{1, 1, 1, 1};
+  for (int process : {1, 6})
+    for (double cr : {0.0, 1.0})
+    {
+      Prepare(4, process, 0.8, cr);
+      const int start = ArrangeFirstTarget(o, 9, t, b, {x, x, x, x, x});
+      o.GenerateMin();
+      Genes want = t;
+      if (cr == 1.0)
+        want = b;
+      else
+        want[process == 1 ? start : (start + 3) % 4] = 50;
+      EXPECT_EQ(o.evaluated.at(0), want) << "process " << process << " CR " << cr;
+    }
+  // A single gene is always set, whatever the draw.
+  for (int process : {1, 6})
+  {
+    Prepare(1, process, 0.8, 0.0);
+    ArrangeFirstTarget(o, 9, {0}, {50}, {{1}, {1}, {1}, {1}, {1}});
+    o.GenerateMin();
+    EXPECT_EQ(o.evaluated.at(0), Genes{50});
+  }
+}
+
+TEST_F(IntProbeTest, TiesInadmissibleTrialsAndClamping)
+{
+  // Equal fitness: every admissible trial wins, while an equal new best leaves the optimum alone.
+  o.fitness = [](std::int32_t, const std::int32_t*) { return 1.0; };
+  Prepare(2, 7, 0.0, 1.0);
+  const Genes optimum(o._Optimum._Code, o._Optimum._Code + 2);
+  o.evaluated.clear();
+  o.GenerateMin();
+  ASSERT_EQ(o.evaluated.size(), 7u);
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(o.GenesOf(o._NewPopulation, i), o.evaluated[i]);
+  EXPECT_EQ(Genes(o._Optimum._Code, o._Optimum._Code + 2), optimum);
+
+  // A trial outside the limits is never evaluated; its target passes with its stored fitness.
+  min = {-100, 0};
+  max = {100, 0};
+  Prepare(2, 1, 0.8, 1.0);
+  ArrangeFirstTarget(o, 3, {1, 0}, {2, 3}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}});
+  o._OldPopulation->_Individuals[0]._Fitness = 1e300;
+  o.GenerateMin();
+  EXPECT_EQ(o.GenesOf(o._NewPopulation, 0), (Genes{1, 0}));
+  EXPECT_EQ(o._NewPopulation->_Individuals[0]._Fitness, 1e300);
+  EXPECT_EQ(std::count(o.evaluated.begin(), o.evaluated.end(), Genes{2, 3}), 0);
+
+  // Floored values beyond 32 bits saturate instead of wrapping.
+  min = {INT32_MIN, INT32_MIN};
+  max = {INT32_MAX, INT32_MAX};
+  Prepare(2, 4, 1.0, 1.0);
+  ArrangeFirstTarget(o, 3, {0, 0}, {INT32_MAX - 1, INT32_MIN + 1},
+                     {{INT32_MAX, INT32_MIN}, {INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MAX}, {0, 0}});
+  o.GenerateMin();
+  EXPECT_EQ(o.evaluated.at(0), (Genes{INT32_MAX, INT32_MIN}));
+}
+
+TEST_F(IntProbeTest, FailureLinesStopTheGeneration)
+{
+  // F 0 keeps every trial admissible, so each generation makes 7 evaluations.
+  Prepare(2, 1, 0.0, 1.0);
+  // Hides a population's individuals for one call, as a broken population would.
+  auto withHidden = [&](QAVMathIntGAPopulation* pop, int afterCalls, std::function<void()> generate) {
+    QAVMathIntGAIndividual* saved = pop->_Individuals;
+    int calls = 0;
+    if (afterCalls == 0)
+      pop->_Individuals = nullptr;
+    o.onEval = [&] {
+      if (++calls == afterCalls)
+        pop->_Individuals = nullptr;
+    };
+    QAVCoutCapture out;
+    generate();
+    pop->_Individuals = saved;
+    o.onEval = nullptr;
+    return out.Text();
+  };
+  auto genMin = [&] { o.GenerateMin(); };
+  auto genMax = [&] { o.GenerateMax(); };
+  EXPECT_EQ(withHidden(o._OldPopulation, 0, genMin), "GenerateMin failed -- lg 580 \n");
+  EXPECT_EQ(withHidden(o._NewPopulation, 0, genMin), "GenerateMin failed -- lg 773 \n");
+  EXPECT_EQ(withHidden(o._OldPopulation, 1, genMin), "GenerateMin failed -- lg 780 \n");
+  EXPECT_EQ(withHidden(o._NewPopulation, 7, genMin), "QAVMathIntGAOptimizer::GenerateMin failed -- lg 866 \n");
+  EXPECT_EQ(withHidden(o._OldPopulation, 0, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 897 \n");
+  EXPECT_EQ(withHidden(o._NewPopulation, 0, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1090 \n");
+  EXPECT_EQ(withHidden(o._OldPopulation, 1, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1096 \n");
+  EXPECT_EQ(withHidden(o._NewPopulation, 7, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1159 \n");
+}
+
+// ------------------------------------------------------------------------------------------
+// Run drivers
+
+namespace
+{
+std::vector<int> ReportedGenerations(const std::string& text)
+{
+  std::vector<int> gens;
+  const std::string note = " Note : QAVMathIntGAOptimizer ";
+  for (auto at = text.find(note); at != std::string::npos; at = text.find(note, at + 1))
+    gens.push_back(std::atoi(text.c_str() + at + note.size()));
+  return gens;
+}
+
+struct DriverRun
+{
+  std::vector<int> reported;
+  std::size_t evaluations;
+  std::string text;
+};
+
+// F 0 keeps every trial a copy of population genes, so all trials are admissible and each
+// generation evaluates exactly 6 of them.
+DriverRun Drive(std::function<double(std::int32_t, const std::int32_t*)> fitness, std::int32_t idem,
+                std::int32_t maxGen, std::int32_t refresh, double reference, bool maximize = false)
+{
+  Genes min{-50, -50}, max{50, 50};
+  IntProbe o;
+  o.fitness = std::move(fitness);
+  o.Setup(6, min, max);
+  o.SetCrossValue(0.0);
+  o.SetIdemFitnessCount(idem);
+  o.SetMaxNumber(maxGen);
+  o.SetRefresh(refresh);
+  o.SetFitnessReference(reference);
+  QAVCoutCapture out;
+  maximize ? o.Maximize() : o.Minimize();
+  return {ReportedGenerations(out.Text()), o.evaluated.size(), out.Text()};
+}
+} // namespace
+
+TEST(IntGADriver, StopRulesAndReportNumbering)
+{
+  auto constant = [](std::int32_t, const std::int32_t*) { return 5.0; };
+  int calls = 0;
+  auto improving = [&calls](std::int32_t, const std::int32_t*) { return 1000.0 - ++calls; };
+
+  DriverRun r = Drive(constant, 4, 100, 2, 0.0);
+  EXPECT_EQ(r.evaluations, 6u + 4 * 6);
+  EXPECT_EQ(r.reported, (std::vector<int>{1, 3}));
+
+  r = Drive(improving, 100, 4, 2, 0.0);
+  EXPECT_EQ(r.evaluations, 6u + 4 * 6);
+  EXPECT_EQ(r.reported, (std::vector<int>{1, 3, 4}));
+
+  calls = 0;
+  r = Drive(improving, 100, 3, 1, 0.0);
+  EXPECT_EQ(r.reported, (std::vector<int>{3}));
+
+  r = Drive(constant, 2, 100, 1, 0.0);
+  EXPECT_EQ(r.evaluations, 6u + 2 * 6);
+  EXPECT_TRUE(r.reported.empty());
+
+  r = Drive(constant, 4, 100, 2, 1e9);
+  EXPECT_EQ(r.evaluations, 6u);
+  EXPECT_TRUE(r.reported.empty());
+  EXPECT_NE(r.text.find("Initial QAVMathIntGAPopulation minimum fitness"), std::string::npos);
+
+  // A maximising run stops at once when the reference is already exceeded.
+  r = Drive(constant, 4, 100, 2, -1e9, true);
+  EXPECT_EQ(r.evaluations, 6u);
+}
+
+TEST(IntGADriver, MaximizeStartsFromTheLowestAndRunsRepeat)
+{
+  Genes min{-50, -50}, max{50, 50};
+  IntProbe o;
+  o.Setup(8, min, max);
+  o.SetFitnessReference(-1e9);
+  QAVCoutCapture quiet;
+  o.Maximize();
+  EXPECT_EQ(o.GetOptimumFitness(), o._OldPopulation->_MinFitness);
+
+  o.SetFitnessReference(0.0);
+  o.Minimize();
+  const double first = o.GetOptimumFitness();
+  Genes a(2), b(2);
+  o.GetOptimumParams(a.data());
+  o.Minimize();
+  o.GetOptimumParams(b.data());
+  EXPECT_EQ(o.GetOptimumFitness(), first);
+  EXPECT_EQ(a, b);
+  QAVMathIntGAIndividual copy(2);
+  o.GetOptimum(copy);
+  EXPECT_EQ(Genes(copy._Code, copy._Code + 2), a);
+  EXPECT_EQ(copy._Fitness, first);
+}
+
+TEST(IntGADriver, RefusesRunsItCannotDo)
+{
+  Genes min{0, 0}, max{9, 9};
+  const struct
+  {
+    int numParams;
+    bool limits;
+    const char* line;
+  } cases[] = {
+    {-1, true, "QAVMathIntGAOptimizer::Minimize refused: the optimum is not sized (call SetNumParams before the run)\n"},
+    {0, true, "QAVMathIntGAOptimizer::Minimize refused: no genes (SetNumParams needs a count above 0)\n"},
+    {2, false, "QAVMathIntGAOptimizer::Minimize refused: no gene limits (call SetParamValLimits)\n"},
+  };
+  for (const auto& c : cases)
+  {
+    IntProbe o;
+    if (c.numParams >= 0)
+      o.SetNumParams(c.numParams);
+    if (c.limits)
+      o.SetParamValLimits(min.data(), max.data());
+    QAVCoutCapture out;
+    o.Minimize();
+    EXPECT_EQ(out.Text(), c.line);
+    EXPECT_TRUE(o.evaluated.empty());
+    EXPECT_EQ(o._OldPopulation, nullptr);
+  }
+}
+
+// ------------------------------------------------------------------------------------------
+// Reports, byte for byte
+
+TEST(IntGAReports, InitReportAndPrint)
+{
+  Genes min{0, 0}, max{9, 9};
+  IntProbe o;
+  o.Setup(6, min, max);
+  o.Initialize();
+  o._OldPopulation->_MaxFitness = 2025.5;
+  o._OldPopulation->_MinFitness = -0.125;
+  QAVCoutCapture out;
+  o.InitReport();
+  o._Optimum._Code[0] = 7;
+  o._Optimum._Code[1] = 9;
+  o._Optimum._Fitness = 2.5;
+  o.Print(o._Optimum, "Best");
+  IntGA_repchar("-", 0);
+  IntGA_repchar("-", -3);
+  const std::string dashes(79, '-');
+  EXPECT_EQ(out.Text(), "__________Simple GA parameters_____________________\n\n"
+                        " QAVMathIntGAPopulation size       =    6\n"
+                        " Chromosome length        =    2\n"
+                        " Number of QAVMathIntGAOptimizers  =  100\n"
+                        " Crossover value          =             0.8\n"
+                        " Mutation  value          =               1\n\n"
+                        "__________Initial QAVMathIntGAOptimizer statistics____________\n\n"
+                        " Initial QAVMathIntGAPopulation maximum fitness =          2025.5\n"
+                        " Initial QAVMathIntGAPopulation minimum fitness =          -0.125\n"
+                        "\n" + dashes + "\n" +
+                        std::string(32, ' ') + "Best" + std::string(30, ' ') + "\n" + dashes + "\n"
+                        "_Code [ 0] = 7\n"
+                        "_Code [ 1] = 9\n"
+                        "\n"
+                        "_Fitness   = 2.5\n" + dashes + "\n");
+}
+
+TEST(IntGAReports, ReportShowsParentsChildrenAndStatistics)
+{
+  Genes min{0, 0}, max{9, 9};
+  IntProbe o;
+  o.Setup(6, min, max);
+  o.Initialize();
+  QAVMathIntGAPopulation& parents = *o._OldPopulation;
+  QAVMathIntGAPopulation& children = *o._NewPopulation;
+  parents._MinIndex = 2;
+  parents._Individuals[2]._Code[0] = 7;
+  parents._Individuals[2]._Code[1] = -9;
+  parents._Individuals[2]._Fitness = 1.5;
+  children._MinIndex = 4;
+  children._MaxIndex = 0;
+  children._Individuals[4]._Code[0] = 123456;
+  children._Individuals[4]._Code[1] = 0;
+  children._Individuals[4]._Fitness = 0.25;
+  children._MinFitness = 0.25;
+  children._MaxFitness = 1234567890.0;
+  QAVCoutCapture out;
+  o.Report(100);
+  const std::string dashes(79, '-');
+  const std::string gen = std::string(33, ' ') + "QAVMathIntGAOptimizer ";
+  EXPECT_EQ(out.Text(), dashes + "\n" + std::string(31, ' ') + "QAVMathIntGAPopulation report\n" + dashes + "\n" +
+                          gen + "99\n"
+                          "#                 value                                    _Fitness  \n"
+                          "  3) \n"
+                          "    1)               7\n"
+                          "    2)              -9\n"
+                          "             1.5 \n"
+                          "\n" +
+                          gen + "100\n"
+                          "#                 _Code                      value          _Fitness  \n"
+                          "  5) \n"
+                          "    1)          123456\n"
+                          "    2)               0\n"
+                          "            0.25 \n" +
+                          dashes + "\n"
+                          " Note : QAVMathIntGAOptimizer 100\n"
+                          " Accumulated statistics : \n"
+                          "   _MaxFitness  =     1.23457e+09  (QAVMathIntGAIndividual =    1)\n"
+                          "   _MinFitness  =            0.25  (QAVMathIntGAIndividual =    5)\n" +
+                          dashes + "\n");
+}
+
+TEST(IntGAReports, ReportWithoutPopulations)
+{
+  const std::string head = std::string(79, '-') + "\n" + std::string(31, ' ') + "QAVMathIntGAPopulation report\n" +
+                           std::string(79, '-') + "\n" + std::string(33, ' ') + "QAVMathIntGAOptimizer  0\n" +
+                           "#                 value                                    _Fitness  \n";
+  IntProbe never;
+  {
+    QAVCoutCapture out;
+    never.Report(1);
+    EXPECT_EQ(out.Text(), head + "Lg 509: pi == NULL\n");
+  }
+  Genes min{0}, max{9};
+  IntProbe o;
+  o.Setup(6, min, max);
+  o.Initialize();
+  QAVMathIntGAIndividual* saved = o._NewPopulation->_Individuals;
+  o._NewPopulation->_Individuals = nullptr;
+  QAVCoutCapture out;
+  o.Report(1);
+  o._NewPopulation->_Individuals = saved;
+  EXPECT_NE(out.Text().find("QAVMathIntGAOptimizer  1\n"), std::string::npos);
+  EXPECT_EQ(out.Text().substr(out.Text().size() - 29), "InitReport failed -- lg 525 \n");
+}
