@@ -38,6 +38,7 @@ public:
 
   I* Get() const { return _pInterface; }
   I* operator->() const { return _pInterface; }
+  I& operator*() const { return *_pInterface; }
   explicit operator bool() const { return _pInterface != nullptr; }
 
 private:

@@ -43,7 +43,7 @@ public:
   QAVTasMemPoint* AddPoint(double iX, double iY, double iZ);
   QAVTasMemSupport* AddSupport(const std::vector<std::array<double, 3>>& iNodeCoordinates);
   QAVTasMemFeature* AddFeature(QAVTasMemFeature::Kind iKind, QAVTasMemParameter* ipParameter);
-  QAVTasMemFeature* AddFeature(QAVTasMemFeature::Kind iKind, QAVTasMemSupport* ipSupport, QAVTasMemPoint* ipPoint);
+  QAVTasMemFeature* AddFeature(QAVTasMemFeature::Kind iKind, QAVISpecObject* ipSupport, QAVTasMemPoint* ipPoint);
   // Returns the new requirement's number (1-based).
   std::int32_t AddRequirement(double iNominal);
   void AddContribution(std::int32_t iRequirement, QAVTasMemParameter* ipParameter, double iSensitivity);

@@ -35,7 +35,8 @@ public:
   // A point on a curve or between points; without a parameter its accessor fails.
   QAVTasMemFeature(Kind iKind, QAVTasMemParameter* ipParameter);
   // A point on a plane or surface; support and point may be null (the accessors then give null).
-  QAVTasMemFeature(Kind iKind, QAVTasMemSupport* ipSupport, QAVTasMemPoint* ipPoint);
+  // A support without a mesh (not a QAVTasMemSupport) makes the node query fail.
+  QAVTasMemFeature(Kind iKind, QAVISpecObject* ipSupport, QAVTasMemPoint* ipPoint);
   ~QAVTasMemFeature() override;
 
   HRESULT QueryInterface(const QAVIID& iIID, void** oppObject) override;

@@ -97,7 +97,7 @@ QAVTasMemFeature* QAVTasMemAnalysis::AddFeature(QAVTasMemFeature::Kind iKind, QA
   return Keep(new QAVTasMemFeature(iKind, ipParameter));
 }
 
-QAVTasMemFeature* QAVTasMemAnalysis::AddFeature(QAVTasMemFeature::Kind iKind, QAVTasMemSupport* ipSupport,
+QAVTasMemFeature* QAVTasMemAnalysis::AddFeature(QAVTasMemFeature::Kind iKind, QAVISpecObject* ipSupport,
                                                 QAVTasMemPoint* ipPoint)
 {
   return Keep(new QAVTasMemFeature(iKind, ipSupport, ipPoint));

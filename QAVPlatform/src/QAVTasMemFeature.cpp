@@ -7,7 +7,7 @@ QAVTasMemFeature::QAVTasMemFeature(Kind iKind, QAVTasMemParameter* ipParameter)
     _pParameter->AddDriven(this);
 }
 
-QAVTasMemFeature::QAVTasMemFeature(Kind iKind, QAVTasMemSupport* ipSupport, QAVTasMemPoint* ipPoint)
+QAVTasMemFeature::QAVTasMemFeature(Kind iKind, QAVISpecObject* ipSupport, QAVTasMemPoint* ipPoint)
   : _Kind(iKind), _Support(ipSupport), _Point(ipPoint)
 {
 }
