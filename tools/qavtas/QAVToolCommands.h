@@ -4,5 +4,6 @@
 // One entry point per qavtas command; argv holds the arguments after the command name.
 // Each returns the process exit status; usage errors are thrown as QAVToolUsageError.
 int QAVToolRunDe(int argc, char** argv);
+int QAVToolRunParameters(int argc, char** argv);
 
 #endif

@@ -15,6 +15,7 @@ struct Command
 
 const Command kCommands[] = {
   {"de", QAVToolRunDe, "minimise or maximise a built-in test function by differential evolution"},
+  {"parameters", QAVToolRunParameters, "place the construction points of a demonstration analysis"},
 };
 
 void PrintUsage(std::ostream& out)
