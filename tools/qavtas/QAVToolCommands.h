@@ -5,5 +5,6 @@
 // Each returns the process exit status; usage errors are thrown as QAVToolUsageError.
 int QAVToolRunDe(int argc, char** argv);
 int QAVToolRunParameters(int argc, char** argv);
+int QAVToolRunEllipse(int argc, char** argv);
 
 #endif

@@ -16,6 +16,7 @@ struct Command
 const Command kCommands[] = {
   {"de", QAVToolRunDe, "minimise or maximise a built-in test function by differential evolution"},
   {"parameters", QAVToolRunParameters, "place the construction points of a demonstration analysis"},
+  {"ellipse", QAVToolRunEllipse, "fit an ellipse to a point file and draw it"},
 };
 
 void PrintUsage(std::ostream& out)

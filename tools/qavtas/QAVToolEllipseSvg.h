@@ -1,0 +1,21 @@
+#ifndef QAVToolEllipseSvg_H
+#define QAVToolEllipseSvg_H
+
+#include <string>
+#include <vector>
+
+// A fitted ellipse as the tool reports it, in the data's own coordinates.
+struct QAVToolEllipseFigure
+{
+  double centreX, centreY;
+  double semiAxis1, semiAxis2; // along the first and second principal directions
+  double angle;                // of the first principal direction, radians from the x axis
+  double focal1X, focal1Y, focal2X, focal2Y;
+};
+
+// Writes an SVG picture of the points (interleaved x, y), the ellipse and its focal points, with
+// axes, tick labels and a legend. Returns false when the file cannot be written.
+bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>& iPoints,
+                            const QAVToolEllipseFigure& iEllipse);
+
+#endif

@@ -1,0 +1,57 @@
+#include "QAVToolPointFile.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+// Next number of the line, or false when the next word is no finite number.
+bool NextNumber(std::istringstream& ioWords, double& oValue)
+{
+  std::string word;
+  if (!(ioWords >> word))
+    return false;
+  char* end = nullptr;
+  errno = 0;
+  oValue = std::strtod(word.c_str(), &end);
+  return *end == '\0' && errno != ERANGE && std::isfinite(oValue);
+}
+} // namespace
+
+bool QAVToolReadPoints(const std::string& iPath, std::vector<double>& oPoints, std::string& oError)
+{
+  std::ifstream in(iPath);
+  if (!in)
+  {
+    oError = iPath + ": cannot open the file";
+    return false;
+  }
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number)
+  {
+    line = line.substr(0, line.find('#'));
+    std::istringstream words(line);
+    std::string probe;
+    if (!(words >> probe))
+      continue;
+    words.clear();
+    words.seekg(0);
+    double x = 0.0, y = 0.0;
+    if (!NextNumber(words, x) || !NextNumber(words, y) || (words >> probe))
+    {
+      oError = iPath + ":" + std::to_string(number) + ": expected two numbers, x and y";
+      return false;
+    }
+    oPoints.push_back(x);
+    oPoints.push_back(y);
+  }
+  if (in.bad())
+  {
+    oError = iPath + ": read error";
+    return false;
+  }
+  return true;
+}
