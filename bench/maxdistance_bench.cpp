@@ -1,4 +1,5 @@
 // Largest pairwise distance: the hull-and-calipers QAVTasGetMaxDistance against the all-pairs loop.
+#include "QAVTasAllPairsDistance.h"
 #include "QAVTasCovarianceEllipse.h"
 
 #include <benchmark/benchmark.h>
@@ -24,20 +25,7 @@ std::vector<double> RandomPoints(std::int64_t n, bool onCircle)
   return p;
 }
 
-double AllPairs(const std::vector<double>& p)
-{
-  double best = 0.0;
-  const std::size_t n = p.size() / 2;
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j)
-    {
-      const double dx = p[2 * i] - p[2 * j], dy = p[2 * i + 1] - p[2 * j + 1];
-      const double d = std::sqrt(dx * dx + dy * dy);
-      if (d > best)
-        best = d;
-    }
-  return best;
-}
+double AllPairs(const std::vector<double>& p) { return QAVTasAllPairsMaxDistance(p.data(), p.size() / 2); }
 
 void BM_MaxDistanceHull(benchmark::State& state)
 {

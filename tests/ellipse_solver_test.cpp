@@ -1,4 +1,5 @@
 #include "ErrorDepthHandler.h"
+#include "QAVCoutCapture.h"
 #include "QAVSamInstanciateError.h"
 #include "QAVTasCovarianceEllipse.h"
 #include "QAVTasEllipseSolver.h"
@@ -16,18 +17,6 @@ namespace
 const char kFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasEllipseSolver";
 const double kPi = 3.14159265358979323846;
 typedef ErrorDepthHandler R;
-
-class StdoutCapture
-{
-public:
-  StdoutCapture() : _Old(std::cout.rdbuf(_Text.rdbuf())) {}
-  ~StdoutCapture() { std::cout.rdbuf(_Old); }
-  std::string Text() const { return _Text.str(); }
-
-private:
-  std::ostringstream _Text;
-  std::streambuf* _Old;
-};
 
 std::vector<std::int32_t> gLines;
 void CollectLine(std::int32_t, const char*, const char*, std::int32_t iLine) { gLines.push_back(iLine); }
@@ -65,7 +54,7 @@ Fit Solve(std::vector<double>& points, double level, unsigned char withoutU)
   Fit fit{};
   QAVTasEllipseSolver solver(level, static_cast<std::int32_t>(points.size() / 2), points.data());
   solver.SetWithoutUParameters(withoutU);
-  StdoutCapture quiet;
+  QAVCoutCapture quiet;
   EXPECT_EQ(solver.ComputeEllipseParameters(fit.params), S_OK);
   fit.fitness = solver.GetOptimumFitness();
   QAVTasCovarianceEllipse e(level, fit.params);
@@ -128,7 +117,8 @@ TEST(EllipseSolver, FitnessIsTheFocalSumVarianceOverTheStoredPoints)
   QAVTasEllipseSolver solver(1.0, 12, points.data());
   points[0] = 1000.0; // the solver keeps its own copy
   const std::vector<double> kept = Sample(12, 2.0, 1.0, 0.3, 5.0, -1.0);
-  for (double* x : {std::vector<double>{0.3, 0.9, -0.1}.data(), std::vector<double>{0.5, 0.5, 0.2}.data()})
+  const double candidates[2][3] = {{0.3, 0.9, -0.1}, {0.5, 0.5, 0.2}};
+  for (const double* x : candidates)
   {
     double candidate[3] = {x[0], x[1], x[2]};
     const QAVTasCovarianceEllipse e(1.0, 0.0, x[0], x[1], x[2], kept.data(), 12, 0);
@@ -166,7 +156,7 @@ TEST(EllipseSolver, FailurePathsReportAtTheirLines)
   double params[6];
   double points[] = {2, 0, -2, 0, 0, 1, 0, -1};
   QAVTasEllipseSolver good(1.0, 4, points), flatLevel(0.0, 4, points), negativeLevel(-1.0, 4, points), empty(1.0, 0, nullptr);
-  StdoutCapture out;
+  QAVCoutCapture out;
   EXPECT_EQ(good.ComputeEllipseParameters(nullptr), E_FAIL);
   ExpectReport(3, "iopParameters", 162);
   EXPECT_EQ(flatLevel.ComputeEllipseParameters(params), E_FAIL);
@@ -202,7 +192,7 @@ TEST(EllipseSolver, PrintsTheBoundsThenTheFitnessAndParameters)
   double points[] = {2, 0, -2, 0, 0, 1, 0, -1};
   QAVTasEllipseSolver solver(1.0, 4, points);
   double params[6];
-  StdoutCapture out;
+  QAVCoutCapture out;
   ASSERT_EQ(solver.ComputeEllipseParameters(params), S_OK);
   std::ostringstream expected;
   expected << "pSup[0]2\npSup[1]2\nfitness=" << solver.GetOptimumFitness() << '\n';

@@ -1,3 +1,4 @@
+#include "QAVTasAllPairsDistance.h"
 #include "QAVTasCovarianceEllipse.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +10,7 @@
 
 namespace
 {
-double AllPairs(const std::vector<double>& p)
-{
-  double best = 0.0;
-  const std::size_t n = p.size() / 2;
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j)
-    {
-      const double dx = p[2 * i] - p[2 * j], dy = p[2 * i + 1] - p[2 * j + 1];
-      const double d = std::sqrt(dx * dx + dy * dy);
-      if (d > best)
-        best = d;
-    }
-  return best;
-}
+double AllPairs(const std::vector<double>& p) { return QAVTasAllPairsMaxDistance(p.data(), p.size() / 2); }
 
 void ExpectAllPairs(const std::vector<double>& p)
 {

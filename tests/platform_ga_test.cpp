@@ -1,3 +1,4 @@
+#include "QAVCoutCapture.h"
 #include "QAVMathGAOptimizer.h"
 
 #include <gtest/gtest.h>
@@ -55,12 +56,10 @@ Outcome Solve(Shifted& o, bool maximize, std::int32_t process = 3, std::int32_t 
 
 TEST(PlatformGA, MinimizesSilentlyWithinTheLimitsAndReproducibly)
 {
-  std::ostringstream out;
-  std::streambuf* old = std::cout.rdbuf(out.rdbuf());
+  QAVCoutCapture out;
   Shifted a, b;
   const Outcome first = Solve(a, false), second = Solve(b, false);
-  std::cout.rdbuf(old);
-  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(out.Text(), "");
   EXPECT_LT(first.fitness, 1e-6);
   EXPECT_NEAR(first.best[0], 1.0, 1e-3);
   EXPECT_NEAR(first.best[1], -2.0, 1e-3);

@@ -1,41 +1,14 @@
+#include "QAVToolRun.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
-struct ToolRun
-{
-  int status;
-  std::string out;
-  std::string err;
-};
+typedef QAVToolRunResult ToolRun;
 
-std::string Slurp(const std::string& path)
-{
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-ToolRun RunDe(const std::string& args)
-{
-  // ctest runs the cases of this file in parallel processes: one pair of files per process.
-  const std::string stem = ::testing::TempDir() + "qavtas_de_" + std::to_string(getpid());
-  const std::string out = stem + ".out";
-  const std::string err = stem + ".err";
-  const std::string command = std::string(QAVTAS_EXE) + " de " + args + " >" + out + " 2>" + err;
-  const int raw = std::system(command.c_str());
-  ToolRun result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return result;
-}
+ToolRun RunDe(const std::string& args) { return QAVToolRun("de " + args); }
 } // namespace
 
 TEST(QavtasDe, HelpNamesEveryOption)

@@ -1,50 +1,22 @@
+#include "QAVToolRun.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
-struct Result
-{
-  int status;
-  std::string out;
-  std::string err;
-};
+typedef QAVToolRunResult Result;
 
-std::string Slurp(const std::string& iPath)
-{
-  std::ifstream in(iPath);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string TempPath(const std::string& iName)
-{
-  return ::testing::TempDir() + "qavtas_ellipse_" + std::to_string(getpid()) + "_" + iName;
-}
-
-Result RunTool(const std::string& iArgs)
-{
-  const std::string out = TempPath("out"), err = TempPath("err");
-  const std::string command = std::string(QAVTAS_EXE) + " ellipse " + iArgs + " >" + out + " 2>" + err;
-  const int raw = std::system(command.c_str());
-  Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return r;
-}
+Result RunTool(const std::string& iArgs) { return QAVToolRun("ellipse " + iArgs); }
 
 std::string WriteFile(const std::string& iName, const std::string& iText)
 {
-  const std::string path = TempPath(iName);
+  const std::string path = QAVToolTempPath(iName);
   std::ofstream(path) << iText;
   return path;
 }
@@ -85,7 +57,7 @@ TEST(QavtasEllipse, HelpAndUsageErrors)
 
 TEST(QavtasEllipse, BadPointFilesNameTheirLine)
 {
-  const Result missing = RunTool(TempPath("does_not_exist"));
+  const Result missing = RunTool(QAVToolTempPath("does_not_exist"));
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
 
@@ -109,7 +81,7 @@ TEST(QavtasEllipse, BadPointFilesNameTheirLine)
 
 TEST(QavtasEllipse, FitsTheExampleFarFromTheOriginAndDrawsIt)
 {
-  const std::string svg = TempPath("fit.svg");
+  const std::string svg = QAVToolTempPath("fit.svg");
   const Result r = RunTool(kExample + " --svg " + svg);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("pSup[0]", 0), 0u);
@@ -121,7 +93,7 @@ TEST(QavtasEllipse, FitsTheExampleFarFromTheOriginAndDrawsIt)
   EXPECT_NEAR(After(r.out, "angle"), 30.0, 1.0);
   EXPECT_LT(After(r.out, "fitness "), 0.1);
 
-  const std::string picture = Slurp(svg);
+  const std::string picture = QAVToolSlurp(svg);
   EXPECT_EQ(picture.rfind("<?xml", 0), 0u);
   EXPECT_NE(picture.find("</svg>"), std::string::npos);
   for (const char* label : {"points (40)", "fitted ellipse", "focal points", "grid step"})
