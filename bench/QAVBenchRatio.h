@@ -208,7 +208,7 @@ public:
 
   void PrintRatios(const char* iEngine) const
   {
-    std::printf("\n%s: CPU time per trial (ns), best of 3, NP %d, F %.1f, CR %.1f, fitness = sum of genes\n", iEngine,
+    std::printf("\n%s: CPU time per trial (ns), best of 5, NP %d, F %.1f, CR %.1f, fitness = sum of genes\n", iEngine,
                 kBenchPopulation, kBenchF, kBenchCR);
     std::printf("%8s %5s %10s %10s %8s\n", "scheme", "D", "engine", "bare", "ratio");
     for (int d : {10, 100})
@@ -240,11 +240,30 @@ int QAVRunRatioBenchmarks(int argc, char** argv, const char* iEngine, MakeEngine
       benchmark::RegisterBenchmark(("engine" + suffix).c_str(), [=](benchmark::State& s) {
         auto runner = iMakeEngine(d, process);
         QAVBenchGenerations(s, *runner);
-      })->MinTime(0.1)->Repetitions(3);
+      })->MinTime(0.05)->Repetitions(5);
       benchmark::RegisterBenchmark(("bare" + suffix).c_str(), [=](benchmark::State& s) {
         auto runner = iMakeBare(d, process);
         QAVBenchGenerations(s, *runner);
-      })->MinTime(0.1)->Repetitions(3);
+      })->MinTime(0.05)->Repetitions(5);
+    }
+  // The comparison is fair only if both loops make the same run: check that first.
+  for (int d : {10, 100})
+    for (int process = 1; process <= 10; ++process)
+    {
+      // One after the other: both draw from the process-wide generator.
+      auto engine = iMakeEngine(d, process);
+      engine->Init(-3);
+      for (int g = 0; g < 50; ++g)
+        engine->Generation();
+      auto bare = iMakeBare(d, process);
+      bare->Init(-3);
+      for (int g = 0; g < 50; ++g)
+        bare->Generation();
+      if (engine->Optimum() != bare->Optimum())
+      {
+        std::printf("bare loop and engine differ: process %d, D %d\n", process, d);
+        return 1;
+      }
     }
   benchmark::Initialize(&argc, argv);
   QAVRatioReporter reporter;

@@ -16,7 +16,7 @@ TEST(QavtasDe, HelpNamesEveryOption)
   const ToolRun r = RunDe("--help");
   EXPECT_EQ(r.status, 0);
   for (const char* option : {"--function", "--dim", "--lower", "--upper", "--pop", "--generations", "--process", "--f",
-                             "--cr", "--seed", "--idem", "--refresh", "--maximize"})
+                             "--cr", "--seed", "--idem", "--refresh", "--maximize", "--real"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
@@ -24,7 +24,7 @@ TEST(QavtasDe, BadOptionsAndValuesGiveOneLineAndStatus2)
 {
   for (const char* args : {"--bogus", "--dim 0", "--dim abc", "--dim", "--f 2", "--cr -0.5", "--function cube",
                            "--lower 5 --upper 5", "--process 11", "--pop 5", "--lower 0.5",
-                           "--function rosenbrock --dim 1", "--generations=0"})
+                           "--function rosenbrock --dim 1", "--generations=0", "--real --dim 501"})
   {
     const ToolRun r = RunDe(args);
     EXPECT_EQ(r.status, 2) << args;
@@ -50,4 +50,11 @@ TEST(QavtasDe, RunsReproduciblyAndEndsWithTheOptimum)
   const ToolRun max = RunDe("--maximize --generations 20 --lower 0 --upper 10");
   EXPECT_EQ(max.status, 0);
   EXPECT_NE(max.out.find("QAVMathIntGAOptimizer 20\n"), std::string::npos);
+
+  const ToolRun real = RunDe("--real --function rosenbrock --dim 3 --seed 5");
+  EXPECT_EQ(real.status, 0);
+  EXPECT_EQ(real.out, RunDe("--real --function rosenbrock --dim 3 --seed 5").out);
+  EXPECT_NE(real.out.find("DEBUG TasOptimiser: QAVTasGAOptimiser::Minimize ending\n"), std::string::npos);
+  EXPECT_NE(real.out.find(" QAVTasMathGAPopulation size       =   30\n"), std::string::npos);
+  EXPECT_NE(real.out.find("_Code [ 2] = "), std::string::npos);
 }

@@ -21,6 +21,7 @@
 //   static G Best1(F, b, x2, x3), Rand1(F, x1, x2, x3), RandToBest1(F, t, b, x1, x2),
 //            Best2(F, b, x1, x2, x3, x4), Rand2(F, x5, x1, x2, x3, x4)
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -71,6 +72,17 @@ struct StepData
   Gene* optimumCode;
   double* optimumFitness;
 };
+
+// The setters' fallbacks: a value outside its range (a NaN included) gives the fixed fallback.
+inline double FractionOr(double iValue, double iFallback)
+{
+  return (iValue >= 0.0 && iValue <= 1.0) ? iValue : iFallback;
+}
+
+inline std::int32_t PositiveOr(std::int32_t iValue, std::int32_t iFallback)
+{
+  return iValue > 0 ? iValue : iFallback;
+}
 
 template <class Gene>
 inline void CopyGenes(Gene* oTo, const Gene* iFrom, std::int32_t iCount)
@@ -268,6 +280,10 @@ void RunStep(Traits& ioTraits, const StepData<Population, typename Traits::Gene>
   const std::int32_t d = iS.numParams;
   Population* oldPop = iS.oldPopulation;
   Population* newPop = iS.newPopulation;
+  // Five partners besides the target cannot be drawn from fewer individuals: the draw would never
+  // end. The drivers refuse such runs; a direct call does nothing.
+  if (*iS.populationSize < 6)
+    return;
   if (!Addressable(oldPop))
     return ioTraits.Fail(Direction::kMaximizing, StepFailure::OldBest);
   const auto& best = oldPop->_Individuals[Direction::BestIndex(*oldPop)];
@@ -386,6 +402,46 @@ RunCounters RunGenerations(Run& ioRun)
       break;
   }
   return counters;
+}
+// No-progress rules of the run loop. A NaN optimum always counts as a change.
+struct ExactChange
+{
+  static bool NoProgress(double iLast, double iNow) { return iNow == iLast; }
+};
+
+// Relative to the current optimum; an optimum of exactly 0 makes the quotient infinite or NaN,
+// which counts as a change.
+struct RelativeChange
+{
+  static bool NoProgress(double iLast, double iNow) { return std::fabs((iNow - iLast) / iNow) <= 0.001; }
+};
+
+// The run loop's view of an engine, through the members and operations every engine names alike.
+template <class Direction, class Rule, class Optimizer>
+struct EngineRun
+{
+  Optimizer& _O;
+
+  std::int32_t MaxGenerations() const { return _O._MaxNumberOfGenerations; }
+  std::int32_t IdemLimit() const { return _O._IdemFitnessCount; }
+  std::int32_t Refresh() const { return _O._Refresh; }
+  double OptimumFitness() const { return _O._Optimum._Fitness; }
+  bool GoesOn() const
+  {
+    return Direction::kMaximizing ? _O._Optimum._Fitness < _O._FitnessReference
+                                  : _O._Optimum._Fitness > _O._FitnessReference;
+  }
+  void Generate() { Direction::kMaximizing ? _O.GenerateMax() : _O.GenerateMin(); }
+  static bool NoProgress(double iLast, double iNow) { return Rule::NoProgress(iLast, iNow); }
+  void Report(std::int32_t iGeneration) { _O.Report(iGeneration); }
+  void Shift() { _O.ShiftPopulation(); }
+};
+
+template <class Direction, class Rule, class Optimizer>
+RunCounters RunEngine(Optimizer& ioOptimizer)
+{
+  EngineRun<Direction, Rule, Optimizer> run{ioOptimizer};
+  return RunGenerations(run);
 }
 } // namespace QAVDifferentialEvolutionDetail
 

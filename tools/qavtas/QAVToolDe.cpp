@@ -1,5 +1,6 @@
 // qavtas de: runs a differential-evolution engine on a built-in test function.
 #include "QAVMathIntGAOptimizer.h"
+#include "QAVTasGAOptimizer.h"
 #include "QAVToolCommands.h"
 #include "QAVToolOptions.h"
 #include "QAVToolTestFunction.h"
@@ -7,62 +8,90 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace
 {
+// Options left out take the chosen engine's defaults (Defaults below).
 struct DeSettings
 {
   QAVToolTestFunction::Kind function = QAVToolTestFunction::Sphere;
   std::int32_t dim = 2;
-  double lower = -50.0;
-  double upper = 50.0;
-  std::int32_t pop = 20;
+  std::optional<double> lower, upper;
+  std::optional<std::int32_t> pop, process, idem;
   std::int32_t generations = 100;
-  std::int32_t process = 1;
   double f = 0.8;
-  double cr = 0.9;
+  std::optional<double> cr;
   std::int32_t seed = -3;
-  std::int32_t idem = 100;
   std::int32_t refresh = 10;
   bool maximize = false;
+  bool real = false;
 };
+
+struct EngineDefaults
+{
+  double lower, upper;
+  std::int32_t pop, process, idem;
+  double cr;
+};
+
+// The integer engine's population of 6 and CR of 1 stall on the test functions, so the tool
+// starts it wider; the real engine runs with its own defaults.
+constexpr EngineDefaults kIntegerDefaults{-50.0, 50.0, 20, 1, 100, 0.9};
+constexpr EngineDefaults kRealDefaults{-5.0, 5.0, 30, 2, 10, 1.0};
+
+void ApplyDefaults(DeSettings& ioS)
+{
+  const EngineDefaults& d = ioS.real ? kRealDefaults : kIntegerDefaults;
+  ioS.lower = ioS.lower.value_or(d.lower);
+  ioS.upper = ioS.upper.value_or(d.upper);
+  ioS.pop = ioS.pop.value_or(d.pop);
+  ioS.process = ioS.process.value_or(d.process);
+  ioS.idem = ioS.idem.value_or(d.idem);
+  ioS.cr = ioS.cr.value_or(d.cr);
+}
 
 const char kHelp[] =
   "usage: qavtas de [options]\n"
   "\n"
-  "Minimises (or maximises) a built-in test function with the integer-coded\n"
-  "differential-evolution engine, printing the engine's reports and then the optimum.\n"
-  "Every test function has its minimum 0 at x[i] = 1 + (i mod 3).\n"
+  "Minimises (or maximises) a built-in test function by differential evolution, with\n"
+  "the integer-coded engine (or, with --real, the real-coded one), printing the\n"
+  "engine's reports and then the optimum. Every test function has its minimum 0 at\n"
+  "x[i] = 1 + (i mod 3). Defaults are given as integer engine / real engine.\n"
   "\n"
   "options:\n"
+  "  --real              use the real-coded engine (double genes)\n"
   "  --function NAME     sphere, rosenbrock or rastrigin (default sphere;\n"
   "                      rosenbrock needs --dim 2 or more)\n"
   "  --dim N             number of genes, 1 to 500 (default 2)\n"
-  "  --lower X           lower limit of every gene (default -50)\n"
-  "  --upper X           upper limit of every gene, above --lower (default 50);\n"
+  "  --lower X           lower limit of every gene (default -50 / -5)\n"
+  "  --upper X           upper limit of every gene, above --lower (default 50 / 5);\n"
   "                      with integer genes both limits are 32-bit integers\n"
-  "  --pop N             individuals per population, 6 or more (default 20)\n"
+  "  --pop N             individuals per population, 6 or more (default 20 / 30)\n"
   "  --generations N     most generations of the run, 1 or more (default 100)\n"
-  "  --process N         recombination scheme 1 to 10 (default 1): 1 best/1, 2 rand/1,\n"
-  "                      3 rand-to-best/1, 4 best/2, 5 rand/2 with exponential\n"
-  "                      crossover; 6 to 10 the same with binomial crossover\n"
+  "  --process N         recombination scheme 1 to 10 (default 1 / 2): 1 best/1,\n"
+  "                      2 rand/1, 3 rand-to-best/1, 4 best/2, 5 rand/2 with\n"
+  "                      exponential crossover; 6 to 10 the same with binomial crossover\n"
   "  --f X               weight F of gene differences, 0 to 1 (default 0.8)\n"
-  "  --cr X              crossover probability CR, 0 to 1 (default 0.9)\n"
+  "  --cr X              crossover probability CR, 0 to 1 (default 0.9 / 1)\n"
   "  --seed N            seed of the random generator (default -3)\n"
-  "  --idem N            stop after N generations without change of the optimum\n"
-  "                      (default 100)\n"
+  "  --idem N            stop after N generations without progress of the optimum\n"
+  "                      (default 100 / 10; the real engine's minimisation counts a\n"
+  "                      change of 0.1 % or less as none)\n"
   "  --refresh N         report every N generations, 1 or more (default 10;\n"
   "                      1 reports the last generation only)\n"
   "  --maximize          maximise instead of minimise (the run then ends by --idem\n"
   "                      or --generations)\n"
   "  --help              this text\n";
 
-class IntTestOptimizer : public QAVMathIntGAOptimizer
+// An engine minimising or maximising one of the test functions.
+template <class Engine, class Gene>
+class TestOptimizer : public Engine
 {
 public:
-  explicit IntTestOptimizer(QAVToolTestFunction iFunction) : _Function(iFunction) {}
-  double EvalFitness(std::int32_t iCount, std::int32_t* ipCode) override { return _Function(iCount, ipCode); }
+  explicit TestOptimizer(QAVToolTestFunction iFunction) : _Function(iFunction) {}
+  double EvalFitness(std::int32_t iCount, Gene* ipCode) override { return _Function(iCount, ipCode); }
 
 private:
   QAVToolTestFunction _Function;
@@ -119,6 +148,8 @@ bool ParseOption(QAVToolOptions& ioOptions, const std::string& iName, DeSettings
     ioS.refresh = InRange(ioOptions, iName, 1, kMany);
   else if (iName == "--maximize")
     ioS.maximize = true;
+  else if (iName == "--real")
+    ioS.real = true;
   else
     return false;
   return true;
@@ -126,7 +157,7 @@ bool ParseOption(QAVToolOptions& ioOptions, const std::string& iName, DeSettings
 
 void CheckProblem(const DeSettings& iS)
 {
-  if (!(iS.lower < iS.upper))
+  if (!(*iS.lower < *iS.upper))
     QAVToolOptions::Fail("--lower must be below --upper");
   if (iS.function == QAVToolTestFunction::Rosenbrock && iS.dim < 2)
     QAVToolOptions::Fail("rosenbrock needs --dim 2 or more");
@@ -139,37 +170,41 @@ std::int32_t IntegerLimit(double iValue, const char* iName)
   return static_cast<std::int32_t>(iValue);
 }
 
-// The settings every engine shares, in the engine's own setter names.
-template <class Optimizer>
-void Configure(Optimizer& ioOpt, const DeSettings& iS)
+// Runs the engine on limits of its own gene type and prints the optimum with the engine's Print.
+template <class Engine, class Gene>
+int RunEngine(const DeSettings& iS, Gene iLower, Gene iUpper)
 {
-  ioOpt.SetNumParams(iS.dim);
-  ioOpt.SetPopulationSize(iS.pop);
-  ioOpt.SetMaxNumber(iS.generations);
-  ioOpt.SetProcess(iS.process);
-  ioOpt.SetCrossValue(iS.f);
-  ioOpt.SetMutatValue(iS.cr);
-  ioOpt.SetSeed(iS.seed);
-  ioOpt.SetIdemFitnessCount(iS.idem);
-  ioOpt.SetRefresh(iS.refresh);
-  // A maximising run goes on while the optimum is below the reference: never stop on it.
-  if (iS.maximize)
-    ioOpt.SetFitnessReference(std::numeric_limits<double>::infinity());
-}
-
-int RunInteger(const DeSettings& iS)
-{
-  std::vector<std::int32_t> lower(iS.dim, IntegerLimit(iS.lower, "--lower"));
-  std::vector<std::int32_t> upper(iS.dim, IntegerLimit(iS.upper, "--upper"));
-  IntTestOptimizer opt{QAVToolTestFunction(iS.function)};
-  Configure(opt, iS);
+  std::vector<Gene> lower(iS.dim, iLower);
+  std::vector<Gene> upper(iS.dim, iUpper);
+  TestOptimizer<Engine, Gene> opt{QAVToolTestFunction(iS.function)};
+  opt.SetNumParams(iS.dim);
+  opt.SetPopulationSize(*iS.pop);
+  opt.SetMaxNumber(iS.generations);
+  opt.SetProcess(*iS.process);
+  opt.SetCrossValue(iS.f);
+  opt.SetMutatValue(*iS.cr);
+  opt.SetSeed(iS.seed);
+  opt.SetIdemFitnessCount(*iS.idem);
+  opt.SetRefresh(iS.refresh);
   opt.SetParamValLimits(lower.data(), upper.data());
   if (iS.maximize)
+  {
+    // A maximising run goes on while the optimum is below the reference: never stop on it.
+    opt.SetFitnessReference(std::numeric_limits<double>::infinity());
     opt.Maximize();
+  }
   else
     opt.Minimize();
   opt.Print(opt._Optimum, "Optimum");
   return 0;
+}
+
+int Run(const DeSettings& iS)
+{
+  if (iS.real)
+    return RunEngine<QAVTasGAOptimizer, double>(iS, *iS.lower, *iS.upper);
+  return RunEngine<QAVMathIntGAOptimizer, std::int32_t>(iS, IntegerLimit(*iS.lower, "--lower"),
+                                                        IntegerLimit(*iS.upper, "--upper"));
 }
 } // namespace
 
@@ -188,6 +223,7 @@ int QAVToolRunDe(int argc, char** argv)
     if (!ParseOption(options, name, settings))
       QAVToolOptions::Fail("unknown option '" + name + "' (see qavtas de --help)");
   }
+  ApplyDefaults(settings);
   CheckProblem(settings);
-  return RunInteger(settings);
+  return Run(settings);
 }

@@ -238,7 +238,7 @@ QAVMathIntGAOptimizer::~QAVMathIntGAOptimizer()
 
 void QAVMathIntGAOptimizer::SetMaxNumber(std::int32_t n)
 {
-  _MaxNumberOfGenerations = n > 0 ? n : 100;
+  _MaxNumberOfGenerations = DE::PositiveOr(n, 100);
 }
 
 void QAVMathIntGAOptimizer::SetPopulationSize(std::int32_t n)
@@ -254,12 +254,12 @@ void QAVMathIntGAOptimizer::SetNumParams(std::int32_t n)
 
 void QAVMathIntGAOptimizer::SetCrossValue(double v)
 {
-  _CrossValue = (v >= 0.0 && v <= 1.0) ? v : 0.8;
+  _CrossValue = DE::FractionOr(v, 0.8);
 }
 
 void QAVMathIntGAOptimizer::SetMutatValue(double v)
 {
-  _MutatValue = (v >= 0.0 && v <= 1.0) ? v : 1.0;
+  _MutatValue = DE::FractionOr(v, 1.0);
 }
 
 void QAVMathIntGAOptimizer::SetParamValLimits(std::int32_t* min, std::int32_t* max)
@@ -280,7 +280,7 @@ void QAVMathIntGAOptimizer::SetProcess(std::int32_t p)
 
 void QAVMathIntGAOptimizer::SetRefresh(std::int32_t n)
 {
-  _Refresh = n > 0 ? n : 1;
+  _Refresh = DE::PositiveOr(n, 1);
 }
 
 void QAVMathIntGAOptimizer::SetSeed(std::int32_t s)
@@ -290,7 +290,7 @@ void QAVMathIntGAOptimizer::SetSeed(std::int32_t s)
 
 void QAVMathIntGAOptimizer::SetIdemFitnessCount(std::int32_t n)
 {
-  _IdemFitnessCount = n > 0 ? n : 10;
+  _IdemFitnessCount = DE::PositiveOr(n, 10);
 }
 
 void QAVMathIntGAOptimizer::GetOptimum(QAVMathIntGAIndividual& ind)
@@ -380,30 +380,6 @@ void QAVMathIntGAOptimizer::GenerateMax()
   Generate<DE::Maximizing>();
 }
 
-namespace
-{
-// The run loop's view of the integer optimiser: the optimum's fitness must change exactly.
-template <class Direction>
-struct IntRun
-{
-  QAVMathIntGAOptimizer& _O;
-
-  std::int32_t MaxGenerations() const { return _O._MaxNumberOfGenerations; }
-  std::int32_t IdemLimit() const { return _O._IdemFitnessCount; }
-  std::int32_t Refresh() const { return _O._Refresh; }
-  double OptimumFitness() const { return _O._Optimum._Fitness; }
-  bool GoesOn() const
-  {
-    return Direction::kMaximizing ? _O._Optimum._Fitness < _O._FitnessReference
-                                  : _O._Optimum._Fitness > _O._FitnessReference;
-  }
-  void Generate() { Direction::kMaximizing ? _O.GenerateMax() : _O.GenerateMin(); }
-  static bool NoProgress(double iLast, double iNow) { return iNow == iLast; }
-  void Report(std::int32_t iGeneration) { _O.Report(iGeneration); }
-  void Shift() { _O.ShiftPopulation(); }
-};
-} // namespace
-
 template <class Direction>
 void QAVMathIntGAOptimizer::Run()
 {
@@ -411,8 +387,7 @@ void QAVMathIntGAOptimizer::Run()
     return;
   Initialize();
   InitReport();
-  IntRun<Direction> run{*this};
-  DE::RunGenerations(run);
+  DE::RunEngine<Direction, DE::ExactChange>(*this);
 }
 
 void QAVMathIntGAOptimizer::Minimize()

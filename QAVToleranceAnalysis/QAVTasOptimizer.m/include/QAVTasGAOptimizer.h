@@ -1,0 +1,85 @@
+#ifndef QAVTasGAOptimizer_H
+#define QAVTasGAOptimizer_H
+
+#include "QAVTasMathGAIndividual.h"
+#include "QAVTasMathGAPopulation.h"
+#include "QAVTasOptimizerExport.h"
+
+#include <cstdint>
+
+// Fitness evaluations of the real-coded engine since the library was loaded; never reset.
+extern QAV_TASOPT_API std::int32_t nbeval;
+// Kept for callers that link against it; nothing reads or writes it.
+extern QAV_TASOPT_API std::int32_t PhirCount;
+
+// Writes text count times to the platform stream (QAVDRQOutput); nothing for a count of 0 or less.
+QAV_TASOPT_API void repchar(const char* text, std::int32_t count);
+
+// Differential evolution over double genes (at most 500). A subclass supplies EvalFitness; a
+// caller sets at least the gene count and limits, runs Minimize or Maximize and reads the optimum.
+// Reports go to the platform stream QAVDRQOutput, debug and failure lines to standard output.
+class QAV_TASOPT_API QAVTasGAOptimizer
+{
+public:
+  QAVTasGAOptimizer();
+  virtual ~QAVTasGAOptimizer();
+  // The fitness of a chromosome of iCount genes.
+  virtual double EvalFitness(std::int32_t iCount, double* ipCode) = 0;
+
+  QAVTasGAOptimizer(const QAVTasGAOptimizer&) = delete;
+  QAVTasGAOptimizer& operator=(const QAVTasGAOptimizer&) = delete;
+
+  // Each setter replaces an invalid value by a fixed fallback.
+  void SetMaxNumber(std::int32_t n);
+  void SetPopulationSize(std::int32_t n);
+  void SetNumParams(std::int32_t n);
+  void SetCrossValue(double v);
+  void SetMutatValue(double v);
+  // Borrowed: both arrays must hold _NumParams limits and outlive the run.
+  void SetParamValLimits(double* min, double* max);
+  void SetFitnessReference(double r);
+  void SetProcess(std::int32_t p);
+  void SetRefresh(std::int32_t n);
+  void SetSeed(std::int32_t s);
+  void SetIdemFitnessCount(std::int32_t n);
+
+  void GetOptimum(QAVTasMathGAIndividual& ind);
+  void GetOptimumParams(double* out);
+  double GetOptimumFitness();
+
+  void Initialize();
+  void Statistics(QAVTasMathGAPopulation* pop);
+  void ShiftPopulation();
+  void Minimize();
+  void Maximize();
+  void GenerateMin();
+  void GenerateMax();
+
+  void InitReport();
+  void Report(std::int32_t generation);
+  void Print(QAVTasMathGAIndividual& ind, const char* title);
+
+  std::int32_t _MaxNumberOfGenerations;
+  std::int32_t _PopulationSize;
+  std::int32_t _NumParams;
+  double _CrossValue;
+  double _MutatValue;
+  double* _ParamValMin;
+  double* _ParamValMax;
+  double _FitnessReference;
+  std::int32_t _Process;
+  std::int32_t _Refresh;
+  std::int32_t _Seed;
+  std::int32_t _IdemFitnessCount;
+  QAVTasMathGAIndividual _Optimum;
+  QAVTasMathGAPopulation* _OldPopulation;
+  QAVTasMathGAPopulation* _NewPopulation;
+
+private:
+  bool CanRun(const char* iDriver) const;
+  std::int32_t HeldGenes() const;
+  template <class Direction>
+  void Generate();
+};
+
+#endif
