@@ -1,4 +1,4 @@
-#include "QAVCoutCapture.h"
+#include "QAVDEModel.h"
 #include "QAVMathIntGAOptimizer.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -22,155 +23,33 @@ double Bowl(std::int32_t n, const std::int32_t* x)
   return s;
 }
 
-class IntProbe : public QAVMathIntGAOptimizer
+struct IntProbe : QAVDEProbe<QAVMathIntGAOptimizer, std::int32_t>
 {
-public:
-  std::function<double(std::int32_t, const std::int32_t*)> fitness = Bowl;
-  std::function<void()> onEval;
-  std::vector<Genes> evaluated;
-
-  double EvalFitness(std::int32_t n, std::int32_t* x) override
-  {
-    evaluated.emplace_back(x, x + n);
-    if (onEval)
-      onEval();
-    return fitness(n, x);
-  }
-
-  void Setup(std::int32_t np, Genes& min, Genes& max)
-  {
-    SetNumParams(static_cast<std::int32_t>(min.size()));
-    SetPopulationSize(np);
-    SetParamValLimits(min.data(), max.data());
-  }
-  Genes GenesOf(QAVMathIntGAPopulation* pop, std::int32_t i) const
-  {
-    return Genes(pop->_Individuals[i]._Code, pop->_Individuals[i]._Code + _NumParams);
-  }
-  void SetGenes(std::int32_t i, const Genes& g)
-  {
-    std::copy(g.begin(), g.end(), _OldPopulation->_Individuals[i]._Code);
-  }
+  IntProbe() { fitness = Bowl; }
+  void SetGenes(std::int32_t i, const Genes& g) { std::copy(g.begin(), g.end(), _OldPopulation->_Individuals[i]._Code); }
 };
 
-// ------------------------------------------------------------------------------------------
-// An independent model of a run, drawn straight from drand48.
-struct Model
+// The integer formulas, in 64 bits and floored once, written apart from the engine.
+struct IntFormulas
 {
-  std::int32_t np, d, process;
-  double f, cr;
-  bool maximize;
-  Genes min, max;
-  std::vector<Genes> pop;
-  std::vector<double> fit;
-  Genes opt;
-  double optFit = 0;
-  std::vector<Genes> evaluated;
-
-  double Eval(const Genes& x)
+  static std::int32_t Random(double u, std::int32_t lo, std::int32_t hi)
   {
-    evaluated.push_back(x);
-    return Bowl(d, x.data());
+    return lo + static_cast<std::int32_t>(std::floor(u * (hi - lo)));
   }
-  static int Index(int n) { return static_cast<int>(std::floor(drand48() * n)); }
-  int Best(const std::vector<double>& v, bool highest) const
+  static std::int32_t At(int kind, double f, long long b, long long t, const std::int32_t* x)
   {
-    int lo = 0, hi = 0;
-    for (int i = 1; i < np; ++i)
-    {
-      if (v[i] < v[lo])
-        lo = i;
-      if (v[i] > v[hi])
-        hi = i;
-    }
-    return highest ? hi : lo;
-  }
-  void Init(long seed)
-  {
-    srand48(seed);
-    pop.assign(np, Genes(d));
-    fit.assign(np, 0);
-    for (int i = 0; i < np; ++i)
-    {
-      for (int j = 0; j < d; ++j)
-        pop[i][j] = min[j] + static_cast<std::int32_t>(std::floor(drand48() * (max[j] - min[j])));
-      fit[i] = Eval(pop[i]);
-    }
-    opt = pop[Best(fit, false)];
-    optFit = fit[Best(fit, false)];
-  }
-  long long Formula(int kind, const Genes& b, const Genes& t, const std::vector<const Genes*>& x, int n) const
-  {
-    const long long x1 = (*x[0])[n], x2 = (*x[1])[n], x3 = (*x[2])[n], x4 = (*x[3])[n], x5 = (*x[4])[n];
+    const long long x1 = x[0], x2 = x[1], x3 = x[2], x4 = x[3], x5 = x[4];
     switch (kind)
     {
-    case 0: return b[n] + static_cast<long long>(std::floor(f * (x2 - x3)));
-    case 1: return x1 + static_cast<long long>(std::floor(f * (x2 - x3)));
-    case 2: return t[n] + static_cast<long long>(std::floor(f * (b[n] - t[n]) + f * (x1 - x2)));
-    case 3: return b[n] + static_cast<long long>(std::floor(f * (x1 + x2 - x3 - x4)));
-    default: return x5 + static_cast<long long>(std::floor(f * (x1 + x2 - x3 - x4)));
-    }
-  }
-  void Generation()
-  {
-    const Genes lead = pop[Best(fit, maximize)];
-    std::vector<Genes> next(np);
-    std::vector<double> nextFit(np);
-    const int scheme = (process >= 1 && process <= 9) ? process : 10;
-    for (int i = 0; i < np; ++i)
-    {
-      std::vector<int> r;
-      while (r.size() < 5)
-      {
-        const int c = Index(np);
-        if (c != i && std::find(r.begin(), r.end(), c) == r.end())
-          r.push_back(c);
-      }
-      std::vector<const Genes*> x;
-      for (int k : r)
-        x.push_back(&pop[k]);
-      Genes trial = pop[i];
-      int n = Index(d);
-      auto set = [&](int g) { trial[g] = static_cast<std::int32_t>(Formula((scheme - 1) % 5, lead, trial, x, g)); };
-      if (scheme <= 5)
-      {
-        int len = 0;
-        do
-        {
-          set(n);
-          n = (n + 1) % d;
-          ++len;
-        } while (drand48() < cr && len < d);
-      }
-      else
-        for (int len = 0; len < d; ++len, n = (n + 1) % d)
-          if (drand48() < cr || len == d - 1)
-            set(n);
-      bool inside = true;
-      for (int k = 0; k < d; ++k)
-        inside = inside && min[k] <= trial[k] && trial[k] <= max[k];
-      next[i] = pop[i];
-      nextFit[i] = fit[i];
-      if (inside)
-      {
-        const double v = Eval(trial);
-        if (maximize ? v >= fit[i] : v <= fit[i])
-        {
-          next[i] = trial;
-          nextFit[i] = v;
-        }
-      }
-    }
-    pop = next;
-    fit = nextFit;
-    const int b = Best(fit, maximize);
-    if (maximize ? fit[b] > optFit : fit[b] < optFit)
-    {
-      opt = pop[b];
-      optFit = fit[b];
+    case 0: return static_cast<std::int32_t>(b + std::floor(f * (x2 - x3)));
+    case 1: return static_cast<std::int32_t>(x1 + std::floor(f * (x2 - x3)));
+    case 2: return static_cast<std::int32_t>(t + std::floor(f * (b - t) + f * (x1 - x2)));
+    case 3: return static_cast<std::int32_t>(b + std::floor(f * (x1 + x2 - x3 - x4)));
+    default: return static_cast<std::int32_t>(x5 + std::floor(f * (x1 + x2 - x3 - x4)));
     }
   }
 };
+using Model = QAVDEModel<std::int32_t, IntFormulas>;
 
 // Replays the partner draw of one target from the generator.
 std::vector<int> ReplayPartners(int np, int target)
@@ -275,29 +154,21 @@ TEST(IntGAOptimizer, SettersFallBack)
 {
   IntProbe o;
   o.SetPopulationSize(5);
-  EXPECT_EQ(o._PopulationSize, 6);
-  o.SetPopulationSize(7);
-  EXPECT_EQ(o._PopulationSize, 7);
   o.SetCrossValue(1.5);
-  EXPECT_EQ(o._CrossValue, 0.8);
-  o.SetCrossValue(0.0);
-  EXPECT_EQ(o._CrossValue, 0.0);
-  o.SetCrossValue(-0.1);
-  EXPECT_EQ(o._CrossValue, 0.8);
   o.SetMutatValue(std::nan(""));
-  EXPECT_EQ(o._MutatValue, 1.0);
-  o.SetMutatValue(0.25);
-  EXPECT_EQ(o._MutatValue, 0.25);
   o.SetIdemFitnessCount(0);
-  EXPECT_EQ(o._IdemFitnessCount, 10);
   o.SetRefresh(0);
-  EXPECT_EQ(o._Refresh, 1);
   o.SetMaxNumber(-5);
-  EXPECT_EQ(o._MaxNumberOfGenerations, 100);
   o.SetNumParams(-2);
-  EXPECT_EQ(o._NumParams, 0);
+  EXPECT_EQ(std::make_tuple(o._PopulationSize, o._CrossValue, o._MutatValue, o._IdemFitnessCount, o._Refresh,
+                            o._MaxNumberOfGenerations, o._NumParams),
+            std::make_tuple(6, 0.8, 1.0, 10, 1, 100, 0));
+  o.SetPopulationSize(7);
+  o.SetCrossValue(0.0);
+  o.SetMutatValue(1.0);
   o.SetNumParams(3);
-  EXPECT_EQ(o._Optimum._CodeLength, 3);
+  EXPECT_EQ(std::make_tuple(o._PopulationSize, o._CrossValue, o._MutatValue, o._Optimum._CodeLength),
+            std::make_tuple(7, 0.0, 1.0, 3));
 }
 
 // ------------------------------------------------------------------------------------------
@@ -310,7 +181,7 @@ class IntGARun : public ::testing::TestWithParam<std::tuple<int, bool>>
 TEST_P(IntGARun, MatchesModelDrawForDraw)
 {
   const auto [process, maximize] = GetParam();
-  Model m{7, 3, process, 0.7, 0.6, maximize, {-6, -5, -4}, {6, 7, 5}, {}, {}, {}, 0, {}};
+  Model m{7, 3, process, 0.7, 0.6, maximize, {-6, -5, -4}, {6, 7, 5}, Bowl, {}, {}, {}, {}};
   IntProbe o;
   Genes min = m.min, max = m.max;
   o.Setup(7, min, max);
@@ -430,32 +301,14 @@ TEST_F(IntProbeTest, FailureLinesStopTheGeneration)
 {
   // F 0 keeps every trial admissible, so each generation makes 7 evaluations.
   Prepare(2, 1, 0.0, 1.0);
-  // Hides a population's individuals for one call, as a broken population would.
-  auto withHidden = [&](QAVMathIntGAPopulation* pop, int afterCalls, std::function<void()> generate) {
-    QAVMathIntGAIndividual* saved = pop->_Individuals;
-    int calls = 0;
-    if (afterCalls == 0)
-      pop->_Individuals = nullptr;
-    o.onEval = [&] {
-      if (++calls == afterCalls)
-        pop->_Individuals = nullptr;
-    };
-    QAVCoutCapture out;
-    generate();
-    pop->_Individuals = saved;
-    o.onEval = nullptr;
-    return out.Text();
-  };
-  auto genMin = [&] { o.GenerateMin(); };
-  auto genMax = [&] { o.GenerateMax(); };
-  EXPECT_EQ(withHidden(o._OldPopulation, 0, genMin), "GenerateMin failed -- lg 580 \n");
-  EXPECT_EQ(withHidden(o._NewPopulation, 0, genMin), "GenerateMin failed -- lg 773 \n");
-  EXPECT_EQ(withHidden(o._OldPopulation, 1, genMin), "GenerateMin failed -- lg 780 \n");
-  EXPECT_EQ(withHidden(o._NewPopulation, 7, genMin), "QAVMathIntGAOptimizer::GenerateMin failed -- lg 866 \n");
-  EXPECT_EQ(withHidden(o._OldPopulation, 0, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 897 \n");
-  EXPECT_EQ(withHidden(o._NewPopulation, 0, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1090 \n");
-  EXPECT_EQ(withHidden(o._OldPopulation, 1, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1096 \n");
-  EXPECT_EQ(withHidden(o._NewPopulation, 7, genMax), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1159 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 0, false), "GenerateMin failed -- lg 580 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 0, false), "GenerateMin failed -- lg 773 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 1, false), "GenerateMin failed -- lg 780 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 7, false), "QAVMathIntGAOptimizer::GenerateMin failed -- lg 866 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 0, true), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 897 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 0, true), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1090 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 1, true), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1096 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 7, true), "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1159 \n");
 }
 
 // ------------------------------------------------------------------------------------------

@@ -1,4 +1,4 @@
-#include "QAVCoutCapture.h"
+#include "QAVDEModel.h"
 #include "QAVDRQOutput.h"
 #include "QAVTasGAOptimizer.h"
 
@@ -35,73 +35,16 @@ private:
   std::ostringstream _Text;
 };
 
-class RealProbe : public QAVTasGAOptimizer
+struct RealProbe : QAVDEProbe<QAVTasGAOptimizer, double>
 {
-public:
-  std::function<double(std::int32_t, const double*)> fitness = Valley;
-  std::function<void()> onEval;
-  std::vector<Genes> evaluated;
-
-  double EvalFitness(std::int32_t n, double* x) override
-  {
-    evaluated.emplace_back(x, x + n);
-    if (onEval)
-      onEval();
-    return fitness(n, x);
-  }
-  void Setup(std::int32_t np, Genes& min, Genes& max)
-  {
-    SetNumParams(static_cast<std::int32_t>(min.size()));
-    SetPopulationSize(np);
-    SetParamValLimits(min.data(), max.data());
-  }
-  Genes GenesOf(const QAVTasMathGAPopulation* pop, std::int32_t i) const
-  {
-    return Genes(pop->_Individuals[i]._Code, pop->_Individuals[i]._Code + _NumParams);
-  }
+  RealProbe() { fitness = Valley; }
 };
 
-// An independent model of the real generation, drawn straight from drand48, each formula
-// written with its own operation order.
-struct Model
+// The real formulas with their own operation order, written apart from the engine.
+struct RealFormulas
 {
-  int np, d, process;
-  double f, cr;
-  Genes min, max;
-  std::vector<Genes> pop;
-  std::vector<double> fit;
-  Genes opt;
-  double optFit = 0;
-  std::vector<Genes> evaluated;
-
-  double Eval(const Genes& x)
-  {
-    evaluated.push_back(x);
-    return Valley(d, x.data());
-  }
-  int Lowest() const
-  {
-    int lo = 0;
-    for (int i = 1; i < np; ++i)
-      if (fit[i] < fit[lo])
-        lo = i;
-    return lo;
-  }
-  void Init(long seed)
-  {
-    srand48(seed);
-    pop.assign(np, Genes(d));
-    fit.assign(np, 0);
-    for (int i = 0; i < np; ++i)
-    {
-      for (int j = 0; j < d; ++j)
-        pop[i][j] = min[j] + drand48() * (max[j] - min[j]);
-      fit[i] = Eval(pop[i]);
-    }
-    opt = pop[Lowest()];
-    optFit = fit[Lowest()];
-  }
-  double Formula(int kind, double b, double t, const double* x) const
+  static double Random(double u, double lo, double hi) { return lo + u * (hi - lo); }
+  static double At(int kind, double f, double b, double t, const double* x)
   {
     switch (kind)
     {
@@ -112,63 +55,8 @@ struct Model
     default: return x[4] + f * (((x[0] + x[1]) - x[2]) - x[3]);
     }
   }
-  void Generation()
-  {
-    const Genes lead = pop[Lowest()];
-    std::vector<Genes> next = pop;
-    std::vector<double> nextFit = fit;
-    const int scheme = (process >= 1 && process <= 9) ? process : 10;
-    for (int i = 0; i < np; ++i)
-    {
-      std::vector<int> r;
-      while (r.size() < 5)
-      {
-        const int c = static_cast<int>(std::floor(drand48() * np));
-        if (c != i && std::find(r.begin(), r.end(), c) == r.end())
-          r.push_back(c);
-      }
-      Genes trial = pop[i];
-      int n = static_cast<int>(std::floor(drand48() * d));
-      auto set = [&](int g) {
-        const double x[5] = {pop[r[0]][g], pop[r[1]][g], pop[r[2]][g], pop[r[3]][g], pop[r[4]][g]};
-        trial[g] = Formula((scheme - 1) % 5, lead[g], trial[g], x);
-      };
-      if (scheme <= 5)
-      {
-        int len = 0;
-        do
-        {
-          set(n);
-          n = (n + 1) % d;
-          ++len;
-        } while (drand48() < cr && len < d);
-      }
-      else
-        for (int len = 0; len < d; ++len, n = (n + 1) % d)
-          if (drand48() < cr || len == d - 1)
-            set(n);
-      bool inside = true;
-      for (int k = 0; k < d; ++k)
-        inside = inside && min[k] <= trial[k] && trial[k] <= max[k];
-      if (inside)
-      {
-        const double v = Eval(trial);
-        if (v <= fit[i])
-        {
-          next[i] = trial;
-          nextFit[i] = v;
-        }
-      }
-    }
-    pop = next;
-    fit = nextFit;
-    if (fit[Lowest()] < optFit)
-    {
-      opt = pop[Lowest()];
-      optFit = fit[Lowest()];
-    }
-  }
 };
+using Model = QAVDEModel<double, RealFormulas>;
 
 class RealGARun : public ::testing::TestWithParam<int>
 {
@@ -181,7 +69,7 @@ class RealGARun : public ::testing::TestWithParam<int>
 TEST_P(RealGARun, MatchesModelBitForBit)
 {
   const int process = GetParam();
-  Model m{8, 3, process, 0.7, 0.6, {-2.0, -1.0, -3.0}, {2.0, 1.5, 3.0}, {}, {}, {}, 0, {}};
+  Model m{8, 3, process, 0.7, 0.6, false, {-2.0, -1.0, -3.0}, {2.0, 1.5, 3.0}, Valley, {}, {}, {}, {}};
   RealProbe o;
   Genes min = m.min, max = m.max;
   o.Setup(8, min, max);
@@ -218,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(AllSchemes, RealGARun, ::testing::Values(1, 2, 3, 4, 5,
 
 TEST(RealGAStep, NaNGenesAreNeverEvaluated)
 {
-  Model m{7, 2, 2, 0.8, 1.0, {-1.0, -1.0}, {1.0, 1.0}, {}, {}, {}, 0, {}};
+  Model m{7, 2, 2, 0.8, 1.0, false, {-1.0, -1.0}, {1.0, 1.0}, Valley, {}, {}, {}, {}};
   RealProbe o;
   Genes min = m.min, max = m.max;
   o.Setup(7, min, max);
@@ -518,27 +406,12 @@ TEST(RealGAStep, FailureLinesGoToStandardOutput)
   o.SetCrossValue(0.0);
   QAVCoutCapture quiet;
   o.Initialize();
-  auto hidden = [&](QAVTasMathGAPopulation* pop, int afterCalls, bool maximize) {
-    QAVTasMathGAIndividual* saved = pop->_Individuals;
-    int calls = 0;
-    if (afterCalls == 0)
-      pop->_Individuals = nullptr;
-    o.onEval = [&] {
-      if (++calls == afterCalls)
-        pop->_Individuals = nullptr;
-    };
-    QAVCoutCapture out;
-    maximize ? o.GenerateMax() : o.GenerateMin();
-    pop->_Individuals = saved;
-    o.onEval = nullptr;
-    return out.Text();
-  };
-  EXPECT_EQ(hidden(o._OldPopulation, 0, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 583 \n");
-  EXPECT_EQ(hidden(o._NewPopulation, 0, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 776 \n");
-  EXPECT_EQ(hidden(o._OldPopulation, 1, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 782 \n");
-  EXPECT_EQ(hidden(o._NewPopulation, 6, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 862 \n");
-  EXPECT_EQ(hidden(o._OldPopulation, 0, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 893 \n");
-  EXPECT_EQ(hidden(o._NewPopulation, 0, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 1086 \n");
-  EXPECT_EQ(hidden(o._OldPopulation, 1, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 1092 \n");
-  EXPECT_EQ(hidden(o._NewPopulation, 6, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 1155 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 0, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 583 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 0, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 776 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 1, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 782 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 6, false), "QAVTasGAOptimizer::GenerateMin failed -- lg 862 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 0, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 893 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 0, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 1086 \n");
+  EXPECT_EQ(o.WithHidden(o._OldPopulation, 1, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 1092 \n");
+  EXPECT_EQ(o.WithHidden(o._NewPopulation, 6, true), "QAVTasGAOptimizer::GenerateMax failed -- lg 1155 \n");
 }

@@ -1,0 +1,167 @@
+#ifndef QAVDEModel_H
+#define QAVDEModel_H
+
+// Test helpers shared by the engine suites: a probe that records every evaluation, and an
+// independent model of a run drawn straight from drand48 (it shares no code with the engines).
+
+#include "QAVCoutCapture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+template <class Engine, class Gene>
+class QAVDEProbe : public Engine
+{
+public:
+  using Genes = std::vector<Gene>;
+  std::function<double(std::int32_t, const Gene*)> fitness;
+  std::function<void()> onEval;
+  std::vector<Genes> evaluated;
+
+  double EvalFitness(std::int32_t n, Gene* x) override
+  {
+    evaluated.emplace_back(x, x + n);
+    if (onEval)
+      onEval();
+    return fitness(n, x);
+  }
+  void Setup(std::int32_t np, Genes& min, Genes& max)
+  {
+    this->SetNumParams(static_cast<std::int32_t>(min.size()));
+    this->SetPopulationSize(np);
+    this->SetParamValLimits(min.data(), max.data());
+  }
+  template <class Population>
+  Genes GenesOf(const Population* pop, std::int32_t i) const
+  {
+    return Genes(pop->_Individuals[i]._Code, pop->_Individuals[i]._Code + this->_NumParams);
+  }
+  // Runs one generation with a population's individuals hidden from the step (before the call,
+  // or after the given evaluation) and returns what it wrote on standard output.
+  template <class Population>
+  std::string WithHidden(Population* pop, int afterCalls, bool maximize)
+  {
+    auto* saved = pop->_Individuals;
+    int calls = 0;
+    if (afterCalls == 0)
+      pop->_Individuals = nullptr;
+    onEval = [&] {
+      if (++calls == afterCalls)
+        pop->_Individuals = nullptr;
+    };
+    QAVCoutCapture out;
+    maximize ? this->GenerateMax() : this->GenerateMin();
+    pop->_Individuals = saved;
+    onEval = nullptr;
+    return out.Text();
+  }
+};
+
+// Formulas supplies: static Gene Random(double u, Gene min, Gene max) and
+// static Gene At(int kind, double F, Gene b, Gene t, const Gene* x) for kinds 0..4
+// (best/1, rand/1, rand-to-best/1, best/2, rand/2).
+template <class Gene, class Formulas>
+struct QAVDEModel
+{
+  using Genes = std::vector<Gene>;
+  int np, d, process;
+  double f, cr;
+  bool maximize;
+  Genes min, max;
+  double (*fitness)(std::int32_t, const Gene*);
+  std::vector<Genes> pop, evaluated;
+  std::vector<double> fit;
+  Genes opt;
+  double optFit = 0;
+
+  double Eval(const Genes& x)
+  {
+    evaluated.push_back(x);
+    return fitness(d, x.data());
+  }
+  int Best(bool highest) const
+  {
+    int lo = 0, hi = 0;
+    for (int i = 1; i < np; ++i)
+    {
+      lo = fit[i] < fit[lo] ? i : lo;
+      hi = fit[i] > fit[hi] ? i : hi;
+    }
+    return highest ? hi : lo;
+  }
+  static int Index(int n) { return static_cast<int>(std::floor(drand48() * n)); }
+  void Init(long seed)
+  {
+    srand48(seed);
+    pop.assign(np, Genes(d));
+    fit.assign(np, 0);
+    for (int i = 0; i < np; ++i)
+    {
+      for (int j = 0; j < d; ++j)
+        pop[i][j] = Formulas::Random(drand48(), min[j], max[j]);
+      fit[i] = Eval(pop[i]);
+    }
+    opt = pop[Best(false)];
+    optFit = fit[Best(false)];
+  }
+  void Generation()
+  {
+    const Genes lead = pop[Best(maximize)];
+    std::vector<Genes> next = pop;
+    std::vector<double> nextFit = fit;
+    const int scheme = (process >= 1 && process <= 9) ? process : 10;
+    for (int i = 0; i < np; ++i)
+    {
+      std::vector<int> r;
+      while (r.size() < 5)
+      {
+        const int c = Index(np);
+        if (c != i && std::find(r.begin(), r.end(), c) == r.end())
+          r.push_back(c);
+      }
+      Genes trial = pop[i];
+      int n = Index(d);
+      auto set = [&](int g) {
+        const Gene x[5] = {pop[r[0]][g], pop[r[1]][g], pop[r[2]][g], pop[r[3]][g], pop[r[4]][g]};
+        trial[g] = Formulas::At((scheme - 1) % 5, f, lead[g], trial[g], x);
+      };
+      if (scheme <= 5)
+      {
+        int len = 0;
+        do
+        {
+          set(n);
+          n = (n + 1) % d;
+        } while (drand48() < cr && ++len < d);
+      }
+      else
+        for (int len = 0; len < d; ++len, n = (n + 1) % d)
+          if (drand48() < cr || len == d - 1)
+            set(n);
+      bool inside = true;
+      for (int k = 0; k < d; ++k)
+        inside = inside && min[k] <= trial[k] && trial[k] <= max[k];
+      const double v = inside ? Eval(trial) : 0.0;
+      if (inside && (maximize ? v >= fit[i] : v <= fit[i]))
+      {
+        next[i] = trial;
+        nextFit[i] = v;
+      }
+    }
+    pop = next;
+    fit = nextFit;
+    const int b = Best(maximize);
+    if (maximize ? fit[b] > optFit : fit[b] < optFit)
+    {
+      opt = pop[b];
+      optFit = fit[b];
+    }
+  }
+};
+
+#endif
