@@ -23,7 +23,7 @@ $(BENCH)/Makefile: | deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DQAV_BUILD_TESTS=OFF -DQAV_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
 demo: all
-	$(RELEASE)/qavtas de
+	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt
 
 test: test-release test-asan
 

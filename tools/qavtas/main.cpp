@@ -17,6 +17,7 @@ const Command kCommands[] = {
   {"de", QAVToolRunDe, "minimise or maximise a built-in test function by differential evolution"},
   {"parameters", QAVToolRunParameters, "place the construction points of a demonstration analysis"},
   {"ellipse", QAVToolRunEllipse, "fit an ellipse to a point file and draw it"},
+  {"tolerance", QAVToolRunTolerance, "allocate tolerances: solve a tolerancing data file and report"},
 };
 
 void PrintUsage(std::ostream& out)

@@ -1,0 +1,81 @@
+#ifndef QAVTasOptimizerTolerancing_H
+#define QAVTasOptimizerTolerancing_H
+
+#include "QAVHResult.h"
+#include "QAVTasGAOptimizer.h"
+#include "QAVTasOptimizerExport.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// Signed cube root: pow(x, 1/3) for x >= 0, -pow(-x, 1/3) otherwise; NaN for a NaN.
+QAV_TASOPT_API double QAVTasSqrt3(double x);
+
+// Chooses Nx values X within their domains [Xinf, Xsup] so that the Ny combinations Y = W X stay
+// within [Ymin, Ymax] while sum 1/X_i is smallest, with the real-coded genetic algorithm it
+// derives from. Two problem forms: 2, direct (genes X then delta, delta_j matched to Y_j) and 3,
+// multiplier (genes lambda, one per Y bound, X_i = 1 / cbrt(0.5 sum_j W[j][i] lambda_j)).
+//
+// The problem comes from memory (the data constructor, which also asks for a Newton refinement of
+// the genetic optimum) or from a text data file (default constructor, then ReadDataFile). Failures
+// are reported through the platform error record and returned as E_FAIL (or the penalty fitness).
+class QAV_TASOPT_API QAVTasOptimizerTolerancing : public QAVTasGAOptimizer
+{
+public:
+  QAVTasOptimizerTolerancing();
+  // Deep copies; note the order Xsup before Xinf. A zero or negative count, or a null array or
+  // row, gives an object without data.
+  QAVTasOptimizerTolerancing(const std::int32_t iNy, std::int32_t iNx, double** ippW, double* ipYmin,
+                             double* ipYmax, double* ipXsup, double* ipXinf);
+  ~QAVTasOptimizerTolerancing() override;
+
+  // Reads the problem from an open text stream (which stays open, after the last value read).
+  // Releases every array the object held first.
+  HRESULT ReadDataFile(FILE* ipFileIn);
+
+  // Fitness of a candidate of the current form; iNumParams is not used.
+  double EvalFitness(std::int32_t iNumParams, double* ipX) override;
+
+  // Writes the constraint report of _pParams to an open stream (not flushed, not closed).
+  HRESULT CheckConstraints(FILE* iopFile);
+
+  // oValues = a new float[_Nx] (the caller deletes it with delete[]) holding the multiplier-form
+  // X of _pParams, computed in float.
+  HRESULT GetValues(float*& oValues);
+
+  // Runs the genetic algorithm on the problem and, for objects of the data constructor, refines
+  // its optimum by a Newton minimisation; the result is in _pParams.
+  HRESULT Optimize();
+
+  std::int32_t _Formulation;
+  std::int32_t _Ny;
+  std::int32_t _Nx;
+  double** _ppW;
+  double* _pYmin;
+  double* _pYmax;
+  double* _pXsup;
+  double* _pXinf;
+  double* _pParams;
+  unsigned char _WithNewtonRefinement;
+  double _PenaltyFitness;
+
+protected:
+  // Writes the direct-form report of the point X (Nx values) with its matched values delta
+  // (Ny values).
+  void WriteDirectReport(FILE* iopFile, const double* ipX, const double* ipDelta) const;
+
+private:
+  void ReleaseData();
+  double EvalDirect(const double* ipX) const;
+  double EvalMultiplier(const double* ipLambda);
+  double Penalty();
+  void WriteMultiplierReport(FILE* iopFile) const;
+  bool IsOutside(double iValue, double iLow, double iHigh) const;
+  HRESULT CheckOptimizeData(std::int32_t& oNumParams, double& oCross);
+  HRESULT Refine(std::int32_t iNumParams);
+
+  std::vector<double> _Work; // s_i of the multiplier form, kept so that evaluations do not allocate
+};
+
+#endif

@@ -1,0 +1,516 @@
+#include "QAVTasOptimizerTolerancing.h"
+
+#include "ErrorDepthHandler.h"
+#include "QAVGetDefaultTolerance.h"
+#include "QAVMathIntervalND.h"
+#include "QAVMathMinimizeRN.h"
+#include "QAVSamReport.h"
+#include "QAVTasMathFunctionRN.h"
+
+#include <cmath>
+#include <memory>
+#include <new>
+
+namespace
+{
+const char kErrFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing";
+
+const double kFeasibility = 1.0e-6;      // a bound counts as violated beyond this
+const double kPenaltyWeight = 1.0;       // matching term (direct) and multiplier term (multiplier)
+const double kHalf = 0.5;                // inside the cube root
+const double kNullVectorFitness = 1.0e10;
+const double kInitialPenalty = 1.0e10;
+const std::int32_t kDirectForm = 2;
+const std::int32_t kMultiplierForm = 3;
+const std::int32_t kMaxGenes = 500;      // the engine's chromosome capacity
+const double kMultiplierLimit = 1000.0;  // multiplier genes lie in [0, this]
+const double kNewtonBoxHigh = 1.0e9;     // upper end of the refinement box of every gene
+
+// Lines of this source's reports that the reference line numbers leave free.
+const std::int32_t kLineBadForm = 150;
+const std::int32_t kLineTooManyGenes = 151;
+const std::int32_t kLineNoMatrix = 181;
+
+// A label or line-end step converts nothing, and only the end of input fails it; a numeric step
+// must convert its one value.
+bool LabelRead(int iResult)
+{
+  return iResult == 0;
+}
+
+bool ValueRead(int iResult)
+{
+  return iResult == 1;
+}
+
+HRESULT StepFailed(std::int32_t iLine)
+{
+  return QAVSamReportUnlessPending(kErrFile, iLine);
+}
+
+double* NewDoubles(std::int32_t iCount)
+{
+  return new (std::nothrow) double[iCount]();
+}
+
+void Rule(FILE* iopFile, int iLineEnds)
+{
+  std::fputs("-------------------------------------------------------------------------------\n", iopFile);
+  if (iLineEnds > 1)
+    std::fputs("\n", iopFile);
+}
+
+// Report side: a NaN difference is not a violation.
+bool IsViolated(double iValue, double iLow, double iHigh)
+{
+  return iLow - iValue > kFeasibility || iValue - iHigh > kFeasibility;
+}
+} // namespace
+
+double QAVTasSqrt3(double x)
+{
+  return x >= 0.0 ? std::pow(x, 1.0 / 3.0) : -std::pow(-x, 1.0 / 3.0);
+}
+
+// ---------------------------------------------------------------------------- life cycle
+
+QAVTasOptimizerTolerancing::QAVTasOptimizerTolerancing()
+  : _Formulation(kDirectForm), _Ny(0), _Nx(0), _ppW(nullptr), _pYmin(nullptr), _pYmax(nullptr), _pXsup(nullptr),
+    _pXinf(nullptr), _pParams(nullptr), _WithNewtonRefinement(0), _PenaltyFitness(kInitialPenalty)
+{
+}
+
+QAVTasOptimizerTolerancing::QAVTasOptimizerTolerancing(const std::int32_t iNy, std::int32_t iNx, double** ippW,
+                                                       double* ipYmin, double* ipYmax, double* ipXsup, double* ipXinf)
+  : QAVTasOptimizerTolerancing()
+{
+  _WithNewtonRefinement = 1;
+  bool complete = iNy > 0 && iNx > 0 && ippW != nullptr && ipYmin != nullptr && ipYmax != nullptr &&
+                  ipXsup != nullptr && ipXinf != nullptr;
+  for (std::int32_t j = 0; complete && j < iNy; ++j)
+    complete = ippW[j] != nullptr;
+  if (!complete)
+    return;
+  _Ny = iNy;
+  _Nx = iNx;
+  _ppW = new double*[_Ny];
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    _ppW[j] = new double[_Nx];
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      _ppW[j][i] = ippW[j][i];
+  }
+  _pYmax = new double[_Ny];
+  _pYmin = new double[_Ny];
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    _pYmax[j] = ipYmax[j];
+    _pYmin[j] = ipYmin[j];
+  }
+  _pXsup = new double[_Nx];
+  _pXinf = new double[_Nx];
+  for (std::int32_t i = 0; i < _Nx; ++i)
+  {
+    _pXsup[i] = ipXsup[i];
+    _pXinf[i] = ipXinf[i];
+  }
+  _Work.resize(static_cast<std::size_t>(_Nx));
+}
+
+QAVTasOptimizerTolerancing::~QAVTasOptimizerTolerancing()
+{
+  ReleaseData();
+}
+
+void QAVTasOptimizerTolerancing::ReleaseData()
+{
+  for (double** array : {&_pYmax, &_pYmin, &_pXsup, &_pXinf, &_pParams})
+  {
+    delete[] *array;
+    *array = nullptr;
+  }
+  if (_ppW != nullptr)
+  {
+    for (std::int32_t j = 0; j < _Ny; ++j)
+      delete[] _ppW[j];
+    delete[] _ppW;
+    _ppW = nullptr;
+  }
+  _Nx = 0;
+  _Ny = 0;
+}
+
+// ---------------------------------------------------------------------------- data file
+
+HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
+{
+  ErrorDepthHandler depth;
+  if (ipFileIn == nullptr)
+    return QAVSamReport(QAVSamKindNull, "ipFileIn", kErrFile, 274);
+  // Arrays sized by earlier counts never outlive a new read, whatever step fails.
+  ReleaseData();
+
+  if (!ValueRead(std::fscanf(ipFileIn, "%d\n", &_Formulation)))
+    return StepFailed(277);
+  std::int32_t nx = 0, ny = 0;
+  if (!ValueRead(std::fscanf(ipFileIn, "Dimension du vecteur Nx : %d\n", &nx)))
+    return StepFailed(281);
+  if (nx < 0)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
+  _Nx = nx;
+  if (!ValueRead(std::fscanf(ipFileIn, "Dimension du vecteur Ny : %d\n", &ny)))
+    return StepFailed(283);
+  if (ny < 0)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
+  _Work.resize(static_cast<std::size_t>(nx));
+
+  _ppW = new (std::nothrow) double*[ny]();
+  if (_ppW == nullptr)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
+  _Ny = ny;
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    if ((_ppW[j] = NewDoubles(_Nx)) == nullptr)
+      return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
+
+  if (!LabelRead(std::fscanf(ipFileIn, "Coefficients de la matrice W :\n")))
+    return StepFailed(292);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      if (!ValueRead(std::fscanf(ipFileIn, "%lf", &_ppW[j][i])))
+        return StepFailed(300);
+    if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+      return StepFailed(303);
+  }
+
+  _pYmin = NewDoubles(_Ny);
+  _pYmax = NewDoubles(_Ny);
+  if (_pYmin == nullptr || _pYmax == nullptr)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
+  if (!LabelRead(std::fscanf(ipFileIn, "Tolerancement sur Y (Ymin puis Ymax) :\n")))
+    return StepFailed(310);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pYmin[j])))
+      return StepFailed(314);
+  if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+    return StepFailed(317);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pYmax[j])))
+      return StepFailed(321);
+  if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+    return StepFailed(324);
+
+  if ((_pXinf = NewDoubles(_Nx)) == nullptr)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
+  if (!LabelRead(std::fscanf(ipFileIn, "Domaine de definition de X (bornes inf puis sup) :\n")))
+    return StepFailed(329);
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pXinf[i])))
+      return StepFailed(333);
+  if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+    return StepFailed(336);
+
+  if ((_pXsup = NewDoubles(_Nx)) == nullptr)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pXsup[i])))
+      return StepFailed(342);
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------- fitness
+
+double QAVTasOptimizerTolerancing::EvalFitness(std::int32_t /*iNumParams*/, double* ipX)
+{
+  // The handler is only made on the failing path: this runs once per candidate.
+  if (ipX == nullptr)
+  {
+    ErrorDepthHandler depth;
+    return QAVSamReport(QAVSamKindNull, "ipX", kErrFile, 361, kNullVectorFitness);
+  }
+  if (_Formulation == kDirectForm)
+    return EvalDirect(ipX);
+  if (_Formulation == kMultiplierForm)
+    return EvalMultiplier(ipX);
+  return 0.0;
+}
+
+double QAVTasOptimizerTolerancing::EvalDirect(const double* ipX) const
+{
+  double f = 0.0;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    f += 1.0 / std::fabs(ipX[i]);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    const double* row = _ppW[j];
+    double wx = 0.0;
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      wx += row[i] * ipX[i];
+    f += kPenaltyWeight * std::fabs(wx - ipX[_Nx + j]);
+  }
+  return f;
+}
+
+double QAVTasOptimizerTolerancing::EvalMultiplier(const double* ipLambda)
+{
+  if (_Work.size() < static_cast<std::size_t>(_Nx))
+    _Work.resize(static_cast<std::size_t>(_Nx));
+  double* s = _Work.data();
+  double f = 0.0;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+  {
+    double sum = 0.0;
+    for (std::int32_t j = 0; j < _Ny; ++j)
+      sum += _ppW[j][i] * ipLambda[j];
+    s[i] = QAVTasSqrt3(kHalf * sum);
+    if (IsOutside(1.0 / s[i], _pXinf[i], _pXsup[i]))
+      return Penalty();
+    f += s[i];
+  }
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    const double* row = _ppW[j];
+    double wy = 0.0;
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      wy += row[i] / s[i];
+    if (IsOutside(wy, _pYmin[j], _pYmax[j]))
+      return Penalty();
+    f += kPenaltyWeight * std::fabs(ipLambda[j] * (wy - _pYmax[j]));
+  }
+  return f;
+}
+
+// Fitness side: a NaN difference counts as a violation.
+bool QAVTasOptimizerTolerancing::IsOutside(double iValue, double iLow, double iHigh) const
+{
+  return !(iLow - iValue <= kFeasibility && iValue - iHigh <= kFeasibility);
+}
+
+double QAVTasOptimizerTolerancing::Penalty()
+{
+  const double penalty = _PenaltyFitness;
+  _PenaltyFitness += 1.0;
+  return penalty;
+}
+
+// ---------------------------------------------------------------------------- reports
+
+HRESULT QAVTasOptimizerTolerancing::CheckConstraints(FILE* iopFile)
+{
+  ErrorDepthHandler depth;
+  if (iopFile == nullptr)
+    return QAVSamReport(QAVSamKindNull, "iopFile", kErrFile, 485);
+  if (_pParams == nullptr)
+    return QAVSamReport(QAVSamKindNull, "_pParams", kErrFile, 486);
+  if (_Formulation == kDirectForm)
+    WriteDirectReport(iopFile, _pParams, _pParams + _Nx);
+  else if (_Formulation == kMultiplierForm)
+    WriteMultiplierReport(iopFile);
+  return S_OK;
+}
+
+void QAVTasOptimizerTolerancing::WriteDirectReport(FILE* iopFile, const double* ipX, const double* ipDelta) const
+{
+  double objective = 0.0;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    objective += 1.0 / std::fabs(ipX[i]);
+  std::fprintf(iopFile, "Objective_Function = %lf\n", objective);
+  Rule(iopFile, 1);
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    std::fprintf(iopFile, "Xmoy[%d] = %lf\n", i + 1, ipX[i]);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    std::fprintf(iopFile, "delta[%d] = %lf\n", j + 1, ipDelta[j]);
+  Rule(iopFile, 2);
+
+  bool violated = false;
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    double wx = 0.0;
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      wx += _ppW[j][i] * ipX[i];
+    if (IsViolated(wx, _pYmin[j], _pYmax[j]))
+    {
+      violated = true;
+      std::fprintf(iopFile, "First Constraint Violation On 0 < _ppW[%d]*Xmoy < Ymoy[%d]\n", j + 1, j + 1);
+      std::fprintf(iopFile, "pWx[%d] = %lf\n", j + 1, wx);
+    }
+    else
+      std::fprintf(iopFile, "0 < %lf < pWx[%d]\n", wx, j + 1);
+  }
+  if (!violated)
+    std::fputs("\nNo violation for first constraint\n", iopFile);
+  Rule(iopFile, 1);
+
+  violated = false;
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    if (IsViolated(ipDelta[j], _pYmin[j], _pYmax[j]))
+    {
+      violated = true;
+      std::fprintf(iopFile, "Second Constraint Violation On 0 < delta[%d] < Ymoy[%d]\n", j + 1, j + 1);
+    }
+    else
+      std::fprintf(iopFile, "delta[%d] = %lf\n", j + 1, ipDelta[j]);
+  }
+  if (!violated)
+    std::fputs("\nNo violation for second constraint\n", iopFile);
+  Rule(iopFile, 1);
+}
+
+void QAVTasOptimizerTolerancing::WriteMultiplierReport(FILE* iopFile) const
+{
+  std::vector<double> s(static_cast<std::size_t>(_Nx));
+  double objective = 0.0;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+  {
+    double sum = 0.0;
+    for (std::int32_t j = 0; j < _Ny; ++j)
+      sum += _ppW[j][i] * _pParams[j];
+    s[i] = QAVTasSqrt3(kHalf * sum);
+    objective += s[i];
+  }
+  std::fprintf(iopFile, "Objective_Function = %lf\n", objective);
+  Rule(iopFile, 1);
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    std::fprintf(iopFile, "Xmoy[%d] = %lf\n", i + 1, 1.0 / s[i]);
+  std::fputs("\n", iopFile);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    std::fprintf(iopFile, "lambda[%d] = %lf\n", j + 1, _pParams[j]);
+  Rule(iopFile, 2);
+
+  bool violated = false;
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    double wy = 0.0;
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      wy += _ppW[j][i] / s[i];
+    if (IsViolated(wy, _pYmin[j], _pYmax[j]))
+    {
+      violated = true;
+      std::fprintf(iopFile, "First Constraint Violation On 0 < _ppW[%d]*Xmoy < Ymoy[%d]\n", j + 1, j + 1);
+      std::fprintf(iopFile, "pWy[%d] = %lf\n", j + 1, wy);
+    }
+    else
+      std::fprintf(iopFile, "0 < %lf < Ymoy[%d]\n", wy, j + 1);
+  }
+  if (!violated)
+    std::fputs("\nNo violation for first constraint\n", iopFile);
+  Rule(iopFile, 1);
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    double rowSum = 0.0;
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      rowSum += _ppW[j][i];
+    std::fprintf(iopFile, "pWy[%d] = %lf\n", j + 1, rowSum);
+  }
+}
+
+HRESULT QAVTasOptimizerTolerancing::GetValues(float*& oValues)
+{
+  ErrorDepthHandler depth;
+  if (_pParams == nullptr)
+    return QAVSamReport(QAVSamKindNull, "_pParams", kErrFile, 665);
+  oValues = new float[_Nx];
+  for (std::int32_t i = 0; i < _Nx; ++i)
+  {
+    float value = 0.0f;
+    for (std::int32_t j = 0; j < _Ny; ++j)
+      value += static_cast<float>(_ppW[j][i] * _pParams[j]);
+    oValues[i] = static_cast<float>(1.0 / QAVTasSqrt3(kHalf * static_cast<double>(value)));
+  }
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------- run
+
+HRESULT QAVTasOptimizerTolerancing::Optimize()
+{
+  ErrorDepthHandler depth;
+  std::int32_t numParams = 0;
+  double cross = 0.0;
+  if (CheckOptimizeData(numParams, cross) != S_OK)
+    return E_FAIL;
+
+  SetCrossValue(cross);
+  SetMutatValue(0.8);
+  SetIdemFitnessCount(_Nx < 10 ? 200 : 100);
+
+  std::vector<double> lower(static_cast<std::size_t>(numParams)), upper(static_cast<std::size_t>(numParams));
+  // Every array the fitness reads must be there, in either form (a failed file read can leave some).
+  const std::pair<double*, const char*> needed[] = {
+    {_pYmin, "_pYmin"}, {_pYmax, "_pYmax"}, {_pXinf, "_pXinf"}, {_pXsup, "_pXsup"}};
+  std::int32_t line = 182;
+  for (const auto& array : needed)
+  {
+    if (array.first == nullptr)
+      return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
+    ++line;
+  }
+  if (_Formulation == kDirectForm)
+  {
+    std::copy(_pXinf, _pXinf + _Nx, lower.begin());
+    std::copy(_pYmin, _pYmin + _Ny, lower.begin() + _Nx);
+    std::copy(_pXsup, _pXsup + _Nx, upper.begin());
+    std::copy(_pYmax, _pYmax + _Ny, upper.begin() + _Nx);
+  }
+  else
+  {
+    std::fill(lower.begin(), lower.end(), 0.0);
+    std::fill(upper.begin(), upper.end(), kMultiplierLimit);
+  }
+
+  delete[] _pParams;
+  _pParams = new double[numParams];
+
+  SetNumParams(numParams);
+  SetMaxNumber(1000000);
+  SetProcess(3);
+  SetPopulationSize(8 * numParams);
+  SetParamValLimits(lower.data(), upper.data());
+  SetFitnessReference(-10.0);
+  SetRefresh(100);
+  Minimize();
+  GetOptimumParams(_pParams);
+  GetOptimumFitness();
+  // The limits die with this call: the engine must not keep pointing at them.
+  SetParamValLimits(nullptr, nullptr);
+
+  if (_WithNewtonRefinement == 0)
+    return S_OK;
+  return Refine(numParams);
+}
+
+// The checks made before any engine setting; oNumParams and oCross follow from the form.
+HRESULT QAVTasOptimizerTolerancing::CheckOptimizeData(std::int32_t& oNumParams, double& oCross)
+{
+  if (_Nx <= 0)
+    return QAVSamReport(QAVSamKindNull, "_Nx", kErrFile, 140);
+  if (_Ny <= 0)
+    return QAVSamReport(QAVSamKindNull, "_Ny", kErrFile, 141);
+  if (_Formulation != kDirectForm && _Formulation != kMultiplierForm)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineBadForm);
+  oNumParams = _Formulation == kDirectForm ? _Nx + _Ny : _Ny;
+  oCross = _Formulation == kDirectForm ? 0.75 : 0.7;
+  if (oNumParams > kMaxGenes)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineTooManyGenes);
+  if (_ppW == nullptr)
+    return QAVSamReport(QAVSamKindNull, "_ppW", kErrFile, kLineNoMatrix);
+  return S_OK;
+}
+
+HRESULT QAVTasOptimizerTolerancing::Refine(std::int32_t iNumParams)
+{
+  const std::unique_ptr<QAVTasMathFunctionRN> function(new QAVTasMathFunctionRN(_Ny, _Nx, _ppW, _pYmax));
+  double* bounds = new double[2 * static_cast<std::size_t>(iNumParams)];
+  for (std::int32_t k = 0; k < iNumParams; ++k)
+  {
+    bounds[2 * k] = 0.0;
+    bounds[2 * k + 1] = kNewtonBoxHigh;
+  }
+  const QAVMathIntervalND box(iNumParams, bounds);
+  delete[] bounds;
+  const QAVMathMinimizeRN minimizer(function.get(), QAVGetDefaultTolerance());
+  if (!minimizer.MinimizeNewton(_pParams, box))
+    return QAVSamReportUnlessPending(kErrFile, 247);
+  return S_OK;
+}
