@@ -112,3 +112,32 @@ TEST(QavtasTolerance, UsageErrorsGiveStatus2)
   for (const char* option : {"--quiet", "--report", "--seed"})
     EXPECT_NE(std::string::npos, help.out.find(option)) << option;
 }
+
+TEST(QavtasTolerance, ExactAndCompare)
+{
+  const QAVToolRunResult exact = RunTolerance(Example("tolerance_multiplier.txt") + " --exact");
+  EXPECT_EQ(0, exact.status) << exact.err;
+  EXPECT_EQ(0u, exact.out.find("Objective_Function = ")); // nothing of the engine before it
+  EXPECT_EQ(std::string::npos, exact.out.find("Violation"));
+  EXPECT_NE(std::string::npos, exact.out.find("No violation for second constraint"));
+  EXPECT_EQ(exact.out, RunTolerance(Example("tolerance_direct.txt") + " --exact").out); // any form
+
+  const QAVToolRunResult compare = RunTolerance(Example("tolerance_direct.txt") + " --compare --quiet");
+  EXPECT_EQ(0, compare.status) << compare.err;
+  for (const char* row : {"genetic", "exact", "objective", "largest violation", "time (s)",
+                          "optimality gap of the genetic answer: "})
+    EXPECT_NE(std::string::npos, compare.out.find(row)) << row;
+
+  const std::string infeasible = WriteData(
+    "2 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 1 Coefficients de la matrice W : 1 1 "
+    "Tolerancement sur Y (Ymin puis Ymax) : 0 0.01 Domaine de definition de X (bornes inf puis sup) : 0.1 0.1 1 1");
+  for (const char* mode : {" --exact", " --compare --quiet"})
+  {
+    const QAVToolRunResult r = RunTolerance(infeasible + mode);
+    EXPECT_EQ(1, r.status) << mode;
+    EXPECT_EQ(r.err.size() - 1, r.err.find('\n')) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("no tolerances meet these bounds")) << r.err;
+  }
+  std::remove(infeasible.c_str());
+  EXPECT_EQ(2, RunTolerance(Example("tolerance_direct.txt") + " --exact --compare").status);
+}

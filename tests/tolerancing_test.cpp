@@ -582,3 +582,85 @@ TEST(TolerancingFunction, EvalAndObjectServices)
   delete bare;
   EXPECT_EQ(live, QAVDRQVirtual::GetLiveObjectCount());
 }
+
+// ============================================================================ exact solution
+
+TEST(TolerancingExact, EitherConstructorAndFormGiveTheCertifiedOptimum)
+{
+  // One row, X bounds inactive: X_i = Ymax / (sqrt(w_i) sum_k sqrt(w_k)).
+  Data d{{{1.0, 4.0}}, {0.0}, {0.3}, {1.0, 1.0}, {0.001, 0.001}, {}};
+  std::unique_ptr<QAVTasOptimizerTolerancing> fromMemory(d.Make());
+  ASSERT_EQ(S_OK, fromMemory->OptimizeExact());
+  EXPECT_NEAR(0.1, fromMemory->_Exact.X[0], 1e-9);
+  EXPECT_NEAR(0.05, fromMemory->_Exact.X[1], 1e-9);
+  EXPECT_LE(fromMemory->_Exact.RelativeGap, 1e-9);
+
+  QAVTasOptimizerTolerancing fromFile;
+  TextFile file("3 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 1 Coefficients de la matrice W : 1 4 "
+                "Tolerancement sur Y (Ymin puis Ymax) : 0 0.3 Domaine de definition de X (bornes inf puis sup) : "
+                "0.001 0.001 1 1");
+  ASSERT_EQ(S_OK, fromFile.ReadDataFile(file.get()));
+  ASSERT_EQ(S_OK, fromFile.OptimizeExact());
+  EXPECT_EQ(fromMemory->_Exact.X, fromFile._Exact.X);
+  EXPECT_EQ(nullptr, fromFile._pParams);
+
+  // Its report: the direct-form layout, written by the same code, with no violation line.
+  const std::string report = Written([&](FILE* f) { EXPECT_EQ(S_OK, fromFile.CheckExactConstraints(f)); });
+  EXPECT_EQ(std::string::npos, report.find("Violation"));
+  EXPECT_NE(std::string::npos, report.find("\nNo violation for first constraint\n"));
+  EXPECT_NE(std::string::npos, report.find("\nNo violation for second constraint\n"));
+  fromFile._Formulation = 2;
+  SetParams(fromFile, {fromFile._Exact.X[0], fromFile._Exact.X[1], fromFile._Exact.X[0] + 4.0 * fromFile._Exact.X[1]});
+  EXPECT_EQ(Written([&](FILE* f) { fromFile.CheckConstraints(f); }), report);
+  // A new read forgets the old solution.
+  TextFile again(kGood);
+  ASSERT_EQ(S_OK, fromFile.ReadDataFile(again.get()));
+  EXPECT_TRUE(fromFile._Exact.X.empty());
+  EXPECT_EQ(E_FAIL, fromFile.CheckExactConstraints(stdout));
+  ExpectReport(3, "_Exact", 721);
+}
+
+TEST(TolerancingExact, InfeasibleAndMissingData)
+{
+  // x0 + x1 <= 0.01 with both X at least 0.1.
+  Data d{{{1.0, 1.0}}, {0.0}, {0.01}, {1.0, 1.0}, {0.1, 0.1}, {}};
+  std::unique_ptr<QAVTasOptimizerTolerancing> opt(d.Make());
+  EXPECT_EQ(E_FAIL, opt->OptimizeExact());
+  ExpectReport(1, "", 710);
+  EXPECT_TRUE(opt->_Exact.X.empty());
+
+  QAVTasOptimizerTolerancing empty;
+  EXPECT_EQ(E_FAIL, empty.OptimizeExact());
+  ExpectReport(3, "_Nx", 700);
+}
+
+TEST(TolerancingExact, LeavesTheGeneticRunAsItWas)
+{
+  Data d{{{1.0, 2.0, 0.5}, {0.5, 0.5, 1.0}}, {0.0, 0.0}, {0.2, 0.15}, {0.2, 0.2, 0.2}, {0.005, 0.005, 0.005}, {}};
+  auto run = [&](bool exactFirst, bool exactAfter) {
+    std::unique_ptr<QAVTasOptimizerTolerancing> opt(d.Make());
+    if (exactFirst)
+    {
+      EXPECT_EQ(S_OK, opt->OptimizeExact());
+    }
+    const std::int32_t evaluations = nbeval;
+    std::string progress;
+    {
+      QAVCoutCapture capture;
+      EXPECT_EQ(S_OK, opt->Optimize());
+      progress = capture.Text();
+    }
+    const double penalty = opt->_PenaltyFitness;
+    const std::string report = Written([&](FILE* f) { opt->CheckConstraints(f); });
+    if (exactAfter)
+    {
+      EXPECT_EQ(S_OK, opt->OptimizeExact());
+      EXPECT_EQ(penalty, opt->_PenaltyFitness);
+      EXPECT_EQ(report, Written([&](FILE* f) { opt->CheckConstraints(f); }));
+    }
+    return progress + report + std::to_string(nbeval - evaluations);
+  };
+  const std::string plain = run(false, false);
+  EXPECT_EQ(plain, run(true, false));
+  EXPECT_EQ(plain, run(false, true));
+}

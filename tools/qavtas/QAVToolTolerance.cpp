@@ -5,13 +5,16 @@
 #include "QAVToolOptions.h"
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -23,19 +26,27 @@ const char kHelp[] =
   "constraint report of its result.\n"
   "\n"
   "options:\n"
+  "  --exact             solve the problem exactly instead (minimum of sum 1/X within the\n"
+  "                      X domains and the Y bounds, certified to a relative gap of 1e-9)\n"
+  "                      and write the report of that solution in the direct-form layout\n"
+  "  --compare           run both and print, side by side, the objective, the largest\n"
+  "                      bound violation and the time of each, and how far the genetic\n"
+  "                      answer lies above the exact optimum\n"
   "  --quiet             no progress output, only the report\n"
   "  --report OUT        write the report to the file OUT instead of standard output\n"
   "  --seed N            seed of the random generator (default -3)\n"
   "  --help              this text\n"
   "\n"
-  "Exit status: 0 on success, 1 when the file cannot be read or the run fails, 2 for a\n"
-  "usage error.\n";
+  "Exit status: 0 on success, 1 when the file cannot be read, the run fails or (--exact,\n"
+  "--compare) no X meets the bounds, 2 for a usage error.\n";
 
 struct Settings
 {
   std::string file;
   std::string report;
   bool quiet = false;
+  bool exact = false;
+  bool compare = false;
   bool hasSeed = false;
   std::int32_t seed = 0;
 };
@@ -83,6 +94,10 @@ Settings Parse(int argc, char** argv, bool& oHelp)
     }
     if (name == "--quiet")
       settings.quiet = true;
+    else if (name == "--exact")
+      settings.exact = true;
+    else if (name == "--compare")
+      settings.compare = true;
     else if (name == "--report")
       settings.report = options.Value(name);
     else if (name == "--seed")
@@ -99,6 +114,8 @@ Settings Parse(int argc, char** argv, bool& oHelp)
   }
   if (settings.file.empty())
     QAVToolOptions::Fail("a data file is needed (see qavtas tolerance --help)");
+  if (settings.exact && settings.compare)
+    QAVToolOptions::Fail("--exact and --compare exclude each other");
   return settings;
 }
 
@@ -163,17 +180,79 @@ int ReadProblem(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimiz
   return 0;
 }
 
-int WriteReport(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimizer)
+// Runs iWrite on the report destination (standard output or --report OUT).
+int WriteOutput(const Settings& iSettings, const std::function<HRESULT(FILE*)>& iWrite)
 {
   File out(iSettings.report.empty() ? nullptr : std::fopen(iSettings.report.c_str(), "w"));
   if (!iSettings.report.empty() && !out)
     return Failure("cannot write '" + iSettings.report + "': " + std::strerror(errno));
   std::cout.flush();
-  if (ioOptimizer.CheckConstraints(out ? out.get() : stdout) != S_OK)
+  FILE* target = out ? out.get() : stdout;
+  if (iWrite(target) != S_OK)
     return Failure("no report: the run left no result");
-  if (std::fflush(out ? out.get() : stdout) != 0)
+  if (std::fflush(target) != 0)
     return Failure("writing the report failed");
   return 0;
+}
+
+int RunFailed(const Settings& iSettings)
+{
+  return Failure(iSettings.file + ": the run failed (" + ErrorDepthHandler::_errfile_ + ", line " +
+                 std::to_string(ErrorDepthHandler::_i_errline_) + ")");
+}
+
+int ExactFailed(const Settings& iSettings)
+{
+  if (ErrorDepthHandler::_ier_ == 1 && ErrorDepthHandler::_i_errline_ == 710)
+    return Failure(iSettings.file + ": no tolerances meet these bounds (the problem is infeasible)");
+  if (ErrorDepthHandler::_ier_ == 1 && ErrorDepthHandler::_i_errline_ == 711)
+    return Failure(iSettings.file + ": the exact solver could not certify an optimum");
+  return RunFailed(iSettings);
+}
+
+template <class F>
+double SecondsOf(F iRun, HRESULT& oStatus)
+{
+  const auto start = std::chrono::steady_clock::now();
+  oStatus = iRun();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double SumOfInverses(const std::vector<double>& iX)
+{
+  double sum = 0.0;
+  for (double x : iX)
+    sum += 1.0 / x;
+  return sum;
+}
+
+int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimizer)
+{
+  HRESULT status = S_OK;
+  const double geneticTime = SecondsOf([&] { return ioOptimizer.Optimize(); }, status);
+  std::vector<double> genetic;
+  if (status != S_OK || ioOptimizer.GetResultX(genetic) != S_OK)
+    return RunFailed(iSettings);
+  const double exactTime = SecondsOf([&] { return ioOptimizer.OptimizeExact(); }, status);
+  if (status != S_OK)
+    return ExactFailed(iSettings);
+
+  const QAVTasOptimizerTolerancing& o = ioOptimizer;
+  const QAVTasExactSolver bounds(o._Ny, o._Nx, o._ppW, o._pYmin, o._pYmax, o._pXinf, o._pXsup);
+  const double geneticValue = SumOfInverses(genetic);
+  const double geneticViolation = bounds.MaxViolation(genetic.data());
+  const double exactValue = o._Exact.Objective;
+  return WriteOutput(iSettings, [&](FILE* f) {
+    std::fprintf(f, "%-20s%16s%16s\n", "", "genetic", "exact");
+    std::fprintf(f, "%-20s%16.6f%16.6f\n", "objective", geneticValue, exactValue);
+    std::fprintf(f, "%-20s%16.3e%16.3e\n", "largest violation", geneticViolation,
+                 bounds.MaxViolation(o._Exact.X.data()));
+    std::fprintf(f, "%-20s%16.6f%16.6f\n", "time (s)", geneticTime, exactTime);
+    std::fprintf(f, "\noptimality gap of the genetic answer: %.4f %%%s\n",
+                 100.0 * (geneticValue - exactValue) / exactValue,
+                 geneticViolation > 1.0e-6 ? " (the genetic answer breaks the bounds)" : "");
+    return S_OK;
+  });
 }
 } // namespace
 
@@ -186,14 +265,22 @@ int QAVToolRunTolerance(int argc, char** argv)
     std::cout << kHelp;
     return 0;
   }
-  Silence silence(settings.quiet);
+  // The exact solution alone has no progress to show: the engine's lines would only mix with it.
+  Silence silence(settings.quiet || settings.exact);
   QAVTasOptimizerTolerancing optimizer;
   if (const int status = ReadProblem(settings, optimizer))
     return status;
   if (settings.hasSeed)
     optimizer.SetSeed(settings.seed);
+  if (settings.compare)
+    return RunCompare(settings, optimizer);
+  if (settings.exact)
+  {
+    if (optimizer.OptimizeExact() != S_OK)
+      return ExactFailed(settings);
+    return WriteOutput(settings, [&](FILE* f) { return optimizer.CheckExactConstraints(f); });
+  }
   if (optimizer.Optimize() != S_OK)
-    return Failure(settings.file + ": the run failed (" + ErrorDepthHandler::_errfile_ + ", line " +
-                   std::to_string(ErrorDepthHandler::_i_errline_) + ")");
-  return WriteReport(settings, optimizer);
+    return RunFailed(settings);
+  return WriteOutput(settings, [&](FILE* f) { return optimizer.CheckConstraints(f); });
 }

@@ -2,6 +2,7 @@
 #define QAVTasOptimizerTolerancing_H
 
 #include "QAVHResult.h"
+#include "QAVTasExactSolver.h"
 #include "QAVTasGAOptimizer.h"
 #include "QAVTasOptimizerExport.h"
 
@@ -48,6 +49,20 @@ public:
   // its optimum by a Newton minimisation; the result is in _pParams.
   HRESULT Optimize();
 
+  // X of the result in _pParams: its first Nx genes in the direct form, the X of its multipliers
+  // in the multiplier form (as the report prints them). E_FAIL without a result or in another form.
+  HRESULT GetResultX(std::vector<double>& oX) const;
+
+  // Solves the problem exactly, whatever the form: minimise sum 1/X_i within the X domains and the
+  // Y bounds, certified to a relative duality gap of 1e-9 (see QAVTasExactSolver). The answer is
+  // kept in _Exact; nothing that Optimize uses or stores is touched. A problem whose bounds admit
+  // no X, or one the solver cannot certify, is reported (kind 1) and leaves _Exact empty.
+  HRESULT OptimizeExact();
+
+  // Writes the constraint report of the exact solution in the layout of the direct form, X as
+  // "Xmoy" and delta = W X.
+  HRESULT CheckExactConstraints(FILE* iopFile);
+
   std::int32_t _Formulation;
   std::int32_t _Ny;
   std::int32_t _Nx;
@@ -59,6 +74,7 @@ public:
   double* _pParams;
   unsigned char _WithNewtonRefinement;
   double _PenaltyFitness;
+  QAVTasExactSolver::Solution _Exact; // answer of OptimizeExact; X is empty when there is none
 
 protected:
   // Writes the direct-form report of the point X (Nx values) with its matched values delta
@@ -69,6 +85,8 @@ private:
   void ReleaseData();
   double EvalDirect(const double* ipX) const;
   double EvalMultiplier(const double* ipLambda);
+  double MultiplierS(std::int32_t i, const double* ipLambda) const;
+  HRESULT CheckExactData() const;
   double Penalty();
   void WriteMultiplierReport(FILE* iopFile) const;
   bool IsOutside(double iValue, double iLow, double iHigh) const;

@@ -7,9 +7,11 @@
 #include "QAVSamReport.h"
 #include "QAVTasMathFunctionRN.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace
 {
@@ -30,6 +32,10 @@ const double kNewtonBoxHigh = 1.0e9;     // upper end of the refinement box of e
 const std::int32_t kLineBadForm = 150;
 const std::int32_t kLineTooManyGenes = 151;
 const std::int32_t kLineNoMatrix = 181;
+const std::int32_t kLineExactData = 700;   // 700 to 705: the data the exact solver needs
+const std::int32_t kLineInfeasible = 710;
+const std::int32_t kLineNotCertified = 711;
+const std::int32_t kLineExactReport = 720; // 720, 721: the exact report's stream and solution
 
 // A label or line-end step converts nothing, and only the end of input fails it; a numeric step
 // must convert its one value.
@@ -138,6 +144,7 @@ void QAVTasOptimizerTolerancing::ReleaseData()
   }
   _Nx = 0;
   _Ny = 0;
+  _Exact = QAVTasExactSolver::Solution();
 }
 
 // ---------------------------------------------------------------------------- data file
@@ -259,10 +266,7 @@ double QAVTasOptimizerTolerancing::EvalMultiplier(const double* ipLambda)
   double f = 0.0;
   for (std::int32_t i = 0; i < _Nx; ++i)
   {
-    double sum = 0.0;
-    for (std::int32_t j = 0; j < _Ny; ++j)
-      sum += _ppW[j][i] * ipLambda[j];
-    s[i] = QAVTasSqrt3(kHalf * sum);
+    s[i] = MultiplierS(i, ipLambda);
     if (IsOutside(1.0 / s[i], _pXinf[i], _pXsup[i]))
       return Penalty();
     f += s[i];
@@ -278,6 +282,15 @@ double QAVTasOptimizerTolerancing::EvalMultiplier(const double* ipLambda)
     f += kPenaltyWeight * std::fabs(ipLambda[j] * (wy - _pYmax[j]));
   }
   return f;
+}
+
+// s_i = cbrt(0.5 sum_j W[j][i] lambda_j): 1 / X_i of the multiplier form.
+double QAVTasOptimizerTolerancing::MultiplierS(std::int32_t i, const double* ipLambda) const
+{
+  double sum = 0.0;
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    sum += _ppW[j][i] * ipLambda[j];
+  return QAVTasSqrt3(kHalf * sum);
 }
 
 // Fitness side: a NaN difference counts as a violation.
@@ -363,10 +376,7 @@ void QAVTasOptimizerTolerancing::WriteMultiplierReport(FILE* iopFile) const
   double objective = 0.0;
   for (std::int32_t i = 0; i < _Nx; ++i)
   {
-    double sum = 0.0;
-    for (std::int32_t j = 0; j < _Ny; ++j)
-      sum += _ppW[j][i] * _pParams[j];
-    s[i] = QAVTasSqrt3(kHalf * sum);
+    s[i] = MultiplierS(i, _pParams);
     objective += s[i];
   }
   std::fprintf(iopFile, "Objective_Function = %lf\n", objective);
@@ -512,5 +522,68 @@ HRESULT QAVTasOptimizerTolerancing::Refine(std::int32_t iNumParams)
   const QAVMathMinimizeRN minimizer(function.get(), QAVGetDefaultTolerance());
   if (!minimizer.MinimizeNewton(_pParams, box))
     return QAVSamReportUnlessPending(kErrFile, 247);
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------- exact solution
+
+HRESULT QAVTasOptimizerTolerancing::GetResultX(std::vector<double>& oX) const
+{
+  if (_pParams == nullptr || (_Formulation != kDirectForm && _Formulation != kMultiplierForm))
+    return E_FAIL;
+  oX.resize(static_cast<std::size_t>(_Nx));
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    oX[i] = _Formulation == kDirectForm ? _pParams[i] : 1.0 / MultiplierS(i, _pParams);
+  return S_OK;
+}
+
+HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
+{
+  ErrorDepthHandler depth;
+  _Exact = QAVTasExactSolver::Solution();
+  if (CheckExactData() != S_OK)
+    return E_FAIL;
+  const QAVTasExactSolver solver(_Ny, _Nx, _ppW, _pYmin, _pYmax, _pXinf, _pXsup);
+  QAVTasExactSolver::Solution solution;
+  switch (solver.Solve(solution))
+  {
+  case QAVTasExactSolver::Status::Optimal:
+    _Exact = std::move(solution);
+    return S_OK;
+  case QAVTasExactSolver::Status::Infeasible:
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineInfeasible);
+  default:
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineNotCertified);
+  }
+}
+
+HRESULT QAVTasOptimizerTolerancing::CheckExactData() const
+{
+  if (_Nx <= 0)
+    return QAVSamReport(QAVSamKindNull, "_Nx", kErrFile, kLineExactData);
+  const std::pair<const void*, const char*> needed[] = {
+    {_ppW, "_ppW"}, {_pYmin, "_pYmin"}, {_pYmax, "_pYmax"}, {_pXinf, "_pXinf"}, {_pXsup, "_pXsup"}};
+  std::int32_t line = kLineExactData + 1;
+  for (const auto& array : needed)
+  {
+    if (array.first == nullptr)
+      return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
+    ++line;
+  }
+  return S_OK;
+}
+
+HRESULT QAVTasOptimizerTolerancing::CheckExactConstraints(FILE* iopFile)
+{
+  ErrorDepthHandler depth;
+  if (iopFile == nullptr)
+    return QAVSamReport(QAVSamKindNull, "iopFile", kErrFile, kLineExactReport);
+  if (_Exact.X.size() != static_cast<std::size_t>(_Nx) || _Nx <= 0)
+    return QAVSamReport(QAVSamKindNull, "_Exact", kErrFile, kLineExactReport + 1);
+  std::vector<double> delta(static_cast<std::size_t>(_Ny));
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      delta[j] += _ppW[j][i] * _Exact.X[i];
+  WriteDirectReport(iopFile, _Exact.X.data(), delta.data());
   return S_OK;
 }

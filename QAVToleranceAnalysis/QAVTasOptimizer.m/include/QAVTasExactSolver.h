@@ -35,8 +35,6 @@
 // complementary slackness and stationarity are within the same target. The same bound proves
 // infeasibility: when the box minimum of c.X exceeds lambda_max.Ymax - lambda_min.Ymin, no X in the
 // box meets the Y rows.
-//
-// Internal to the library; exported for its tests and benchmarks.
 class QAV_TASOPT_API QAVTasExactSolver
 {
 public:
