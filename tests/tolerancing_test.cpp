@@ -30,6 +30,14 @@ const char kGood[] =
   " 0.01 0.01\n"
   " 1.0 1.0\n";
 
+// A data file on one line.
+std::string OneLine(int form, int nx, int ny, const std::string& w, const std::string& y, const std::string& x)
+{
+  return std::to_string(form) + " Dimension du vecteur Nx : " + std::to_string(nx) + " Dimension du vecteur Ny : " +
+         std::to_string(ny) + " Coefficients de la matrice W : " + w + " Tolerancement sur Y (Ymin puis Ymax) : " + y +
+         " Domaine de definition de X (bornes inf puis sup) : " + x;
+}
+
 // A read-only stream over a text, closed at scope end.
 class TextFile
 {
@@ -102,10 +110,7 @@ void SetParams(QAVTasOptimizerTolerancing& opt, const std::vector<double>& p)
 
 TEST(TolerancingData, GoodFileInAnyLayout)
 {
-  const std::string joined =
-    "2 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 1 Coefficients de la matrice W : 1.0 1.0 "
-    "Tolerancement sur Y (Ymin puis Ymax) : 0.0 0.5 Domaine de definition de X (bornes inf puis sup) : "
-    "0.01 0.01 1.0 1.0";
+  const std::string joined = OneLine(2, 2, 1, "1.0 1.0", "0.0 0.5", "0.01 0.01 1.0 1.0");
   const std::string split =
     "2\nDimension du vecteur Nx :\n2\n\nDimension du vecteur Ny : 1 Coefficients de la matrice W :\n1.0\n  1e0\n"
     "Tolerancement sur Y (Ymin puis Ymax) :\n0.0 0.5 Domaine de definition de X (bornes inf puis sup) :\n"
@@ -276,8 +281,7 @@ TEST(TolerancingData, DataConstructorCopiesDeeply)
 TEST(TolerancingFitness, DirectForm)
 {
   QAVTasOptimizerTolerancing opt;
-  TextFile file("2 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 1 Coefficients de la matrice W : 1 2 "
-                "Tolerancement sur Y (Ymin puis Ymax) : 0 1 Domaine de definition de X (bornes inf puis sup) : 0 0 1 1");
+  TextFile file(OneLine(2, 2, 1, "1 2", "0 1", "0 0 1 1"));
   ASSERT_EQ(S_OK, opt.ReadDataFile(file.get()));
   // 1/0.5 + 1/|-0.25| + |(0.5 - 0.5) - 0.3|
   double g[3] = {0.5, -0.25, 0.3};
@@ -457,9 +461,7 @@ TEST(TolerancingRun, SettingsPerFormAndSize)
 
   // The multiplier form read from a file: Ny genes in [0, 1000], no refinement, the GA optimum.
   QAVTasOptimizerTolerancing fromFile;
-  TextFile file("3 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 1 Coefficients de la matrice W : 1 1 "
-                "Tolerancement sur Y (Ymin puis Ymax) : 0 0.5 Domaine de definition de X (bornes inf puis sup) : "
-                "0.01 0.01 1 1");
+  TextFile file(OneLine(3, 2, 1, "1 1", "0 0.5", "0.01 0.01 1 1"));
   ASSERT_EQ(S_OK, fromFile.ReadDataFile(file.get()));
   ASSERT_EQ(S_OK, fromFile.Optimize());
   EXPECT_EQ(1, fromFile._NumParams);
@@ -488,8 +490,7 @@ TEST(TolerancingRun, FailuresAndTheirLines)
   EXPECT_EQ(0.33, empty._CrossValue); // before any engine setting
 
   QAVTasOptimizerTolerancing noY;
-  TextFile file("2 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 0 Coefficients de la matrice W : "
-                "Tolerancement sur Y (Ymin puis Ymax) : Domaine de definition de X (bornes inf puis sup) : 0 0 1 1");
+  TextFile file(OneLine(2, 2, 0, "", "", "0 0 1 1"));
   ASSERT_EQ(S_OK, noY.ReadDataFile(file.get()));
   EXPECT_EQ(E_FAIL, noY.Optimize());
   ExpectReport(3, "_Ny", 141);
@@ -596,9 +597,7 @@ TEST(TolerancingExact, EitherConstructorAndFormGiveTheCertifiedOptimum)
   EXPECT_LE(fromMemory->_Exact.RelativeGap, 1e-9);
 
   QAVTasOptimizerTolerancing fromFile;
-  TextFile file("3 Dimension du vecteur Nx : 2 Dimension du vecteur Ny : 1 Coefficients de la matrice W : 1 4 "
-                "Tolerancement sur Y (Ymin puis Ymax) : 0 0.3 Domaine de definition de X (bornes inf puis sup) : "
-                "0.001 0.001 1 1");
+  TextFile file(OneLine(3, 2, 1, "1 4", "0 0.3", "0.001 0.001 1 1"));
   ASSERT_EQ(S_OK, fromFile.ReadDataFile(file.get()));
   ASSERT_EQ(S_OK, fromFile.OptimizeExact());
   EXPECT_EQ(fromMemory->_Exact.X, fromFile._Exact.X);

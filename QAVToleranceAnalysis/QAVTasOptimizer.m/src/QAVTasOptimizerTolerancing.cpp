@@ -49,6 +49,20 @@ bool ValueRead(int iResult)
   return iResult == 1;
 }
 
+bool LineEndRead(FILE* ipFile)
+{
+  return LabelRead(std::fscanf(ipFile, "\n"));
+}
+
+// iCount times " %lf" into oValues.
+bool ValuesRead(FILE* ipFile, double* oValues, std::int32_t iCount)
+{
+  for (std::int32_t k = 0; k < iCount; ++k)
+    if (!ValueRead(std::fscanf(ipFile, " %lf", &oValues[k])))
+      return false;
+  return true;
+}
+
 HRESULT StepFailed(std::int32_t iLine)
 {
   return QAVSamReportUnlessPending(kErrFile, iLine);
@@ -186,7 +200,7 @@ HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
     for (std::int32_t i = 0; i < _Nx; ++i)
       if (!ValueRead(std::fscanf(ipFileIn, "%lf", &_ppW[j][i])))
         return StepFailed(300);
-    if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+    if (!LineEndRead(ipFileIn))
       return StepFailed(303);
   }
 
@@ -196,32 +210,28 @@ HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
   if (!LabelRead(std::fscanf(ipFileIn, "Tolerancement sur Y (Ymin puis Ymax) :\n")))
     return StepFailed(310);
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pYmin[j])))
-      return StepFailed(314);
-  if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+  if (!ValuesRead(ipFileIn, _pYmin, _Ny))
+    return StepFailed(314);
+  if (!LineEndRead(ipFileIn))
     return StepFailed(317);
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pYmax[j])))
-      return StepFailed(321);
-  if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+  if (!ValuesRead(ipFileIn, _pYmax, _Ny))
+    return StepFailed(321);
+  if (!LineEndRead(ipFileIn))
     return StepFailed(324);
 
   if ((_pXinf = NewDoubles(_Nx)) == nullptr)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
   if (!LabelRead(std::fscanf(ipFileIn, "Domaine de definition de X (bornes inf puis sup) :\n")))
     return StepFailed(329);
-  for (std::int32_t i = 0; i < _Nx; ++i)
-    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pXinf[i])))
-      return StepFailed(333);
-  if (!LabelRead(std::fscanf(ipFileIn, "\n")))
+  if (!ValuesRead(ipFileIn, _pXinf, _Nx))
+    return StepFailed(333);
+  if (!LineEndRead(ipFileIn))
     return StepFailed(336);
 
   if ((_pXsup = NewDoubles(_Nx)) == nullptr)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
-  for (std::int32_t i = 0; i < _Nx; ++i)
-    if (!ValueRead(std::fscanf(ipFileIn, " %lf", &_pXsup[i])))
-      return StepFailed(342);
+  if (!ValuesRead(ipFileIn, _pXsup, _Nx))
+    return StepFailed(342);
   return S_OK;
 }
 
