@@ -1,5 +1,6 @@
 #include "QAVCoutCapture.h"
 #include "QAVMathGAOptimizer.h"
+#include "QAVTasGAOptimizer.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,14 @@ public:
     return f;
   }
   std::vector<double> seen;
+};
+
+// The same fitness on the library's real engine, recording the candidates alike.
+class ShiftedOnEngine : public QAVTasGAOptimizer
+{
+public:
+  double EvalFitness(std::int32_t iCount, double* ipX) override { return twin.EvalFitness(iCount, ipX); }
+  Shifted twin;
 };
 
 struct Outcome
@@ -110,4 +119,36 @@ TEST(PlatformGA, StopRulesAndSmallPopulations)
   idle.Minimize();
   EXPECT_TRUE(idle.seen.empty());
   EXPECT_TRUE(std::isnan(idle.GetOptimumFitness()));
+}
+
+TEST(PlatformGA, RunsStepForStepLikeTheRealEngine)
+{
+  static double lower[] = {-5, -5, -5}, upper[] = {5, 5, 5};
+  for (std::int32_t process = 1; process <= 11; ++process)
+    for (bool maximize : {false, true})
+    {
+      Shifted platform;
+      ShiftedOnEngine engine;
+      QAVCoutCapture quiet; // the engine writes its reports
+      platform.SetNumParams(3);
+      engine.SetNumParams(3);
+      platform.SetParamValLimits(lower, upper);
+      engine.SetParamValLimits(lower, upper);
+      platform.SetPopulationSize(12);
+      engine.SetPopulationSize(12);
+      platform.SetProcess(process);
+      engine.SetProcess(process);
+      platform.SetMaxNumber(30);
+      engine.SetMaxNumber(30);
+      platform.SetSeed(11);
+      engine.SetSeed(11);
+      maximize ? platform.Maximize() : platform.Minimize();
+      maximize ? engine.Maximize() : engine.Minimize();
+      double a[3], b[3];
+      platform.GetOptimumParams(a);
+      engine.GetOptimumParams(b);
+      EXPECT_EQ(platform.seen, engine.twin.seen) << process << ' ' << maximize;
+      EXPECT_EQ(platform.GetOptimumFitness(), engine.GetOptimumFitness());
+      EXPECT_EQ(std::vector<double>(a, a + 3), std::vector<double>(b, b + 3));
+    }
 }

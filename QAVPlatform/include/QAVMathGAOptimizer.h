@@ -41,13 +41,25 @@ public:
   // A run without limits or genes does nothing.
   void Minimize();
   void Maximize();
+  // One generation; the run drivers call them, so do callers that drive a run themselves.
+  void GenerateMin();
+  void GenerateMax();
+  void ShiftPopulation();
+  // The optimiser is silent: there is nothing to report.
+  void Report(std::int32_t iGeneration);
 
   void GetOptimumParams(double* opParams) const;
   double GetOptimumFitness() const;
   // Generations of the last run.
   std::int32_t GetGenerationCount() const;
 
-protected:
+  // The best chromosome found so far.
+  struct Optimum
+  {
+    std::vector<double> _Code;
+    double _Fitness;
+  };
+
   std::int32_t _MaxNumberOfGenerations = 100;
   std::int32_t _PopulationSize = 30;
   std::int32_t _NumParams = 1;
@@ -60,15 +72,18 @@ protected:
   std::int32_t _Refresh = 2;
   std::int32_t _Seed = -3;
   std::int32_t _IdemFitnessCount = 10;
+  Optimum _Optimum;
 
 private:
+  void Initialize();
   template <class Direction>
+  void Generate();
+  template <class Direction, class Rule>
   void Run();
-  void Initialize(bool iMaximizing);
 
-  std::vector<double> _OptimumCode;
-  double _OptimumFitness;
   std::int32_t _Generations = 0;
+  std::int32_t _RunSize = 0;   // individuals of the current populations
+  std::int32_t _RunGenes = 0;  // genes of the current populations
   std::unique_ptr<QAVMathGAPopulation> _OldPopulation;
   std::unique_ptr<QAVMathGAPopulation> _NewPopulation;
   std::vector<double> _Leader; // working chromosomes of the generation step

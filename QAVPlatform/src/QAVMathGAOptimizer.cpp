@@ -4,7 +4,6 @@
 #include "QAVMathGAPopulation.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -36,18 +35,18 @@ QAVMathGAPopulation::QAVMathGAPopulation(std::int32_t iSize, std::int32_t iLengt
   _Individuals = _Storage.data();
 }
 
-QAVMathGAOptimizer::QAVMathGAOptimizer() : _OptimumFitness(std::numeric_limits<double>::quiet_NaN()) {}
+QAVMathGAOptimizer::QAVMathGAOptimizer() : _Optimum{{}, std::numeric_limits<double>::quiet_NaN()} {}
 
 QAVMathGAOptimizer::~QAVMathGAOptimizer() = default;
 
-void QAVMathGAOptimizer::SetMaxNumber(std::int32_t iCount) { _MaxNumberOfGenerations = iCount > 0 ? iCount : 100; }
-void QAVMathGAOptimizer::SetPopulationSize(std::int32_t iSize) { _PopulationSize = iSize > 0 ? iSize : 30; }
+void QAVMathGAOptimizer::SetMaxNumber(std::int32_t iCount) { _MaxNumberOfGenerations = DE::PositiveOr(iCount, 100); }
+void QAVMathGAOptimizer::SetPopulationSize(std::int32_t iSize) { _PopulationSize = DE::PositiveOr(iSize, 30); }
 void QAVMathGAOptimizer::SetNumParams(std::int32_t iCount)
 {
   _NumParams = iCount >= 1 && iCount <= kMaxGenes ? iCount : kMaxGenes;
 }
-void QAVMathGAOptimizer::SetCrossValue(double iValue) { _CrossValue = iValue >= 0 && iValue <= 1.0 ? iValue : 0.8; }
-void QAVMathGAOptimizer::SetMutatValue(double iValue) { _MutatValue = iValue >= 0 && iValue <= 1.0 ? iValue : 1.0; }
+void QAVMathGAOptimizer::SetCrossValue(double iValue) { _CrossValue = DE::FractionOr(iValue, 0.8); }
+void QAVMathGAOptimizer::SetMutatValue(double iValue) { _MutatValue = DE::FractionOr(iValue, 1.0); }
 void QAVMathGAOptimizer::SetParamValLimits(double* ipMin, double* ipMax)
 {
   _ParamValMin = ipMin;
@@ -55,85 +54,75 @@ void QAVMathGAOptimizer::SetParamValLimits(double* ipMin, double* ipMax)
 }
 void QAVMathGAOptimizer::SetFitnessReference(double iReference) { _FitnessReference = iReference; }
 void QAVMathGAOptimizer::SetProcess(std::int32_t iProcess) { _Process = iProcess; }
-void QAVMathGAOptimizer::SetRefresh(std::int32_t iRefresh) { _Refresh = iRefresh > 0 ? iRefresh : 1; }
+void QAVMathGAOptimizer::SetRefresh(std::int32_t iRefresh) { _Refresh = DE::PositiveOr(iRefresh, 1); }
 void QAVMathGAOptimizer::SetSeed(std::int32_t iSeed) { _Seed = iSeed; }
-void QAVMathGAOptimizer::SetIdemFitnessCount(std::int32_t iCount) { _IdemFitnessCount = iCount > 0 ? iCount : 10; }
+void QAVMathGAOptimizer::SetIdemFitnessCount(std::int32_t iCount) { _IdemFitnessCount = DE::PositiveOr(iCount, 10); }
 
 void QAVMathGAOptimizer::GetOptimumParams(double* opParams) const
 {
   if (opParams)
-    std::copy(_OptimumCode.begin(), _OptimumCode.end(), opParams);
+    std::copy(_Optimum._Code.begin(), _Optimum._Code.end(), opParams);
 }
 
-double QAVMathGAOptimizer::GetOptimumFitness() const { return _OptimumFitness; }
+double QAVMathGAOptimizer::GetOptimumFitness() const { return _Optimum._Fitness; }
 std::int32_t QAVMathGAOptimizer::GetGenerationCount() const { return _Generations; }
 
-void QAVMathGAOptimizer::Minimize() { Run<DE::Minimizing>(); }
-void QAVMathGAOptimizer::Maximize() { Run<DE::Maximizing>(); }
-
-void QAVMathGAOptimizer::Initialize(bool iMaximizing)
+// As the library's real engine: a fresh random population, each individual scored once, and the
+// lowest-fitness one as the optimum, whichever driver runs.
+void QAVMathGAOptimizer::Initialize()
 {
   srand48(_Seed);
-  const std::int32_t size = std::max(_PopulationSize, kMinPopulation);
-  _OldPopulation.reset(new QAVMathGAPopulation(size, _NumParams));
-  _NewPopulation.reset(new QAVMathGAPopulation(size, _NumParams));
-  for (std::int32_t i = 0; i < size; ++i)
+  _RunSize = std::max(_PopulationSize, kMinPopulation);
+  _RunGenes = _NumParams;
+  _OldPopulation.reset(new QAVMathGAPopulation(_RunSize, _RunGenes));
+  _NewPopulation.reset(new QAVMathGAPopulation(_RunSize, _RunGenes));
+  for (std::int32_t i = 0; i < _RunSize; ++i)
   {
     double* code = _OldPopulation->_Individuals[i]._Code;
-    for (std::int32_t k = 0; k < _NumParams; ++k)
+    for (std::int32_t k = 0; k < _RunGenes; ++k)
       code[k] = _ParamValMin[k] + drand48() * (_ParamValMax[k] - _ParamValMin[k]);
-    _OldPopulation->_Individuals[i]._Fitness = EvalFitness(_NumParams, code);
   }
-  DE::ComputeStatistics(_OldPopulation.get(), size);
-  const QAVMathGAIndividual& best =
-    _OldPopulation->_Individuals[iMaximizing ? _OldPopulation->_MaxIndex : _OldPopulation->_MinIndex];
-  _OptimumCode.assign(best._Code, best._Code + _NumParams);
-  _OptimumFitness = best._Fitness;
-  _Leader.assign(static_cast<std::size_t>(_NumParams), 0.0);
-  _Trial.assign(static_cast<std::size_t>(_NumParams), 0.0);
+  for (std::int32_t i = 0; i < _RunSize; ++i)
+  {
+    QAVMathGAIndividual& individual = _OldPopulation->_Individuals[i];
+    individual._Fitness = EvalFitness(_RunGenes, individual._Code);
+  }
+  DE::ComputeStatistics(_OldPopulation.get(), _RunSize);
+  const QAVMathGAIndividual& best = _OldPopulation->_Individuals[_OldPopulation->_MinIndex];
+  _Optimum._Code.assign(best._Code, best._Code + _RunGenes);
+  _Optimum._Fitness = best._Fitness;
+  _Leader.assign(static_cast<std::size_t>(_RunGenes), 0.0);
+  _Trial.assign(static_cast<std::size_t>(_RunGenes), 0.0);
 }
 
 template <class Direction>
+void QAVMathGAOptimizer::Generate()
+{
+  if (!_OldPopulation || !_NewPopulation)
+    return;
+  double leaderFitness = 0.0;
+  const DE::StepData<QAVMathGAPopulation, double> data{
+    _OldPopulation.get(), _NewPopulation.get(), &_RunSize, _RunGenes,           _CrossValue,
+    _MutatValue,          _ParamValMin,         _ParamValMax, _Leader.data(), &leaderFitness,
+    _Trial.data(),        _Optimum._Code.data(), &_Optimum._Fitness};
+  SilentTraits traits{{}, *this};
+  DE::Generate<Direction>(traits, data, _Process);
+}
+
+void QAVMathGAOptimizer::GenerateMin() { Generate<DE::Minimizing>(); }
+void QAVMathGAOptimizer::GenerateMax() { Generate<DE::Maximizing>(); }
+void QAVMathGAOptimizer::ShiftPopulation() { std::swap(_OldPopulation, _NewPopulation); }
+void QAVMathGAOptimizer::Report(std::int32_t) {}
+
+template <class Direction, class Rule>
 void QAVMathGAOptimizer::Run()
 {
   _Generations = 0;
   if (_NumParams < 1 || !_ParamValMin || !_ParamValMax)
     return;
-  Initialize(Direction::kMaximizing);
-
-  SilentTraits traits{{}, *this};
-  const std::int32_t size = _OldPopulation->_Size;
-  double leaderFitness = 0.0;
-  struct Generations
-  {
-    QAVMathGAOptimizer& o;
-    SilentTraits& traits;
-    DE::StepData<QAVMathGAPopulation, double> data;
-    std::int32_t MaxGenerations() const { return o._MaxNumberOfGenerations; }
-    std::int32_t IdemLimit() const { return o._IdemFitnessCount; }
-    std::int32_t Refresh() const { return o._Refresh; }
-    double OptimumFitness() const { return o._OptimumFitness; }
-    bool GoesOn() const
-    {
-      return Direction::kMaximizing ? o._OptimumFitness < o._FitnessReference
-                                    : o._OptimumFitness > o._FitnessReference;
-    }
-    void Generate()
-    {
-      data.oldPopulation = o._OldPopulation.get();
-      data.newPopulation = o._NewPopulation.get();
-      DE::Generate<Direction>(traits, data, o._Process);
-    }
-    // Minimize: progress is a relative change of the optimum above 0.1 %; Maximize: any change.
-    bool NoProgress(double iLast, double iNow) const
-    {
-      return Direction::kMaximizing ? iNow == iLast : std::fabs((iNow - iLast) / iNow) <= 0.001;
-    }
-    void Report(std::int32_t) const {}
-    void Shift() { std::swap(o._OldPopulation, o._NewPopulation); }
-  } run{*this, traits,
-        DE::StepData<QAVMathGAPopulation, double>{nullptr, nullptr, &size, _NumParams, _CrossValue, _MutatValue,
-                                                  _ParamValMin, _ParamValMax, _Leader.data(), &leaderFitness,
-                                                  _Trial.data(), _OptimumCode.data(), &_OptimumFitness}};
-  _Generations = DE::RunGenerations(run).generations;
+  Initialize();
+  _Generations = DE::RunEngine<Direction, Rule>(*this).generations;
 }
+
+void QAVMathGAOptimizer::Minimize() { Run<DE::Minimizing, DE::RelativeChange>(); }
+void QAVMathGAOptimizer::Maximize() { Run<DE::Maximizing, DE::ExactChange>(); }
