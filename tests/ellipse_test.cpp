@@ -1,4 +1,5 @@
 #include "ErrorDepthHandler.h"
+#include "QAVMathPolynomXY.h"
 #include "QAVTasCovarianceEllipse.h"
 
 #include <gtest/gtest.h>
@@ -181,18 +182,6 @@ TEST(CovarianceEllipse, RotatedTranslatedEllipsesMatchIndependentGeometry)
   }
 }
 
-TEST(CovarianceEllipse, WithoutUIsCentredAtTheOrigin)
-{
-  const double points[] = {10, 10, 12, 11};
-  QAVTasCovarianceEllipse e(1.0, 0.7, 2, 1, 0.5, points, 2, 1);
-  EXPECT_EQ(e._C0, 0.0);
-  EXPECT_EQ(e._Cx, 0.0);
-  EXPECT_EQ(e._Cy, 0.0);
-  const QAVMathPoint2D origin = e._Transformation * QAVMathPoint2D(0, 0);
-  EXPECT_NEAR(origin.GetX(), 0.0, 1e-15);
-  EXPECT_NEAR(origin.GetY(), 0.0, 1e-15);
-}
-
 TEST(CovarianceEllipse, ConicsThatAreNoEllipse)
 {
   QAVMathPoint2D f1, f2;
@@ -320,13 +309,26 @@ TEST(EigenVectors, DiagonalGeneralAndFailingMatrices)
   EXPECT_EQ(QAVTas2DEigenVectors(singular, values, e1, e2), E_FAIL);
 }
 
-TEST(BaryCenter, MeanOfThePoints)
+TEST(PlatformGeometry, FrameMatrixInverseAndPolynomial)
 {
-  const double points[] = {1, 2, 3, 4, 5, -6};
-  double c[2];
-  QAVTasGetBaryCenter2D(points, 3, c);
-  EXPECT_DOUBLE_EQ(c[0], 3.0);
-  EXPECT_DOUBLE_EQ(c[1], 0.0);
-  QAVTasGetBaryCenter2D(nullptr, 0, c);
-  EXPECT_EQ(c[0], 0.0);
+  // Vectors as rows (0) or columns; the product with a vector, a singular map without inverse.
+  double a, b, c, d;
+  QAVMath2x2Matrix(QAVMathVector2D(1, 2), QAVMathVector2D(3, 4), 0).GetCoef(a, b, c, d);
+  EXPECT_EQ(b, 2.0);
+  QAVMath2x2Matrix(QAVMathVector2D(1, 2), QAVMathVector2D(3, 4), 1).Transpose().GetCoef(a, b, c, d);
+  EXPECT_EQ(b, 2.0);
+  const QAVMathVector2D v = QAVMath2x2Matrix(1, 2, 3, 4) * QAVMathVector2D(1, -1);
+  EXPECT_EQ(v.GetY(), -1.0);
+  QAVMathTransformation2D singular, inverse;
+  singular.SetMatrix(QAVMath2x2Matrix(1, 2, 2, 4));
+  EXPECT_FALSE(singular.Inverse(inverse));
+
+  // rows[i][j] multiplies x^i·y^j, with unequal degrees.
+  const double r0[] = {1, 2, 3, 7}, r1[] = {4, 5, 0, 0}, r2[] = {6, 0, 0, 0};
+  const double* rows[] = {r0, r1, r2};
+  QAVMathPolynomXY p;
+  EXPECT_EQ(p.Eval(3, 4), 0.0);
+  p.SetCoefficients(2, 3, rows);
+  const double x = 1.5, y = -2.0;
+  EXPECT_DOUBLE_EQ(p.Eval(x, y), 1 + 2 * y + 3 * y * y + 7 * y * y * y + 4 * x + 5 * x * y + 6 * x * x);
 }

@@ -42,19 +42,19 @@ struct Outcome
   std::size_t evaluations;
 };
 
-Outcome Solve(Shifted& o, bool maximize, std::int32_t process = 3, std::int32_t size = 20)
+Outcome Solve(Shifted& o)
 {
   static double lower[] = {-5, -5, -5}, upper[] = {5, 5, 5};
   o.SetNumParams(3);
   o.SetParamValLimits(lower, upper);
-  o.SetPopulationSize(size);
-  o.SetProcess(process);
+  o.SetPopulationSize(20);
+  o.SetProcess(3);
   o.SetCrossValue(0.7);
   o.SetMutatValue(0.9);
-  o.SetMaxNumber(maximize ? 50 : 400);
+  o.SetMaxNumber(400);
   o.SetIdemFitnessCount(50);
-  o.SetFitnessReference(maximize ? 1e9 : 1e-12);
-  maximize ? o.Maximize() : o.Minimize();
+  o.SetFitnessReference(1e-12);
+  o.Minimize();
   Outcome r{};
   o.GetOptimumParams(r.best);
   r.fitness = o.GetOptimumFitness();
@@ -67,7 +67,7 @@ TEST(PlatformGA, MinimizesSilentlyWithinTheLimitsAndReproducibly)
 {
   QAVCoutCapture out;
   Shifted a, b;
-  const Outcome first = Solve(a, false), second = Solve(b, false);
+  const Outcome first = Solve(a), second = Solve(b);
   EXPECT_EQ(out.Text(), "");
   EXPECT_LT(first.fitness, 1e-6);
   EXPECT_NEAR(first.best[0], 1.0, 1e-3);
@@ -78,18 +78,6 @@ TEST(PlatformGA, MinimizesSilentlyWithinTheLimitsAndReproducibly)
   EXPECT_EQ(first.fitness, second.fitness);
   EXPECT_EQ(a.seen, b.seen);
   EXPECT_GT(a.GetGenerationCount(), 0);
-}
-
-TEST(PlatformGA, EverySchemeImprovesAndMaximizeClimbs)
-{
-  for (std::int32_t process = 1; process <= 10; ++process)
-  {
-    Shifted o;
-    EXPECT_LT(Solve(o, false, process).fitness, 1e-3) << process;
-  }
-  Shifted o;
-  const Outcome up = Solve(o, true);
-  EXPECT_GT(up.fitness, 50.0); // corners are at least 36.25 + ... away from the centre
 }
 
 TEST(PlatformGA, StopRulesAndSmallPopulations)
@@ -106,7 +94,7 @@ TEST(PlatformGA, StopRulesAndSmallPopulations)
   EXPECT_EQ(o.GetOptimumFitness(), 0.0);
 
   Shifted capped;
-  Solve(capped, false);
+  Solve(capped);
   capped.seen.clear();
   capped.SetMaxNumber(3);
   capped.SetFitnessReference(-1.0);
@@ -130,18 +118,16 @@ TEST(PlatformGA, RunsStepForStepLikeTheRealEngine)
       Shifted platform;
       ShiftedOnEngine engine;
       QAVCoutCapture quiet; // the engine writes its reports
-      platform.SetNumParams(3);
-      engine.SetNumParams(3);
-      platform.SetParamValLimits(lower, upper);
-      engine.SetParamValLimits(lower, upper);
-      platform.SetPopulationSize(12);
-      engine.SetPopulationSize(12);
-      platform.SetProcess(process);
-      engine.SetProcess(process);
-      platform.SetMaxNumber(30);
-      engine.SetMaxNumber(30);
-      platform.SetSeed(11);
-      engine.SetSeed(11);
+      const auto setUp = [&](auto& o) {
+        o.SetNumParams(3);
+        o.SetParamValLimits(lower, upper);
+        o.SetPopulationSize(12);
+        o.SetProcess(process);
+        o.SetMaxNumber(30);
+        o.SetSeed(11);
+      };
+      setUp(platform);
+      setUp(engine);
       maximize ? platform.Maximize() : platform.Minimize();
       maximize ? engine.Maximize() : engine.Minimize();
       double a[3], b[3];
