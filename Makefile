@@ -5,7 +5,7 @@ ASAN    := build/asan
 BENCH   := build/bench
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan bench clean
+.PHONY: all deps demo test test-release test-asan bench fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -40,6 +40,11 @@ test-asan: $(ASAN)/Makefile
 bench: $(BENCH)/Makefile
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/*_bench; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+
+# libFuzzer targets under fuzz/, built with clang in build/fuzz; FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) sh scripts/fuzz.sh
 
 clean:
 	rm -rf build

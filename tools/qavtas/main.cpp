@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <new>
 
 namespace
 {
@@ -54,6 +55,11 @@ int main(int argc, char** argv)
     {
       std::cerr << "qavtas " << c.name << ": " << e.message << '\n';
       return 2;
+    }
+    catch (const std::bad_alloc&)
+    {
+      std::cerr << "qavtas " << c.name << ": not enough memory for this run\n";
+      return 1;
     }
   }
   std::cerr << "qavtas: unknown command '" << name << "' (see qavtas --help)\n";

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 namespace DE = QAVDifferentialEvolutionDetail;
@@ -147,9 +148,12 @@ QAVMathIntGAIndividual::~QAVMathIntGAIndividual()
 
 void QAVMathIntGAIndividual::Initialize(std::int32_t n)
 {
-  _CodeLength = n > 0 ? n : 0;
+  // Allocated before the old genes go, so a failed allocation leaves the individual intact.
+  const std::int32_t length = n > 0 ? n : 0;
+  std::int32_t* pCode = new std::int32_t[length]();
   delete[] _Code;
-  _Code = new std::int32_t[_CodeLength]();
+  _Code = pCode;
+  _CodeLength = length;
   _Fitness = -1.0;
 }
 
@@ -211,9 +215,11 @@ QAVMathIntGAPopulation& QAVMathIntGAPopulation::operator=(const QAVMathIntGAPopu
 
 void QAVMathIntGAPopulation::AllocateIndividuals()
 {
-  _Individuals = new QAVMathIntGAIndividual[_Size > 0 ? _Size : 0];
+  // Held until every individual is sized: a failed allocation frees what was already taken.
+  std::unique_ptr<QAVMathIntGAIndividual[]> individuals(new QAVMathIntGAIndividual[_Size > 0 ? _Size : 0]);
   for (std::int32_t i = 0; i < _Size; ++i)
-    _Individuals[i].Initialize(_ChromosomeLength);
+    individuals[i].Initialize(_ChromosomeLength);
+  _Individuals = individuals.release();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -322,6 +328,8 @@ void QAVMathIntGAOptimizer::Initialize()
   IntGA_srand48(_Seed);
   delete _OldPopulation;
   delete _NewPopulation;
+  // Cleared at once: a population that cannot be allocated must not leave a freed pointer behind.
+  _OldPopulation = nullptr;
   _NewPopulation = nullptr;
   _OldPopulation = new QAVMathIntGAPopulation(_PopulationSize, _NumParams, _ParamValMin, _ParamValMax);
   for (std::int32_t i = 0; i < _PopulationSize; ++i)

@@ -114,12 +114,13 @@ HRESULT QAVTasCovarianceEllipse::ComputeEllipse()
   _Transformation.SetVector(r * QAVMathVector2D(tx, ty));
 
   const double k = cxx * tx * tx + cyy * ty * ty - 2 * cxy * tx * ty + 2 * cx * tx - 2 * cy * ty + c0 - lev;
+  // A non-finite ratio (overflowing coefficients) is no usable semi-axis either.
   const double r1 = std::fabs(k / lambda[1]);
-  if (r1 < eps)
+  if (r1 < eps || !std::isfinite(r1))
     return S_OK;
   _SemiAxis1 = std::sqrt(r1);
   const double r2 = std::fabs(k / lambda[0]);
-  if (r2 < eps)
+  if (r2 < eps || !std::isfinite(r2))
     return S_OK;
   _SemiAxis2 = std::sqrt(r2);
 
@@ -332,8 +333,11 @@ HRESULT QAVTas2DEigenVectors(QAVMath2x2Matrix& iMatrix, double* oValues, double*
   const double eps = QAVFunctionEpsilon();
   double a, b, c, d;
   iMatrix.GetCoef(a, b, c, d);
+  if (!oValues || !oVector1 || !oVector2)
+    return E_FAIL;
   const double disc = (a + d) * (a + d) - 4.0 * (a * d - b * c);
-  if (disc < 0)
+  // A matrix with a NaN or infinite entry has no usable eigenvalues: fail as for complex ones.
+  if (!(disc >= 0) || !std::isfinite(disc))
     return E_FAIL;
   if (std::fabs(b) > eps)
   {
@@ -368,6 +372,8 @@ HRESULT QAVTasGetMaxDistance(const double* iPoints, const std::int32_t iPointCou
 
 HRESULT QAVTasGetBaryCenter2D(const double* iPoints, const std::int32_t iPointCount, double* oCentre)
 {
+  if (!oCentre)
+    return E_FAIL;
   const std::int32_t n = UsableCount(iPoints, iPointCount);
   double sx = 0.0, sy = 0.0;
   for (std::int32_t i = 0; i < n; ++i)
