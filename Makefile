@@ -3,9 +3,10 @@ JOBS    ?= $(shell nproc)
 RELEASE := build/release
 ASAN    := build/asan
 BENCH   := build/bench
+CONSUMER := build/consumer
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan bench fuzz clean
+.PHONY: all deps demo test test-release test-asan test-consumer bench fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -25,10 +26,21 @@ $(BENCH)/Makefile: | deps
 demo: all
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt
 
-test: test-release test-asan
+test: test-release test-consumer test-asan
 
 test-release: all
 	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
+
+# Installs into a scratch prefix, then builds and runs examples/consumer against it, as an
+# application would (CMake package and pkg-config file both).
+test-consumer: all
+	rm -rf $(CONSUMER)
+	cmake --install $(RELEASE) --prefix $(CURDIR)/$(CONSUMER)/prefix >/dev/null
+	$(CONSUMER)/prefix/bin/qavtas --help >/dev/null
+	cmake -S examples/consumer -B $(CONSUMER)/build -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_PREFIX_PATH=$(CURDIR)/$(CONSUMER)/prefix >/dev/null
+	cmake --build $(CONSUMER)/build -j $(JOBS)
+	cd $(CONSUMER)/build && ctest --output-on-failure
 
 # Any sanitizer report, leaks included, fails the run.
 test-asan: $(ASAN)/Makefile

@@ -8,6 +8,7 @@ command -v make >/dev/null 2>&1 || missing="$missing make"
 [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
 [ -f /usr/include/gmock/gmock.h ] || missing="$missing libgmock-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || missing="$missing libbenchmark-dev"
+command -v pkg-config >/dev/null 2>&1 || missing="$missing pkgconf"
 if [ -n "$missing" ]; then
   echo "installing:$missing"
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -2,9 +2,10 @@
 #define QAVIDomain_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 
 // Domain of an update (passed empty where the caller has none).
-class QAVIDomain : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIDomain : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIDomain"};

@@ -2,9 +2,10 @@
 #define QAVIKwpParm_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 
 // A knowledge parameter: a named value.
-class QAVIKwpParm : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIKwpParm : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIKwpParm"};

@@ -2,10 +2,11 @@
 #define QAVIPvkPointBetween_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
 
 // A point placed between two points by a knowledge parameter.
-class QAVIPvkPointBetween : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIPvkPointBetween : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIPvkPointBetween"};

@@ -2,10 +2,11 @@
 #define QAVIPvkPointCoord_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVIKwpParm.h"
 
 // A point given by three coordinate parameters.
-class QAVIPvkPointCoord : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIPvkPointCoord : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIPvkPointCoord"};

@@ -2,10 +2,11 @@
 #define QAVIPvkPointOnCurve_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
 
 // A point placed on a curve by a knowledge parameter.
-class QAVIPvkPointOnCurve : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIPvkPointOnCurve : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIPvkPointOnCurve"};

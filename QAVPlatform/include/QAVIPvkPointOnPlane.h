@@ -2,10 +2,11 @@
 #define QAVIPvkPointOnPlane_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
 
 // A point placed on a plane: its reference point moves on the plane's mesh.
-class QAVIPvkPointOnPlane : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIPvkPointOnPlane : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIPvkPointOnPlane"};

@@ -2,10 +2,11 @@
 #define QAVIPvkPointOnSurface_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
 
 // A point placed on a surface: its reference point moves on the surface's mesh.
-class QAVIPvkPointOnSurface : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVIPvkPointOnSurface : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVIPvkPointOnSurface"};

@@ -2,10 +2,11 @@
 #define QAVISpecAttrAccess_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVListValQAVBaseUnknown_var.h"
 
 // Access to the objects that refer to this one through an attribute.
-class QAVISpecAttrAccess : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVISpecAttrAccess : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVISpecAttrAccess"};

@@ -2,10 +2,11 @@
 #define QAVISpecObject_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVIDomain_var.h"
 
 // A specification object: geometry or feature that can be rebuilt.
-class QAVISpecObject : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVISpecObject : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVISpecObject"};

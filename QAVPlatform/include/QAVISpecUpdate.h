@@ -2,10 +2,11 @@
 #define QAVISpecUpdate_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 #include "QAVIDomain_var.h"
 
 // Update of an object's results.
-class QAVISpecUpdate : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVISpecUpdate : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVISpecUpdate"};

@@ -2,11 +2,12 @@
 #define QAVITasAnalysis_H
 
 #include "QAVBaseUnknown.h"
+#include "QAVPlatformExport.h"
 
 #include <cstdint>
 
 // A tolerance analysis.
-class QAVITasAnalysis : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVITasAnalysis : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVITasAnalysis"};

@@ -2,10 +2,11 @@
 #define QAVITasDisplayResults_H
 
 #include "QAVBaseUnknown_var.h"
+#include "QAVPlatformExport.h"
 #include "QAVTasImageOptions.h"
 
 // Results of a tolerance analysis.
-class QAVITasDisplayResults : public virtual QAVBaseUnknown
+class QAV_PLATFORM_API QAVITasDisplayResults : public virtual QAVBaseUnknown
 {
 public:
   static constexpr QAVIID IID{"QAVITasDisplayResults"};
