@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace QAVDifferentialEvolutionDetail
 {
@@ -372,14 +373,15 @@ struct RunCounters
 // The generation loop of a run, after Initialize and InitReport. Run supplies:
 //   MaxGenerations(), IdemLimit(), Refresh() (each re-read every generation), OptimumFitness(),
 //   GoesOn() (the optimum has not reached the reference), Generate(), NoProgress(last, now),
-//   Report(generation), Shift().
+//   Report(generation), Shift(), StopRequested(generation) (the observer's say, asked for the
+//   initial population as generation 0 and after every generation).
 // A generation without progress keeps the last significant value, so a slow drift still counts.
 template <class Run>
 RunCounters RunGenerations(Run& ioRun)
 {
   RunCounters counters;
   double last = ioRun.OptimumFitness();
-  if (ioRun.MaxGenerations() <= 0)
+  if (ioRun.StopRequested(0) || ioRun.MaxGenerations() <= 0)
     return counters;
   while (ioRun.GoesOn() && counters.idem < ioRun.IdemLimit())
   {
@@ -398,7 +400,7 @@ RunCounters RunGenerations(Run& ioRun)
     if ((refresh > 1 && counters.generations % refresh == 1) || counters.generations == ioRun.MaxGenerations())
       ioRun.Report(counters.generations);
     ioRun.Shift();
-    if (counters.generations >= ioRun.MaxGenerations())
+    if (ioRun.StopRequested(counters.generations) || counters.generations >= ioRun.MaxGenerations())
       break;
   }
   return counters;
@@ -416,11 +418,13 @@ struct RelativeChange
   static bool NoProgress(double iLast, double iNow) { return std::fabs((iNow - iLast) / iNow) <= 0.001; }
 };
 
-// The run loop's view of an engine, through the members and operations every engine names alike.
-template <class Direction, class Rule, class Optimizer>
+// The run loop's view of an engine, through the members and operations every engine names alike;
+// Observe(generation) returns true to end the run.
+template <class Direction, class Rule, class Optimizer, class Observe>
 struct EngineRun
 {
   Optimizer& _O;
+  Observe& _Observe;
 
   std::int32_t MaxGenerations() const { return _O._MaxNumberOfGenerations; }
   std::int32_t IdemLimit() const { return _O._IdemFitnessCount; }
@@ -435,13 +439,21 @@ struct EngineRun
   static bool NoProgress(double iLast, double iNow) { return Rule::NoProgress(iLast, iNow); }
   void Report(std::int32_t iGeneration) { _O.Report(iGeneration); }
   void Shift() { _O.ShiftPopulation(); }
+  bool StopRequested(std::int32_t iGeneration) { return _Observe(iGeneration); }
 };
 
+template <class Direction, class Rule, class Optimizer, class Observe>
+RunCounters RunEngine(Optimizer& ioOptimizer, Observe&& ioObserve)
+{
+  EngineRun<Direction, Rule, Optimizer, std::remove_reference_t<Observe>> run{ioOptimizer, ioObserve};
+  return RunGenerations(run);
+}
+
+// A run nothing observes.
 template <class Direction, class Rule, class Optimizer>
 RunCounters RunEngine(Optimizer& ioOptimizer)
 {
-  EngineRun<Direction, Rule, Optimizer> run{ioOptimizer};
-  return RunGenerations(run);
+  return RunEngine<Direction, Rule>(ioOptimizer, [](std::int32_t) { return false; });
 }
 } // namespace QAVDifferentialEvolutionDetail
 

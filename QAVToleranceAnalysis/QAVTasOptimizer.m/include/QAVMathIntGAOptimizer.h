@@ -3,6 +3,7 @@
 
 #include "QAVMathIntGAIndividual.h"
 #include "QAVMathIntGAPopulation.h"
+#include "QAVGAProgress.h"
 #include "QAVTasOptimizerExport.h"
 
 #include <cstdint>
@@ -40,6 +41,9 @@ public:
   void SetRefresh(std::int32_t n);
   void SetSeed(std::int32_t s);
   void SetIdemFitnessCount(std::int32_t n);
+  // Called after the initial population and after every generation of a run (see QAVGAProgress);
+  // a Stop reply ends the run there. Without one (the default) runs are exactly as before.
+  void SetObserver(QAVGAObserver iObserver);
 
   void GetOptimum(QAVMathIntGAIndividual& ind);
   void GetOptimumParams(std::int32_t* out);
@@ -74,7 +78,11 @@ public:
   QAVMathIntGAPopulation* _NewPopulation;
 
 private:
+  QAVGAObserver _Observer;
+  std::int64_t _Evaluations = 0; // of the current run
+
   bool CanRun(const char* iDriver) const;
+  bool Observe(std::int32_t iGeneration);
   std::int32_t OptimumGenes() const;
   template <class Direction>
   void Generate();

@@ -3,6 +3,7 @@
 
 #include "QAVTasMathGAIndividual.h"
 #include "QAVTasMathGAPopulation.h"
+#include "QAVGAProgress.h"
 #include "QAVTasOptimizerExport.h"
 
 #include <cstdint>
@@ -42,6 +43,9 @@ public:
   void SetRefresh(std::int32_t n);
   void SetSeed(std::int32_t s);
   void SetIdemFitnessCount(std::int32_t n);
+  // Called after the initial population and after every generation of a run (see QAVGAProgress);
+  // a Stop reply ends the run there. Without one (the default) runs are exactly as before.
+  void SetObserver(QAVGAObserver iObserver);
 
   void GetOptimum(QAVTasMathGAIndividual& ind);
   void GetOptimumParams(double* out);
@@ -76,7 +80,11 @@ public:
   QAVTasMathGAPopulation* _NewPopulation;
 
 private:
+  QAVGAObserver _Observer;
+  std::int64_t _Evaluations = 0; // of the current run
+
   bool CanRun(const char* iDriver) const;
+  bool Observe(std::int32_t iGeneration);
   std::int32_t HeldGenes() const;
   template <class Direction>
   void Generate();

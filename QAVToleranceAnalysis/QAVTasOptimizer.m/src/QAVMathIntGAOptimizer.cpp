@@ -48,9 +48,14 @@ struct IntTraits
   using Gene = std::int32_t;
 
   QAVMathIntGAOptimizer& _Optimizer;
+  std::int64_t& _Evaluations;
 
   double Draw() { return IntGA_drand48(); }
-  double Evaluate(Gene* ipCode, std::int32_t iCount) { return _Optimizer.EvalFitness(iCount, ipCode); }
+  double Evaluate(Gene* ipCode, std::int32_t iCount)
+  {
+    ++_Evaluations;
+    return _Optimizer.EvalFitness(iCount, ipCode);
+  }
   void Fail(bool iMaximizing, DE::StepFailure iWhere)
   {
     static const char* const kMin[] = {
@@ -242,6 +247,11 @@ QAVMathIntGAOptimizer::~QAVMathIntGAOptimizer()
   _ParamValMax = nullptr;
 }
 
+void QAVMathIntGAOptimizer::SetObserver(QAVGAObserver iObserver)
+{
+  _Observer = std::move(iObserver);
+}
+
 void QAVMathIntGAOptimizer::SetMaxNumber(std::int32_t n)
 {
   _MaxNumberOfGenerations = DE::PositiveOr(n, 100);
@@ -332,6 +342,7 @@ void QAVMathIntGAOptimizer::Initialize()
   _OldPopulation = nullptr;
   _NewPopulation = nullptr;
   _OldPopulation = new QAVMathIntGAPopulation(_PopulationSize, _NumParams, _ParamValMin, _ParamValMax);
+  _Evaluations = _PopulationSize;
   for (std::int32_t i = 0; i < _PopulationSize; ++i)
     _OldPopulation->_Individuals[i]._Fitness = EvalFitness(_NumParams, _OldPopulation->_Individuals[i]._Code);
   _NewPopulation = new QAVMathIntGAPopulation(_OldPopulation);
@@ -374,7 +385,7 @@ void QAVMathIntGAOptimizer::Generate()
     _OldPopulation, _NewPopulation, &_PopulationSize, _NumParams,     _CrossValue,   _MutatValue,
     _ParamValMin,   _ParamValMax,   leader._Code,     &leader._Fitness, trial._Code, _Optimum._Code,
     &_Optimum._Fitness};
-  IntTraits traits{*this};
+  IntTraits traits{*this, _Evaluations};
   DE::Generate<Direction>(traits, data, _Process);
 }
 
@@ -395,7 +406,13 @@ void QAVMathIntGAOptimizer::Run()
     return;
   Initialize();
   InitReport();
-  DE::RunEngine<Direction, DE::ExactChange>(*this);
+  DE::RunEngine<Direction, DE::ExactChange>(*this, [this](std::int32_t g) { return Observe(g); });
+}
+
+bool QAVMathIntGAOptimizer::Observe(std::int32_t iGeneration)
+{
+  return _Observer && _Observer(QAVGAProgress{iGeneration, _Optimum._Fitness, _Evaluations}) ==
+                        QAVGAObserverReply::Stop;
 }
 
 void QAVMathIntGAOptimizer::Minimize()

@@ -36,12 +36,14 @@ struct RealTraits : DE::RealFormulas
   using Gene = double;
 
   QAVTasGAOptimizer& _Optimizer;
+  std::int64_t& _Evaluations;
 
   double Draw() { return drand48(); }
   double Evaluate(Gene* ipCode, std::int32_t iCount)
   {
     const double f = _Optimizer.EvalFitness(iCount, ipCode);
     ++nbeval;
+    ++_Evaluations;
     return f;
   }
   void Fail(bool iMaximizing, DE::StepFailure iWhere)
@@ -201,6 +203,11 @@ QAVTasGAOptimizer::~QAVTasGAOptimizer()
   _ParamValMax = nullptr;
 }
 
+void QAVTasGAOptimizer::SetObserver(QAVGAObserver iObserver)
+{
+  _Observer = std::move(iObserver);
+}
+
 void QAVTasGAOptimizer::SetMaxNumber(std::int32_t n)
 {
   _MaxNumberOfGenerations = DE::PositiveOr(n, 100);
@@ -289,11 +296,13 @@ void QAVTasGAOptimizer::Initialize()
   delete _NewPopulation;
   _NewPopulation = nullptr;
   _OldPopulation = new QAVTasMathGAPopulation(_PopulationSize, _NumParams, _ParamValMin, _ParamValMax);
+  _Evaluations = 0;
   QAVTasMathGAIndividual* individuals = _OldPopulation->_Individuals;
   for (std::int32_t i = 0; individuals != nullptr && i < std::min(_PopulationSize, _OldPopulation->_Size); ++i)
   {
     individuals[i]._Fitness = EvalFitness(_NumParams, individuals[i]._Code);
     ++nbeval;
+    ++_Evaluations;
   }
   _NewPopulation = new QAVTasMathGAPopulation(_OldPopulation);
   Statistics(_OldPopulation);
@@ -338,7 +347,7 @@ void QAVTasGAOptimizer::Generate()
     _OldPopulation, _NewPopulation, &_PopulationSize, HeldGenes(),         _CrossValue,  _MutatValue,
     _ParamValMin,   _ParamValMax,   leader._Code,     &leader._Fitness, trial._Code, _Optimum._Code,
     &_Optimum._Fitness};
-  RealTraits traits{{}, *this};
+  RealTraits traits{{}, *this, _Evaluations};
   DE::Generate<Direction>(traits, data, _Process);
 }
 
@@ -359,7 +368,7 @@ void QAVTasGAOptimizer::Minimize()
   Debug("DEBUG TasOptimiser: QAVTasGAOptimiser::Minimize beginning");
   Initialize();
   InitReport();
-  const DE::RunCounters counters = DE::RunEngine<DE::Minimizing, DE::RelativeChange>(*this);
+  const DE::RunCounters counters = DE::RunEngine<DE::Minimizing, DE::RelativeChange>(*this, [this](std::int32_t g) { return Observe(g); });
   QAVDRQOutput::GetOut() << "_MaxNumberOfGenerations = " << _MaxNumberOfGenerations << "\n";
   QAVDRQOutput::GetOut() << "nbgen = " << counters.generations << "\n" << "\n";
   QAVDRQOutput::GetOut() << "_Optimum._Fitness = " << _Optimum._Fitness << "\n";
@@ -375,7 +384,13 @@ void QAVTasGAOptimizer::Maximize()
     return;
   Initialize();
   InitReport();
-  DE::RunEngine<DE::Maximizing, DE::ExactChange>(*this);
+  DE::RunEngine<DE::Maximizing, DE::ExactChange>(*this, [this](std::int32_t g) { return Observe(g); });
+}
+
+bool QAVTasGAOptimizer::Observe(std::int32_t iGeneration)
+{
+  return _Observer && _Observer(QAVGAProgress{iGeneration, _Optimum._Fitness, _Evaluations}) ==
+                        QAVGAObserverReply::Stop;
 }
 
 // ---------------------------------------------------------------------------------------------
