@@ -96,7 +96,7 @@ TEST(QavtasEllipse, FitsTheExampleFarFromTheOriginAndDrawsIt)
   const std::string picture = QAVToolSlurp(svg);
   EXPECT_EQ(picture.rfind("<?xml", 0), 0u);
   EXPECT_NE(picture.find("</svg>"), std::string::npos);
-  for (const char* label : {"points (40)", "fitted ellipse", "focal points", "grid step"})
+  for (const char* label : {"points (40)", "fitted ellipse", "focal points", "centre"})
     EXPECT_NE(picture.find(label), std::string::npos) << label;
   std::remove(svg.c_str());
 }

@@ -2,6 +2,7 @@
 #include "QAVMathIntGAOptimizer.h"
 #include "QAVTasGAOptimizer.h"
 #include "QAVToolCommands.h"
+#include "QAVToolHistory.h"
 #include "QAVToolOptions.h"
 #include "QAVToolTestFunction.h"
 
@@ -17,6 +18,7 @@ namespace
 struct DeSettings
 {
   QAVToolTestFunction::Kind function = QAVToolTestFunction::Sphere;
+  std::string functionName = "sphere";
   std::int32_t dim = 2;
   std::optional<double> lower, upper;
   std::optional<std::int32_t> pop, process, idem;
@@ -27,6 +29,7 @@ struct DeSettings
   std::int32_t refresh = 10;
   bool maximize = false;
   bool real = false;
+  QAVToolHistory history;
 };
 
 struct EngineDefaults
@@ -82,8 +85,8 @@ const char kHelp[] =
   "  --refresh N         report every N generations, 1 or more (default 10;\n"
   "                      1 reports the last generation only)\n"
   "  --maximize          maximise instead of minimise (the run then ends by --idem\n"
-  "                      or --generations)\n"
-  "  --help              this text\n";
+  "                      or --generations)\n";
+const char kHelpEnd[] = "  --help              this text\n";
 
 // An engine minimising or maximising one of the test functions.
 template <class Engine, class Gene>
@@ -123,6 +126,7 @@ bool ParseOption(QAVToolOptions& ioOptions, const std::string& iName, DeSettings
     const std::string name = ioOptions.Value(iName);
     if (!QAVToolTestFunction::FromName(name, ioS.function))
       QAVToolOptions::Fail("unknown function '" + name + "' (known: " + QAVToolTestFunction::Names() + ")");
+    ioS.functionName = name;
   }
   else if (iName == "--dim")
     ioS.dim = InRange(ioOptions, iName, 1, 500);
@@ -151,7 +155,7 @@ bool ParseOption(QAVToolOptions& ioOptions, const std::string& iName, DeSettings
   else if (iName == "--real")
     ioS.real = true;
   else
-    return false;
+    return ioS.history.TakeOption(ioOptions, iName);
   return true;
 }
 
@@ -172,7 +176,7 @@ std::int32_t IntegerLimit(double iValue, const char* iName)
 
 // Runs the engine on limits of its own gene type and prints the optimum with the engine's Print.
 template <class Engine, class Gene>
-int RunEngine(const DeSettings& iS, Gene iLower, Gene iUpper)
+int RunEngine(DeSettings& iS, Gene iLower, Gene iUpper)
 {
   std::vector<Gene> lower(iS.dim, iLower);
   std::vector<Gene> upper(iS.dim, iUpper);
@@ -187,6 +191,7 @@ int RunEngine(const DeSettings& iS, Gene iLower, Gene iUpper)
   opt.SetIdemFitnessCount(*iS.idem);
   opt.SetRefresh(iS.refresh);
   opt.SetParamValLimits(lower.data(), upper.data());
+  iS.history.Watch(opt);
   if (iS.maximize)
   {
     // A maximising run goes on while the optimum is below the reference: never stop on it.
@@ -196,10 +201,13 @@ int RunEngine(const DeSettings& iS, Gene iLower, Gene iUpper)
   else
     opt.Minimize();
   opt.Print(opt._Optimum, "Optimum");
-  return 0;
+  return iS.history.Write("de", std::string(iS.maximize ? "Maximising " : "Minimising ") + iS.functionName + " in " +
+                                  std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
+                                  (iS.real ? "real" : "integer") + " engine, population " +
+                                  std::to_string(*iS.pop) + ", scheme " + std::to_string(*iS.process));
 }
 
-int Run(const DeSettings& iS)
+int Run(DeSettings& iS)
 {
   if (iS.real)
     return RunEngine<QAVTasGAOptimizer, double>(iS, *iS.lower, *iS.upper);
@@ -217,7 +225,7 @@ int QAVToolRunDe(int argc, char** argv)
     const std::string name = options.NextName();
     if (options.IsHelp(name))
     {
-      std::cout << kHelp;
+      std::cout << kHelp << QAVToolHistory::kHelp << kHelpEnd;
       return 0;
     }
     if (!ParseOption(options, name, settings))

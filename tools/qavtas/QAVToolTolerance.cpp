@@ -1,6 +1,7 @@
 // qavtas tolerance: solves a tolerancing problem read from a data file and writes its report.
 #include "ErrorDepthHandler.h"
 #include "QAVTasOptimizerTolerancing.h"
+#include "QAVToolHistory.h"
 #include "QAVToolCommands.h"
 #include "QAVToolOptions.h"
 
@@ -34,7 +35,8 @@ const char kHelp[] =
   "                      answer lies above the exact optimum\n"
   "  --quiet             no progress output, only the report\n"
   "  --report OUT        write the report to the file OUT instead of standard output\n"
-  "  --seed N            seed of the random generator (default -3)\n"
+  "  --seed N            seed of the random generator (default -3)\n";
+const char kHelpEnd[] =
   "  --help              this text\n"
   "\n"
   "Exit status: 0 on success, 1 when the file cannot be read, the run fails or (--exact,\n"
@@ -49,6 +51,7 @@ struct Settings
   bool compare = false;
   bool hasSeed = false;
   std::int32_t seed = 0;
+  QAVToolHistory history; // of the genetic run
 };
 
 // Throws away everything written to std::cout (and so to the platform stream) while it lives.
@@ -105,6 +108,8 @@ Settings Parse(int argc, char** argv, bool& oHelp)
       settings.seed = options.Int32Value(name);
       settings.hasSeed = true;
     }
+    else if (settings.history.TakeOption(options, name))
+      continue;
     else if (name.rfind("-", 0) == 0 && name.size() > 1)
       QAVToolOptions::Fail("unknown option '" + name + "'");
     else if (!settings.file.empty())
@@ -116,6 +121,8 @@ Settings Parse(int argc, char** argv, bool& oHelp)
     QAVToolOptions::Fail("a data file is needed (see qavtas tolerance --help)");
   if (settings.exact && settings.compare)
     QAVToolOptions::Fail("--exact and --compare exclude each other");
+  if (settings.exact && settings.history.Wanted())
+    QAVToolOptions::Fail("--history and --plot follow the genetic run, which --exact leaves out");
   return settings;
 }
 
@@ -226,6 +233,16 @@ double SumOfInverses(const std::vector<double>& iX)
   return sum;
 }
 
+// The history and the plot of a run that ended with iStatus (written when it succeeded).
+int WriteHistoryAfter(const Settings& iSettings, int iStatus)
+{
+  if (iStatus != 0)
+    return iStatus;
+  const std::size_t slash = iSettings.file.find_last_of('/');
+  return iSettings.history.Write("tolerance", "Tolerancing " + iSettings.file.substr(slash + 1) +
+                                                ", genetic run");
+}
+
 int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimizer)
 {
   HRESULT status = S_OK;
@@ -259,10 +276,10 @@ int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimize
 int QAVToolRunTolerance(int argc, char** argv)
 {
   bool help = false;
-  const Settings settings = Parse(argc, argv, help);
+  Settings settings = Parse(argc, argv, help);
   if (help)
   {
-    std::cout << kHelp;
+    std::cout << kHelp << QAVToolHistory::kHelp << kHelpEnd;
     return 0;
   }
   // The exact solution alone has no progress to show: the engine's lines would only mix with it.
@@ -272,8 +289,9 @@ int QAVToolRunTolerance(int argc, char** argv)
     return status;
   if (settings.hasSeed)
     optimizer.SetSeed(settings.seed);
+  settings.history.Watch(optimizer);
   if (settings.compare)
-    return RunCompare(settings, optimizer);
+    return WriteHistoryAfter(settings, RunCompare(settings, optimizer));
   if (settings.exact)
   {
     if (optimizer.OptimizeExact() != S_OK)
@@ -282,5 +300,5 @@ int QAVToolRunTolerance(int argc, char** argv)
   }
   if (optimizer.Optimize() != S_OK)
     return RunFailed(settings);
-  return WriteOutput(settings, [&](FILE* f) { return optimizer.CheckConstraints(f); });
+  return WriteHistoryAfter(settings, WriteOutput(settings, [&](FILE* f) { return optimizer.CheckConstraints(f); }));
 }
