@@ -67,9 +67,31 @@ bool FindValleyBottom()
 }
 // README end
 
+bool WatchValley()
+{
+  double lower[2] = {-2.0, -2.0}, upper[2] = {2.0, 2.0};
+  Valley valley;
+  valley.SetNumParams(2);
+  valley.SetParamValLimits(lower, upper);
+  valley.SetMaxNumber(400);
+  valley.SetIdemFitnessCount(50);
+  // README: observer
+  // Print every 25th generation; stop as soon as the valley floor is reached.
+  valley.SetObserver([](const QAVGAProgress& p) {
+    if (p._Generation % 25 == 0)
+      std::printf("generation %3d: best %.3g after %lld evaluations\n", p._Generation, p._OptimumFitness,
+                  static_cast<long long>(p._Evaluations));
+    return p._OptimumFitness < 1e-9 ? QAVGAObserverReply::Stop : QAVGAObserverReply::Continue;
+  });
+  valley.Minimize();
+  // README end
+  return valley.GetOptimumFitness() < 1e-9;
+}
+
 int main()
 {
   const bool bowl = FindBowlBottom();
   const bool valley = FindValleyBottom();
-  return bowl && valley ? 0 : 1;
+  const bool watched = WatchValley();
+  return bowl && valley && watched ? 0 : 1;
 }
