@@ -22,6 +22,8 @@ struct Target
 
 const Target kTargets[] = {
   {"de_options", QAVToolFuzzDeOptions},
+  {"point_file", QAVToolFuzzPointFile},
+  {"data_file", QAVToolFuzzDataFile},
 };
 
 std::vector<fs::path> Inputs(const std::string& iTarget)

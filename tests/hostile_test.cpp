@@ -5,37 +5,67 @@
 #include "QAVCoutCapture.h"
 #include "QAVMathIntGAOptimizer.h"
 #include "QAVTasCovarianceEllipse.h"
+#include "QAVTasEllipseSolver.h"
+#include "QAVTasGAOptimizer.h"
 #include "QAVTasMemAnalysis.h"
 #include "QAVTasOptimizerParameters.h"
+#include "QAVTasOptimizerTolerancing.h"
+#include "QAVToolPointFile.h"
+
+#include "QAVTasAllPairsDistance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 // Requests above this size fail as if memory were exhausted, so that a test can ask for an array
 // that cannot be allocated without the machine actually trying to provide it.
 namespace
 {
 constexpr std::size_t kAllocationCap = std::size_t{1} << 30;
+// The largest request seen, so that a test can tell that an operation did not even try.
+std::size_t gLargestRequest = 0;
+
+void* Allocate(std::size_t iSize)
+{
+  gLargestRequest = iSize > gLargestRequest ? iSize : gLargestRequest;
+  return iSize > kAllocationCap ? nullptr : std::malloc(iSize ? iSize : 1);
 }
+
+// Out of line, so that the compiler does not see free() meet a pointer from operator new.
+[[gnu::noinline]] void Release(void* ipBlock) noexcept
+{
+  std::free(ipBlock);
+}
+} // namespace
 
 void* operator new(std::size_t iSize)
 {
-  void* p = iSize > kAllocationCap ? nullptr : std::malloc(iSize ? iSize : 1);
+  void* p = Allocate(iSize);
   if (!p)
     throw std::bad_alloc();
   return p;
 }
 void* operator new[](std::size_t iSize) { return operator new(iSize); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t iSize, const std::nothrow_t&) noexcept
+{
+  return Allocate(iSize);
+}
+void* operator new[](std::size_t iSize, const std::nothrow_t& iTag) noexcept { return operator new(iSize, iTag); }
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete[](void* p) noexcept { Release(p); }
+void operator delete(void* p, std::size_t) noexcept { Release(p); }
+void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 namespace
 {
@@ -78,6 +108,27 @@ void Configure(QAVMathIntGAOptimizer& ioOpt, std::vector<std::int32_t>& ioLower,
   ioOpt.SetParamValLimits(ioLower.data(), ioUpper.data());
   ioOpt.SetPopulationSize(10);
   ioOpt.SetMaxNumber(30);
+}
+
+template <class Engine>
+void MinimizeQuietly(Engine& ioOpt)
+{
+  QAVCoutCapture quiet;
+  ioOpt.Minimize();
+}
+
+// A run of an object that went through failures gives exactly the run of a fresh one.
+template <class Engine, class Gene>
+void ExpectRunLikeAFreshOne(Engine& ioUsed, std::vector<Gene>& ioLower, std::vector<Gene>& ioUpper)
+{
+  Configure(ioUsed, ioLower, ioUpper);
+  Engine fresh;
+  Configure(fresh, ioLower, ioUpper);
+  const std::int32_t before = ioUsed._Calls;
+  MinimizeQuietly(ioUsed);
+  MinimizeQuietly(fresh);
+  EXPECT_EQ(ioUsed.GetOptimumFitness(), fresh.GetOptimumFitness());
+  EXPECT_EQ(ioUsed._Calls - before, fresh._Calls);
 }
 } // namespace
 
@@ -181,10 +232,7 @@ TEST(HostileIntegerEngine, ArraysThatCannotBeAllocatedFailCleanlyAndTheObjectSta
 
   // After a run, a huge population: the allocation fails, nothing is evaluated, and the old
   // populations are gone without leaving freed pointers behind.
-  {
-    QAVCoutCapture quiet;
-    opt.Minimize();
-  }
+  MinimizeQuietly(opt);
   const std::int32_t calls = opt._Calls;
   opt.SetPopulationSize(kHuge);
   {
@@ -204,17 +252,7 @@ TEST(HostileIntegerEngine, ArraysThatCannotBeAllocatedFailCleanlyAndTheObjectSta
     EXPECT_NE(out.Text().find("refused"), std::string::npos);
   }
 
-  // Sane settings again: the same object gives exactly the run of a fresh one.
-  Configure(opt, lower, upper);
-  Bowl fresh;
-  Configure(fresh, lower, upper);
-  {
-    QAVCoutCapture quiet;
-    opt.Minimize();
-    fresh.Minimize();
-  }
-  EXPECT_EQ(opt.GetOptimumFitness(), fresh.GetOptimumFitness());
-  EXPECT_EQ(opt._Calls - calls, fresh._Calls);
+  ExpectRunLikeAFreshOne(opt, lower, upper);
 
   QAVMathIntGAIndividual individual(3);
   EXPECT_THROW(individual.Initialize(kHuge), std::bad_alloc);
@@ -321,6 +359,40 @@ TEST(HostileEllipse, NonFinitePointsGiveNonFiniteMeasuresNotFakeOnes)
   EXPECT_EQ(mean, kInf);
 }
 
+TEST(HostileEllipse, MaxDistanceOfHugeCoordinatesIsStillTheAllPairsValue)
+{
+  // Differences whose products overflow: the exact turn signs cannot decide the hull there.
+  const std::vector<std::vector<double>> sets = {
+    {0.0, 0.0, 0.0, -1e308, -3.5, 2.0},                  // a squared difference overflows: infinity
+    {0.0, 0.0, 1e152, 0.0, 0.0, 1e152, 3e151, 3e151},   // products overflow, squares do not
+    {-1e200, 5.0, 1e200, -5.0, 0.0, 1e-300, 1.0, 1.0}, // the difference itself is near the limit
+  };
+  for (const std::vector<double>& points : sets)
+  {
+    double fast = 0.0;
+    const std::int32_t n = static_cast<std::int32_t>(points.size() / 2);
+    EXPECT_EQ(QAVTasGetMaxDistance(points.data(), n, fast), S_OK);
+    EXPECT_EQ(fast, QAVTasAllPairsMaxDistance(points.data(), points.size() / 2)) << points[2];
+  }
+}
+
+TEST(HostileEllipse, PointFileWordsMustBeWholeNumbers)
+{
+  const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/qav_hostile_points";
+  const std::string cases[] = {std::string("0 0\n\0\0001e308 -1e308\n", 20), "1 2 3\n", "1e999 0\n", "nan 1\n", "1 0x\n"};
+  for (const std::string& text : cases)
+  {
+    std::FILE* pOut = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), pOut);
+    std::fclose(pOut);
+    std::vector<double> points;
+    std::string error;
+    EXPECT_FALSE(QAVToolReadPoints(path, points, error)) << text;
+    EXPECT_NE(error.find(text[0] == '0' ? ":2:" : ":1:"), std::string::npos) << error;
+  }
+  std::remove(path.c_str());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Analysis-parameter optimiser
 
@@ -371,4 +443,368 @@ TEST(HostileParameters, NonFiniteBoundsFailTheEvaluationAndReleaseEverything)
     pModel->Release();
   }
   EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), before);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Real engine
+
+namespace
+{
+// Counts its calls and the calls that saw a non-finite gene.
+class RealBowl : public QAVTasGAOptimizer
+{
+public:
+  double EvalFitness(std::int32_t iCount, double* ipCode) override
+  {
+    ++_Calls;
+    double s = 0.0;
+    for (std::int32_t i = 0; i < iCount; ++i)
+    {
+      _SawNonFinite |= !std::isfinite(ipCode[i]);
+      s += (ipCode[i] - 0.5) * (ipCode[i] - 0.5);
+    }
+    return s;
+  }
+  std::int32_t _Calls = 0;
+  bool _SawNonFinite = false;
+};
+
+void Configure(RealBowl& ioOpt, std::vector<double>& ioLower, std::vector<double>& ioUpper)
+{
+  ioOpt.SetNumParams(static_cast<std::int32_t>(ioLower.size()));
+  ioOpt.SetParamValLimits(ioLower.data(), ioUpper.data());
+  ioOpt.SetMaxNumber(20);
+  ioOpt.SetPopulationSize(30);
+}
+} // namespace
+
+TEST(HostileRealEngine, NonFiniteLimitsNeverReachTheFitness)
+{
+  for (double bad : {kNaN, kInf, -kInf})
+  {
+    std::vector<double> lower{0.0, bad}, upper{1.0, 1.0};
+    RealBowl opt;
+    Configure(opt, lower, upper);
+    QAVCoutCapture quiet;
+    opt.Minimize();
+    opt.Maximize();
+    EXPECT_FALSE(opt._SawNonFinite) << bad;
+    EXPECT_EQ(opt._Calls, 0);
+    EXPECT_NE(quiet.Text().find("Minimize refused: a gene limit is not finite"), std::string::npos);
+  }
+}
+
+TEST(HostileRealEngine, NonFiniteSettingsTakeTheirFallbacks)
+{
+  QAVCoutCapture quiet;
+  RealBowl opt;
+  const double cross = opt._CrossValue, mutat = opt._MutatValue;
+  opt.SetCrossValue(kNaN);
+  opt.SetMutatValue(kInf);
+  EXPECT_EQ(opt._CrossValue, cross);
+  EXPECT_EQ(opt._MutatValue, mutat);
+  opt.SetNumParams(kHuge);
+  EXPECT_LE(opt._NumParams, 500);
+}
+
+TEST(HostileRealEngine, PopulationsThatCannotBeAllocatedEndTheRunWithItsFailureLine)
+{
+  std::vector<double> lower{0.0, 0.0}, upper{1.0, 1.0};
+  RealBowl opt;
+  Configure(opt, lower, upper);
+  MinimizeQuietly(opt);
+  const std::int32_t calls = opt._Calls;
+  opt.SetPopulationSize(kHuge);
+  {
+    QAVCoutCapture out;
+    opt.Minimize();
+    EXPECT_NE(out.Text().find("failed -- lg 203"), std::string::npos);
+  }
+  EXPECT_EQ(opt._Calls, calls);
+
+  opt.SetPopulationSize(30);
+  ExpectRunLikeAFreshOne(opt, lower, upper);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ellipse solver
+
+namespace
+{
+void ExpectReportAt(std::int32_t iLine)
+{
+  EXPECT_EQ(ErrorDepthHandler::_i_errline_, iLine);
+  EXPECT_EQ(ErrorDepthHandler::_errfile_, "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasEllipseSolver");
+}
+
+double gSquare[8] = {1.0, 0.0, -1.0, 0.0, 0.0, 2.0, 0.0, -2.0};
+
+// A fit that must fail at iLine before the search prints anything.
+void ExpectFitRefusedAt(double iLevel, double* ipPoints, std::int32_t iLine)
+{
+  QAVTasEllipseSolver solver(iLevel, 4, ipPoints);
+  double parameters[6];
+  QAVCoutCapture out;
+  EXPECT_EQ(solver.ComputeEllipseParameters(parameters), E_FAIL);
+  ExpectReportAt(iLine);
+  EXPECT_TRUE(out.Text().empty());
+}
+} // namespace
+
+TEST(HostileEllipseSolver, NonFiniteLevelsAndPointsFailBeforeTheSearch)
+{
+  // A NaN or infinite level fails like a non-positive one.
+  for (double level : {kNaN, kInf, -kInf})
+    ExpectFitRefusedAt(level, gSquare, 166);
+  for (double bad : {kNaN, kInf})
+  {
+    double points[8] = {1.0, 0.0, -1.0, 0.0, 0.0, 2.0, bad, -2.0};
+    ExpectFitRefusedAt(1.0, points, 185);
+  }
+}
+
+TEST(HostileEllipseSolver, MissingPointsAndGenesAreReported)
+{
+  for (std::int32_t count : {0, -4, std::numeric_limits<std::int32_t>::min()})
+  {
+    QAVTasEllipseSolver solver(1.0, count, gSquare);
+    double parameters[6];
+    EXPECT_EQ(solver.ComputeEllipseParameters(parameters), E_FAIL);
+    EXPECT_EQ(solver._pCoord, nullptr);
+  }
+  QAVTasEllipseSolver none(1.0, kHuge, nullptr);
+  double lx = 0.0, ly = 0.0;
+  EXPECT_EQ(none.GetLxAndLyMax(lx, ly), E_FAIL);
+  EXPECT_EQ(ErrorDepthHandler::_c_err_, "_PointCount");
+
+  // Null or NaN genes get the growing penalty, never a NaN fitness.
+  QAVTasEllipseSolver solver(1.0, 4, gSquare);
+  const double first = solver.EvalFitness(3, nullptr);
+  double nanGenes[3] = {kNaN, 1.0, 0.0};
+  const double second = solver.EvalFitness(3, nanGenes);
+  double infGenes[3] = {kInf, kInf, 0.0};
+  const double third = solver.EvalFitness(3, infGenes);
+  // The null case raises the penalty before returning it, a non-ellipse after: never a NaN.
+  EXPECT_EQ(first, 1000001.0);
+  EXPECT_EQ(second, 1000001.0);
+  EXPECT_EQ(third, 1000002.0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tolerancing optimiser
+
+namespace
+{
+const char kTolerancingFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing";
+
+std::string DataFile(const std::string& iForm, const std::string& iNx, const std::string& iNy, const std::string& iRest)
+{
+  return iForm + "\nDimension du vecteur Nx : " + iNx + "\nDimension du vecteur Ny : " + iNy + "\n" + iRest;
+}
+
+const char kSmallRest[] = "Coefficients de la matrice W :\n1.0 1.0\nTolerancement sur Y (Ymin puis Ymax) :\n 0.0\n 0.5\n"
+                          "Domaine de definition de X (bornes inf puis sup) :\n 0.01 0.01\n 1.0 1.0\n";
+
+// ReadDataFile on a text, through a memory stream or (iPipe) through a pipe, which cannot seek.
+HRESULT Read(QAVTasOptimizerTolerancing& ioProblem, std::string iText, bool iPipe = false)
+{
+  FILE* pFile = nullptr;
+  if (iPipe)
+  {
+    const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/qav_hostile_data";
+    std::FILE* pOut = std::fopen(path.c_str(), "w");
+    std::fputs(iText.c_str(), pOut);
+    std::fclose(pOut);
+    pFile = popen(("cat " + path).c_str(), "r");
+    const HRESULT hr = ioProblem.ReadDataFile(pFile);
+    pclose(pFile);
+    std::remove(path.c_str());
+    return hr;
+  }
+  pFile = fmemopen(&iText[0], iText.size(), "r");
+  const HRESULT hr = ioProblem.ReadDataFile(pFile);
+  std::fclose(pFile);
+  return hr;
+}
+
+void ExpectTolerancingReport(std::int32_t iLine)
+{
+  EXPECT_EQ(ErrorDepthHandler::_ier_, 1);
+  EXPECT_EQ(ErrorDepthHandler::_i_errline_, iLine);
+  EXPECT_EQ(ErrorDepthHandler::_errfile_, kTolerancingFile);
+}
+} // namespace
+
+TEST(HostileTolerancing, CountsOutOfRangeFailAtTheirLineInsteadOfWrapping)
+{
+  // 4294967298 would wrap to 2 in 32 bits and read the small problem that follows.
+  for (const char* nx : {"4294967298", "2147483648", "-2147483649", "99999999999999999999999"})
+  {
+    QAVTasOptimizerTolerancing problem;
+    EXPECT_EQ(Read(problem, DataFile("2", nx, "1", kSmallRest)), E_FAIL) << nx;
+    ExpectTolerancingReport(281);
+    EXPECT_EQ(problem._ppW, nullptr);
+  }
+  QAVTasOptimizerTolerancing problem;
+  EXPECT_EQ(Read(problem, DataFile("4294967298", "2", "1", kSmallRest)), E_FAIL);
+  ExpectTolerancingReport(277);
+  EXPECT_EQ(Read(problem, DataFile("3", "2", "444444444444", kSmallRest)), E_FAIL);
+  ExpectTolerancingReport(283);
+}
+
+TEST(HostileTolerancing, CountsTheFileCannotHoldSizeNoArrays)
+{
+  // Millions of values announced by a file of a few hundred bytes: refused at the Ny line, before
+  // any array is even asked for.
+  for (const auto& counts : {std::make_pair("2000000000", "2000000000"), std::make_pair("2", "3000000"),
+                             std::make_pair("3000000", "1")})
+  {
+    QAVTasOptimizerTolerancing problem;
+    gLargestRequest = 0;
+    EXPECT_EQ(Read(problem, DataFile("2", counts.first, counts.second, kSmallRest)), E_FAIL);
+    EXPECT_LT(gLargestRequest, std::size_t{1} << 20) << counts.first << " x " << counts.second;
+    ExpectTolerancingReport(283);
+    EXPECT_EQ(problem._ppW, nullptr);
+  }
+  // A file that does hold its values reads as before, from a memory stream and from a pipe.
+  QAVTasOptimizerTolerancing problem;
+  EXPECT_EQ(Read(problem, DataFile("2", "2", "1", kSmallRest)), S_OK);
+  EXPECT_EQ(Read(problem, DataFile("2", "2", "1", kSmallRest), true), S_OK);
+  EXPECT_EQ(problem._pXsup[1], 1.0);
+  // A truncated file still fails at the step where its values run out.
+  EXPECT_EQ(Read(problem, DataFile("2", "2", "1", "Coefficients de la matrice W :\n1.0 1.0\n")), E_FAIL);
+  ExpectTolerancingReport(310);
+}
+
+TEST(HostileTolerancing, NonFiniteDataAndFailedReadsNeverCrashARun)
+{
+  const std::string nanRest = "Coefficients de la matrice W :\nnan 1.0\nTolerancement sur Y (Ymin puis Ymax) :\n -inf\n "
+                              "inf\nDomaine de definition de X (bornes inf puis sup) :\n 0.01 nan\n 1e999 1.0\n";
+  for (const char* form : {"2", "3"})
+  {
+    QAVTasOptimizerTolerancing problem;
+    ASSERT_EQ(Read(problem, DataFile(form, "2", "1", nanRest)), S_OK);
+    problem.SetMaxNumber(20);
+    QAVCoutCapture quiet;
+    problem.Optimize();
+    EXPECT_EQ(problem.OptimizeExact(), E_FAIL);
+    FILE* pSink = std::fopen("/dev/null", "w");
+    problem.CheckConstraints(pSink);
+    std::fclose(pSink);
+  }
+  // A read that failed half-way leaves a problem Optimize refuses or runs, never one it crashes on.
+  for (const char* rest : {"Coefficients de la matrice W :\n1.0", "Coefficients de la matrice W :\n1.0 1.0\n"
+                                                                   "Tolerancement sur Y (Ymin puis Ymax) :\n 0.0\n"})
+  {
+    QAVTasOptimizerTolerancing problem;
+    EXPECT_EQ(Read(problem, DataFile("2", "2", "1", rest)), E_FAIL);
+    QAVCoutCapture quiet;
+    EXPECT_EQ(problem.Optimize(), E_FAIL);
+    float* pValues = nullptr;
+    EXPECT_EQ(problem.GetValues(pValues), E_FAIL);
+    delete[] pValues;
+  }
+}
+
+TEST(HostileTolerancing, NullAndNegativeDataGiveAnObjectWithoutData)
+{
+  double row[2] = {1.0, 1.0};
+  double* rows[1] = {row};
+  double* noRows[1] = {nullptr};
+  double ymin[1] = {0.0}, ymax[1] = {0.5}, xsup[2] = {1.0, 1.0}, xinf[2] = {0.01, 0.01};
+  for (const auto& args : {std::make_tuple(-1, 2, rows), std::make_tuple(1, -2, rows), std::make_tuple(1, 2, noRows),
+                           std::make_tuple(kHuge, kHuge, static_cast<double**>(nullptr))})
+  {
+    QAVTasOptimizerTolerancing problem(std::get<0>(args), std::get<1>(args), std::get<2>(args), ymin, ymax, xsup, xinf);
+    EXPECT_EQ(problem._Nx, 0);
+    QAVCoutCapture quiet;
+    EXPECT_EQ(problem.Optimize(), E_FAIL);
+  }
+  QAVTasOptimizerTolerancing problem(1, 2, rows, ymin, ymax, xsup, xinf);
+  const double penalty = problem._PenaltyFitness;
+  EXPECT_GE(problem.EvalFitness(3, nullptr), penalty);
+  EXPECT_EQ(problem.CheckConstraints(nullptr), E_FAIL);
+}
+
+TEST(HostileTolerancing, RepeatedRunsOnOneObjectGiveTheSameResult)
+{
+  double row[2] = {1.0, 1.0};
+  double* rows[1] = {row};
+  double ymin[1] = {0.0}, ymax[1] = {0.5}, xsup[2] = {1.0, 1.0}, xinf[2] = {0.01, 0.01};
+  QAVTasOptimizerTolerancing problem(1, 2, rows, ymin, ymax, xsup, xinf);
+  std::vector<double> first, second;
+  {
+    QAVCoutCapture quiet;
+    ASSERT_EQ(problem.Optimize(), S_OK);
+    problem.GetResultX(first);
+    ASSERT_EQ(problem.Optimize(), S_OK);
+    problem.GetResultX(second);
+  }
+  EXPECT_EQ(first, second);
+  QAVTasOptimizerTolerancing fromFile;
+  for (int k = 0; k < 3; ++k)
+    EXPECT_EQ(Read(fromFile, DataFile("3", "2", "1", kSmallRest)), S_OK);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files: every path closes what it opened
+
+namespace
+{
+std::int32_t OpenDescriptors()
+{
+  std::int32_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+  {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+} // namespace
+
+TEST(HostileFiles, RunsAndFailuresLeaveNoFileOpen)
+{
+  char dirTemplate[] = "/tmp/qavhostileXXXXXX";
+  const std::string dir = mkdtemp(dirTemplate);
+  const char* saved = std::getenv("TMPDIR");
+  const std::string savedDir = saved ? saved : "";
+  setenv("TMPDIR", dir.c_str(), 1);
+  const std::int32_t before = OpenDescriptors();
+  {
+    auto* pModel = new QAVTasMemAnalysis;
+    QAVListValQAVBaseUnknown_var features;
+    QAVRawColldouble bounds;
+    for (int k = 0; k < 2; ++k)
+    {
+      QAVTasMemParameter* pParameter = pModel->AddParameter("P" + std::to_string(k), 0.0, 0.0, 10.0);
+      features.Append(pModel->AddFeature(QAVTasMemFeature::Kind::Curve, pParameter));
+      bounds.Append(0.0);
+      bounds.Append(10.0);
+      pModel->AddContribution(pModel->AddRequirement(-2.0 - k), pParameter, 1.0);
+    }
+    {
+      QAVTasOptimizerParameters opt(pModel, pModel, features, bounds);
+      QAVCoutCapture quiet;
+      EXPECT_EQ(opt.Optimize(), S_OK);
+      EXPECT_EQ(opt.Optimize(), S_OK); // the second run reopens its log, closing the first
+      EXPECT_EQ(OpenDescriptors(), before + 1);
+    }
+    // A log that cannot be opened: the run fails and holds nothing.
+    setenv("TMPDIR", (dir + "/missing").c_str(), 1);
+    {
+      QAVTasOptimizerParameters opt(pModel, pModel, features, bounds);
+      QAVCoutCapture quiet;
+      EXPECT_EQ(opt.Optimize(), E_FAIL);
+    }
+    pModel->Release();
+  }
+  std::vector<double> points;
+  std::string error;
+  EXPECT_FALSE(QAVToolReadPoints(dir + "/none.txt", points, error));
+  EXPECT_EQ(OpenDescriptors(), before);
+
+  std::remove((dir + "/GeneratedGenomes.txt").c_str());
+  rmdir(dir.c_str());
+  saved ? setenv("TMPDIR", savedDir.c_str(), 1) : unsetenv("TMPDIR");
 }

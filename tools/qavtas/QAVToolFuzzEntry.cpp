@@ -1,13 +1,22 @@
 #include "QAVToolFuzzEntry.h"
 
+#include "QAVTasAllPairsDistance.h"
+#include "QAVNullBuffer.h"
+#include "QAVTasCovarianceEllipse.h"
+#include "QAVTasOptimizerTolerancing.h"
 #include "QAVToolCommands.h"
 #include "QAVToolOptions.h"
+#include "QAVToolPointFile.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
-#include <streambuf>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace
 {
@@ -21,12 +30,7 @@ public:
   QuietCout& operator=(const QuietCout&) = delete;
 
 private:
-  struct NullBuffer : std::streambuf
-  {
-    int overflow(int iChar) override { return traits_type::not_eof(iChar); }
-    std::streamsize xsputn(const char*, std::streamsize iCount) override { return iCount; }
-  };
-  NullBuffer _Null;
+  QAVNullBuffer _Null;
   std::streambuf* _Saved;
 };
 
@@ -107,6 +111,91 @@ int QAVToolFuzzDeOptions(const std::uint8_t* ipData, std::size_t iSize)
   catch (const QAVToolUsageError&)
   {
     // The tool's own refusal: one line and exit status 2.
+  }
+  return 0;
+}
+
+namespace
+{
+// A file under the temporary directory, written afresh for each input and removed afterwards.
+class ScratchFile
+{
+public:
+  ScratchFile(const std::uint8_t* ipData, std::size_t iSize)
+  {
+    const char* dir = std::getenv("TMPDIR");
+    _Path = std::string(dir && *dir ? dir : "/tmp") + "/qavtas_fuzz_" + std::to_string(getpid());
+    std::ofstream out(_Path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(ipData), static_cast<std::streamsize>(iSize));
+  }
+  ~ScratchFile() { std::remove(_Path.c_str()); }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  const std::string& Path() const { return _Path; }
+
+private:
+  std::string _Path;
+};
+
+// A broken promise of the code under test: stop at once, so that the fuzzer keeps the input.
+void Require(bool iHolds)
+{
+  if (!iHolds)
+    std::abort();
+}
+} // namespace
+
+int QAVToolFuzzPointFile(const std::uint8_t* ipData, std::size_t iSize)
+{
+  const ScratchFile file(ipData, iSize);
+  std::vector<double> points;
+  std::string error;
+  if (!QAVToolReadPoints(file.Path(), points, error))
+  {
+    Require(!error.empty() && error.find('\n') == std::string::npos);
+    return 0;
+  }
+  Require(points.size() % 2 == 0);
+  for (double value : points)
+    Require(std::isfinite(value));
+  // What the file's points meet first in 'qavtas ellipse': the geometry of the point set.
+  const std::int32_t n = static_cast<std::int32_t>(points.size() / 2);
+  double diameter = -1.0;
+  Require(QAVTasGetMaxDistance(points.data(), n, diameter) == S_OK);
+  if (n <= 512)
+    Require(diameter == QAVTasAllPairsMaxDistance(points.data(), static_cast<std::size_t>(n)));
+  QAVTasCovarianceEllipse ellipse(1.0, 0.0, 1.0, 1.0, 0.0, points.data(), n, 0);
+  double variance = 0.0;
+  ellipse.GetVarianceOfDistanceFromPoints(points.data(), n, variance);
+  return 0;
+}
+
+int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize)
+{
+  if (iSize == 0)
+    return 0;
+  std::string bytes(reinterpret_cast<const char*>(ipData), iSize);
+  FILE* pFile = fmemopen(&bytes[0], bytes.size(), "r");
+  if (!pFile)
+    return 0;
+  QuietCout quiet;
+  QAVTasOptimizerTolerancing problem;
+  // Twice on one object: the second read must release what the first one kept.
+  const HRESULT first = problem.ReadDataFile(pFile);
+  std::rewind(pFile);
+  const HRESULT second = problem.ReadDataFile(pFile);
+  std::fclose(pFile);
+  Require(first == second);
+  if (second != S_OK || problem._Nx > 6 || problem._Ny > 6)
+    return 0;
+  // A small problem that was read: the exact allocation and its report must cope with any values.
+  if (problem.OptimizeExact() == S_OK)
+  {
+    FILE* pSink = std::fopen("/dev/null", "w");
+    Require(pSink != nullptr);
+    problem.CheckExactConstraints(pSink);
+    std::fclose(pSink);
   }
   return 0;
 }

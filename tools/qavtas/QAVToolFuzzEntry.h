@@ -13,4 +13,13 @@
 // bound are parsed only up to that check, so that every accepted input also runs in milliseconds.
 int QAVToolFuzzDeOptions(const std::uint8_t* ipData, std::size_t iSize);
 
+// A point file of 'qavtas ellipse' (two numbers per line): read, then the point set's geometry.
+// A reader that accepts non-finite values, or a largest distance unequal to the all-pairs one,
+// stops the process.
+int QAVToolFuzzPointFile(const std::uint8_t* ipData, std::size_t iSize);
+
+// A tolerancing data file, read twice on one object (which must give the same status); a small
+// problem that was read is solved exactly and reported.
+int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize);
+
 #endif

@@ -17,7 +17,8 @@ bool NextNumber(std::istringstream& ioWords, double& oValue)
   char* end = nullptr;
   errno = 0;
   oValue = std::strtod(word.c_str(), &end);
-  return *end == '\0' && errno != ERANGE && std::isfinite(oValue);
+  // The whole word must be the number: one with a NUL inside is not "0".
+  return end == word.c_str() + word.size() && errno != ERANGE && std::isfinite(oValue);
 }
 } // namespace
 

@@ -64,6 +64,9 @@ HRESULT QAVTasEllipseSolver::GetLxAndLyMax(double& oLx, double& oLy)
   oLx = oLy = 0.0;
   for (std::int32_t i = 0; i < _PointCount; ++i)
   {
+    // A NaN or infinite coordinate makes every candidate's fitness meaningless.
+    if (!std::isfinite(_pCoord[2 * i]) || !std::isfinite(_pCoord[2 * i + 1]))
+      return QAVSamReport(QAVSamKindFailed, "", kErrFile, 116);
     oLx = std::max(oLx, std::fabs(_pCoord[2 * i]));
     oLy = std::max(oLy, std::fabs(_pCoord[2 * i + 1]));
   }
@@ -75,7 +78,8 @@ HRESULT QAVTasEllipseSolver::ComputeEllipseParameters(double* iopParameters)
   ErrorDepthHandler depth;
   if (!iopParameters)
     return QAVSamReport(QAVSamKindNull, "iopParameters", kErrFile, 162);
-  if (_EllipseLevel <= 0)
+  // A NaN or infinite level has no usable coefficient bound either.
+  if (!(_EllipseLevel > 0) || !std::isfinite(_EllipseLevel))
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 166);
   double lx = 0.0, ly = 0.0;
   if (GetLxAndLyMax(lx, ly) != S_OK)

@@ -6,6 +6,7 @@
 #include "QAVGAReportWriter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -321,6 +322,19 @@ void QAVTasGAOptimizer::ShiftPopulation()
   std::swap(_OldPopulation, _NewPopulation);
 }
 
+namespace
+{
+// A NaN or infinite limit would draw NaN genes into the initial population, which is evaluated
+// unconditionally.
+bool LimitsFinite(const double* ipMin, const double* ipMax, std::int32_t iCount)
+{
+  for (std::int32_t i = 0; i < iCount; ++i)
+    if (!std::isfinite(ipMin[i]) || !std::isfinite(ipMax[i]))
+      return false;
+  return true;
+}
+} // namespace
+
 // The partner draw needs five individuals besides the target, and the step needs limits and
 // genes an individual can hold; a run without them would hang or read out of bounds.
 bool QAVTasGAOptimizer::CanRun(const char* iDriver) const
@@ -332,6 +346,8 @@ bool QAVTasGAOptimizer::CanRun(const char* iDriver) const
     reason = "no gene limits (call SetParamValLimits)";
   else if (_NumParams < 1 || _NumParams > kCapacity)
     reason = "the gene count is outside 1 to 500";
+  else if (!LimitsFinite(_ParamValMin, _ParamValMax, _NumParams))
+    reason = "a gene limit is not finite";
   if (reason != nullptr)
     std::cout << "QAVTasGAOptimizer::" << iDriver << " refused: " << reason << std::endl;
   return reason == nullptr;

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <utility>
@@ -61,6 +63,33 @@ bool ValuesRead(FILE* ipFile, double* oValues, std::int32_t iCount)
     if (!ValueRead(std::fscanf(ipFile, " %lf", &oValues[k])))
       return false;
   return true;
+}
+
+// One count or form step, read as "%lld" and narrowed to 32 bits: a number out of that range fails
+// the step instead of wrapping into another count.
+bool Int32Read(FILE* ipFile, const char* iFormat, std::int32_t& oValue)
+{
+  long long value = 0;
+  if (!ValueRead(std::fscanf(ipFile, iFormat, &value)) || value < INT32_MIN || value > INT32_MAX)
+    return false;
+  oValue = static_cast<std::int32_t>(value);
+  return true;
+}
+
+// False when the counts announce more than a million values and the rest of a seekable stream is
+// too short to hold them (each takes at least one character): such counts must not size arrays.
+// Smaller problems, and streams that cannot seek (pipes), are read step by step as the counts say.
+bool CountsFitStream(FILE* ipFile, std::int32_t iNx, std::int32_t iNy)
+{
+  const std::int64_t values = std::int64_t{iNx} * iNy + 2 * (std::int64_t{iNx} + iNy);
+  if (values <= (std::int64_t{1} << 20))
+    return true;
+  const long here = std::ftell(ipFile);
+  if (here < 0 || std::fseek(ipFile, 0, SEEK_END) != 0)
+    return true;
+  const long end = std::ftell(ipFile);
+  std::fseek(ipFile, here, SEEK_SET);
+  return end < here || values <= end - here;
 }
 
 HRESULT StepFailed(std::int32_t iLine)
@@ -171,19 +200,26 @@ HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
   // Arrays sized by earlier counts never outlive a new read, whatever step fails.
   ReleaseData();
 
-  if (!ValueRead(std::fscanf(ipFileIn, "%d\n", &_Formulation)))
+  if (!Int32Read(ipFileIn, "%lld\n", _Formulation))
     return StepFailed(277);
   std::int32_t nx = 0, ny = 0;
-  if (!ValueRead(std::fscanf(ipFileIn, "Dimension du vecteur Nx : %d\n", &nx)))
+  if (!Int32Read(ipFileIn, "Dimension du vecteur Nx : %lld\n", nx))
     return StepFailed(281);
   if (nx < 0)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
   _Nx = nx;
-  if (!ValueRead(std::fscanf(ipFileIn, "Dimension du vecteur Ny : %d\n", &ny)))
+  if (!Int32Read(ipFileIn, "Dimension du vecteur Ny : %lld\n", ny))
     return StepFailed(283);
-  if (ny < 0)
+  if (ny < 0 || !CountsFitStream(ipFileIn, nx, ny))
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
-  _Work.resize(static_cast<std::size_t>(nx));
+  try
+  {
+    _Work.resize(static_cast<std::size_t>(nx));
+  }
+  catch (const std::bad_alloc&)
+  {
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
+  }
 
   _ppW = new (std::nothrow) double*[ny]();
   if (_ppW == nullptr)

@@ -141,6 +141,33 @@ double CaliperDiameterSquared(const std::vector<Point>& iHull)
   }
   return best;
 }
+
+// The exact signs need products of coordinate differences far from overflow: below 2^500 per
+// difference, a sum of their 16 partial products stays finite. Sorted by x.
+bool WithinSafeRange(const std::vector<Point>& iSorted)
+{
+  const double limit = std::ldexp(1.0, 500);
+  const auto y = std::minmax_element(iSorted.begin(), iSorted.end(),
+                                     [](const Point& a, const Point& b) { return a.y < b.y; });
+  return iSorted.back().x - iSorted.front().x < limit && y.second->y - y.first->y < limit;
+}
+
+// A wider set: when the largest x or y difference squares to infinity, so does the all-pairs
+// value; short of that (a rare band of magnitudes), the all-pairs loop itself.
+double WideDiameterSquared(const std::vector<Point>& iSorted)
+{
+  const auto y = std::minmax_element(iSorted.begin(), iSorted.end(),
+                                     [](const Point& a, const Point& b) { return a.y < b.y; });
+  const double dx = iSorted.back().x - iSorted.front().x;
+  const double dy = y.second->y - y.first->y;
+  if (std::isinf(dx * dx) || std::isinf(dy * dy))
+    return std::numeric_limits<double>::infinity();
+  double best = 0.0;
+  for (std::size_t i = 0; i < iSorted.size(); ++i)
+    for (std::size_t j = i + 1; j < iSorted.size(); ++j)
+      best = std::max(best, SquaredDistance(iSorted[i], iSorted[j]));
+  return best;
+}
 } // namespace
 
 double QAVTasPlaneDiameterSquared(const double* iPoints, std::int32_t iCount)
@@ -167,5 +194,7 @@ double QAVTasPlaneDiameterSquared(const double* iPoints, std::int32_t iCount)
   points.erase(std::unique(points.begin(), points.end(),
                            [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }),
                points.end());
+  if (!WithinSafeRange(points))
+    return WideDiameterSquared(points);
   return CaliperDiameterSquared(ConvexHull(points));
 }
