@@ -67,10 +67,13 @@ bool OptionValue(const std::vector<std::string>& iArgs, std::size_t iAt, const s
   return false;
 }
 
-// False when any size option could ask for more than its bound; a value that is no number is
-// left to the tool to refuse.
+// False when any size option could ask for more than its bound, or when an argument could name
+// a file for the run to write; a value that is no number is left to the tool to refuse.
 bool WithinRunBounds(const std::vector<std::string>& iArgs)
 {
+  for (const std::string& arg : iArgs)
+    if (arg.compare(0, 9, "--history") == 0 || arg.compare(0, 6, "--plot") == 0)
+      return false;
   struct Bound
   {
     const char* name;

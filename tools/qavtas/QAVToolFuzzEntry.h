@@ -9,8 +9,9 @@
 // sanitizer report or any other exception is a fault. The fuzz targets and the regression suite
 // both call them, so every saved input replays exactly as it was found.
 
-// 'qavtas de' options, one argument per line. Runs whose size options ask for more than a small
-// bound are parsed only up to that check, so that every accepted input also runs in milliseconds.
+// 'qavtas de' options, one argument per line. Inputs whose size options ask for more than a small
+// bound, or that name an output file, are skipped, so that every input runs in milliseconds and
+// writes nothing.
 int QAVToolFuzzDeOptions(const std::uint8_t* ipData, std::size_t iSize);
 
 // A point file of 'qavtas ellipse' (two numbers per line): read, then the point set's geometry.
