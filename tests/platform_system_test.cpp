@@ -143,8 +143,8 @@ TEST_F(PlatformModel, FeaturesAnswerTheirOwnKindOnly)
   EXPECT_LT(onBetween.QueryFrom(other), 0);
   QAVInterfacePtr<QAVIPvkPointOnSurface> onSurface;
   EXPECT_LT(onSurface.QueryFrom(plane), 0);
-  QAVInterfacePtr<QAVISpecObject> spec;
-  EXPECT_EQ(spec.QueryFrom(other), S_OK);
+  QAVInterfacePtr<QAVISpecObject> rebuildable;
+  EXPECT_EQ(rebuildable.QueryFrom(other), S_OK);
 
   QAVBaseUnknown_var parameter;
   ASSERT_EQ(onBetween.QueryFrom(between), S_OK);

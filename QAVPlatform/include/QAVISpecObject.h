@@ -5,7 +5,7 @@
 #include "QAVPlatformExport.h"
 #include "QAVIDomain_var.h"
 
-// A specification object: geometry or feature that can be rebuilt.
+// A modelled object (geometry or feature) that can be rebuilt.
 class QAV_PLATFORM_API QAVISpecObject : public virtual QAVBaseUnknown
 {
 public:
