@@ -4,18 +4,19 @@
 #include "QAVCoutCapture.h"
 #include "QAVTasMemAnalysis.h"
 #include "QAVTasUIServices.h"
+#include "QAVToolRun.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 namespace
 {
 using Kind = QAVTasMemFeature::Kind;
+typedef std::unique_ptr<QAVTasOptimizerParameters> Optimizer;
 
 void ExpectReport(std::int32_t iKind, const char* iText, std::int32_t iLine)
 {
@@ -24,6 +25,8 @@ void ExpectReport(std::int32_t iKind, const char* iText, std::int32_t iLine)
   EXPECT_EQ(ErrorDepthHandler::_i_errline_, iLine);
   EXPECT_EQ(ErrorDepthHandler::_errfile_, "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParameters");
 }
+
+template <class T> QAVBaseUnknown* At(const T& iList, std::int32_t i) { return iList[i].Get(); }
 
 // A model with a known best placement: P1 = 3 (gene 3 over bounds 0..10), P2 = 4 (gene 4) and
 // the plane point on node 2 (x = 2000 mm, so X = 2.0), where every requirement is 0.
@@ -35,9 +38,6 @@ protected:
   {
     char dirTemplate[] = "/tmp/qavparamsXXXXXX";
     _Dir = mkdtemp(dirTemplate);
-    const char* saved = std::getenv("TMPDIR");
-    _HadTmpDir = saved != nullptr;
-    _SavedTmpDir = saved ? saved : "";
     setenv("TMPDIR", _Dir.c_str(), 1);
     _Before = QAVBaseUnknown::OutstandingReferences();
 
@@ -60,42 +60,33 @@ protected:
     EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), _Before);
     std::remove(LogPath().c_str());
     rmdir(_Dir.c_str());
-    _HadTmpDir ? setenv("TMPDIR", _SavedTmpDir.c_str(), 1) : unsetenv("TMPDIR");
   }
 
-  // (A, B, C) with bounds 0..10 each.
-  void Features(QAVListValQAVBaseUnknown_var& oFeatures, QAVRawColldouble& oBounds,
-                std::initializer_list<QAVBaseUnknown*> iFeatures = {})
-  {
-    const std::initializer_list<QAVBaseUnknown*> standard = {_pA, _pB, _pC};
-    for (QAVBaseUnknown* pFeature : iFeatures.size() ? iFeatures : standard)
-    {
-      oFeatures.Append(pFeature);
-      oBounds.Append(0.0);
-      oBounds.Append(10.0);
-    }
-  }
-
-  QAVTasOptimizerParameters* Make(std::initializer_list<QAVBaseUnknown*> iFeatures = {})
+  // The features given, each with bounds 0..10.
+  Optimizer Make(std::initializer_list<QAVBaseUnknown*> iFeatures, QAVITasAnalysis* ipAnalysis,
+                 QAVITasDisplayResults* ipResults)
   {
     QAVListValQAVBaseUnknown_var features;
     QAVRawColldouble bounds;
-    Features(features, bounds, iFeatures);
-    return new QAVTasOptimizerParameters(_pModel, _pModel, features, bounds);
+    for (QAVBaseUnknown* pFeature : iFeatures)
+    {
+      features.Append(pFeature);
+      bounds.Append(0.0);
+      bounds.Append(10.0);
+    }
+    return Optimizer(new QAVTasOptimizerParameters(ipAnalysis, ipResults, features, bounds));
   }
+  Optimizer Make(std::initializer_list<QAVBaseUnknown*> iFeatures) { return Make(iFeatures, _pModel, _pModel); }
+  Optimizer Make() { return Make({_pA, _pB, _pC}); }
 
   std::string LogPath() const { return _Dir + "/GeneratedGenomes.txt"; }
-
-  std::string ReadLog() const
+  std::string ReadLog(std::FILE* ipFile) const
   {
-    std::ifstream in(LogPath(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::fflush(ipFile);
+    return QAVToolSlurp(LogPath());
   }
 
-  std::string _Dir, _SavedTmpDir;
-  bool _HadTmpDir = false;
+  std::string _Dir;
   std::int64_t _Before = 0;
   QAVTasMemAnalysis* _pModel = nullptr;
   QAVTasMemParameter *_pP1 = nullptr, *_pP2 = nullptr;
@@ -111,44 +102,36 @@ TEST_F(Params, ClassifiesFeaturesAndMovesMeshPointsOut)
   QAVRawColldouble bounds;
   for (double b : {1.0, 2.0, 3.0, 4.0, 5.0, 6.0})
     bounds.Append(b);
-  features.Append(_pA);
-  features.Append(_pB);
-  features.Append(_pC);
+  for (QAVBaseUnknown* pFeature : {_pA, _pB, _pC})
+    features.Append(pFeature);
   QAVTasOptimizerParameters optimizer(_pModel, _pModel, features, bounds);
 
   ASSERT_EQ(optimizer._ParameterFeatures.Size(), 2);
-  EXPECT_EQ(optimizer._ParameterFeatures[1].Get(), static_cast<QAVBaseUnknown*>(_pA));
-  EXPECT_EQ(optimizer._ParameterFeatures[2].Get(), static_cast<QAVBaseUnknown*>(_pC));
+  EXPECT_EQ(At(optimizer._ParameterFeatures, 1), _pA);
+  EXPECT_EQ(At(optimizer._ParameterFeatures, 2), _pC);
+  EXPECT_EQ(At(optimizer._Parameters, 1), _pP1);
+  EXPECT_EQ(At(optimizer._Parameters, 2), _pP2);
   ASSERT_EQ(optimizer._Bounds.Size(), 4);
   EXPECT_EQ(optimizer._Bounds[2], 2.0);
   EXPECT_EQ(optimizer._Bounds[3], 5.0);
-  EXPECT_EQ(optimizer._Parameters[1].Get(), static_cast<QAVBaseUnknown*>(_pP1));
-  EXPECT_EQ(optimizer._Parameters[2].Get(), static_cast<QAVBaseUnknown*>(_pP2));
   ASSERT_EQ(optimizer._CoordPoints.Size(), 1);
-  EXPECT_EQ(optimizer._CoordPoints[1].Get(), static_cast<QAVBaseUnknown*>(_pPoint));
+  EXPECT_EQ(At(optimizer._CoordPoints, 1), _pPoint);
   EXPECT_EQ(optimizer._NodeCounts[1], 4);
-  auto* const* ppNodes = static_cast<QAVMSHNode* const*>(optimizer._NodeArrays[1]);
-  EXPECT_EQ(ppNodes[1]->_Coordinates[2], 3000.0);
-  EXPECT_EQ(features.Size(), 3); // the caller's list is copied, not changed
-  EXPECT_EQ(optimizer._ErrorFitness, 10000000.0);
-  EXPECT_EQ(optimizer._pFile, nullptr);
-}
+  EXPECT_EQ(static_cast<QAVMSHNode* const*>(optimizer._NodeArrays[1])[1]->_Coordinates[2], 3000.0);
 
-TEST_F(Params, NullEntriesStaySurfacesLeaveEmptyMeshesAddNoPoint)
-{
+  // Null entries stay, a surface's points move out, an empty mesh adds no point.
   QAVTasMemPoint* pOther = _pModel->AddPoint(0, 0, 0);
   QAVBaseUnknown* pSurface = _pModel->AddFeature(Kind::Surface, _pModel->AddSupport({{5, 6, 7}}), pOther);
   QAVBaseUnknown* pEmpty = _pModel->AddFeature(Kind::Plane, _pModel->AddSupport({}), _pPoint);
-  std::unique_ptr<QAVTasOptimizerParameters> optimizer(Make({nullptr, pSurface, _pA, pEmpty}));
-
-  ASSERT_EQ(optimizer->_ParameterFeatures.Size(), 2);
-  EXPECT_FALSE(optimizer->_ParameterFeatures[1]);
-  EXPECT_EQ(optimizer->_ParameterFeatures[2].Get(), static_cast<QAVBaseUnknown*>(_pA));
-  EXPECT_EQ(optimizer->_Bounds.Size(), 4);
-  EXPECT_EQ(optimizer->_Parameters.Size(), 1);
-  ASSERT_EQ(optimizer->_CoordPoints.Size(), 1);
-  EXPECT_EQ(optimizer->_CoordPoints[1].Get(), static_cast<QAVBaseUnknown*>(pOther));
-  EXPECT_EQ(optimizer->_NodeCounts[1], 1);
+  Optimizer mixed(Make({nullptr, pSurface, _pA, pEmpty}));
+  ASSERT_EQ(mixed->_ParameterFeatures.Size(), 2);
+  EXPECT_FALSE(mixed->_ParameterFeatures[1]);
+  EXPECT_EQ(At(mixed->_ParameterFeatures, 2), _pA);
+  EXPECT_EQ(mixed->_Bounds.Size(), 4);
+  EXPECT_EQ(mixed->_Parameters.Size(), 1);
+  ASSERT_EQ(mixed->_CoordPoints.Size(), 1);
+  EXPECT_EQ(At(mixed->_CoordPoints, 1), pOther);
+  EXPECT_EQ(mixed->_NodeCounts[1], 1);
 }
 
 TEST_F(Params, ClassificationStopsAtTheFirstFailingFeature)
@@ -174,7 +157,7 @@ TEST_F(Params, ClassificationStopsAtTheFirstFailingFeature)
   for (const Case& c : cases)
   {
     SCOPED_TRACE(c._Line);
-    std::unique_ptr<QAVTasOptimizerParameters> optimizer(Make({_pA, c._pFeature, _pC}));
+    Optimizer optimizer(Make({_pA, c._pFeature, _pC}));
     ExpectReport(c._Kind, c._Text, c._Line);
     EXPECT_EQ(optimizer->_ParameterFeatures.Size(), 3);
     EXPECT_EQ(optimizer->_Bounds.Size(), 6);
@@ -186,7 +169,7 @@ TEST_F(Params, ClassificationStopsAtTheFirstFailingFeature)
 TEST_F(Params, ReferenceListConstructorMatchesEachParameterWithItsFeature)
 {
   QAVTasMemParameter* pLoose = _pModel->AddParameter("Loose", 0.0, 0.0, 1.0);
-  QAVListValQAVBaseUnknown_var* pParameters = new QAVListValQAVBaseUnknown_var;
+  auto pParameters = std::make_unique<QAVListValQAVBaseUnknown_var>();
   QAVRawColldouble bounds;
   const QAVBaseUnknown_var entries[] = {_pP1, pLoose, QAVBaseUnknown_var(), _pPlane, _pP2};
   for (std::size_t i = 0; i < 5; ++i)
@@ -195,76 +178,62 @@ TEST_F(Params, ReferenceListConstructorMatchesEachParameterWithItsFeature)
     bounds.Append(10.0 * i);
     bounds.Append(10.0 * i + 1);
   }
-  {
-    QAVTasOptimizerParameters optimizer(_pModel, _pModel, pParameters, bounds);
-    ASSERT_EQ(optimizer._ParameterFeatures.Size(), 2);
-    EXPECT_EQ(optimizer._ParameterFeatures[1].Get(), static_cast<QAVBaseUnknown*>(_pA));
-    EXPECT_EQ(optimizer._ParameterFeatures[2].Get(), static_cast<QAVBaseUnknown*>(_pC));
-    EXPECT_EQ(optimizer._Parameters[2].Get(), static_cast<QAVBaseUnknown*>(_pP2));
-    ASSERT_EQ(optimizer._Bounds.Size(), 4);
-    EXPECT_EQ(optimizer._Bounds[3], 40.0);
-    ASSERT_EQ(optimizer._UnmatchedParameters.Size(), 1);
-    EXPECT_EQ(optimizer._UnmatchedParameters[1].Get(), static_cast<QAVBaseUnknown*>(pLoose));
-    EXPECT_EQ(optimizer._UnmatchedBounds[1], 10.0);
-  }
-  delete pParameters;
-  QAVListValQAVBaseUnknown_var* pNone = nullptr;
-  QAVTasOptimizerParameters empty(nullptr, nullptr, pNone, bounds);
-  EXPECT_EQ(empty._ParameterFeatures.Size(), 0);
+  QAVListValQAVBaseUnknown_var* pList = pParameters.get();
+  QAVTasOptimizerParameters optimizer(_pModel, _pModel, pList, bounds);
+  ASSERT_EQ(optimizer._ParameterFeatures.Size(), 2);
+  EXPECT_EQ(At(optimizer._ParameterFeatures, 1), _pA);
+  EXPECT_EQ(At(optimizer._ParameterFeatures, 2), _pC);
+  EXPECT_EQ(At(optimizer._Parameters, 2), _pP2);
+  ASSERT_EQ(optimizer._Bounds.Size(), 4);
+  EXPECT_EQ(optimizer._Bounds[3], 40.0);
+  ASSERT_EQ(optimizer._UnmatchedParameters.Size(), 1);
+  EXPECT_EQ(At(optimizer._UnmatchedParameters, 1), pLoose);
+  EXPECT_EQ(optimizer._UnmatchedBounds[1], 10.0);
 }
 
 TEST_F(Params, AppliesTheGenomeAndCachesItsFitness)
 {
-  QAVListValQAVBaseUnknown_var features;
-  QAVRawColldouble bounds;
-  Features(features, bounds);
-  bounds.Set(1, 2.0);
-  bounds.Set(2, 4.0);
-  QAVTasOptimizerParameters optimizer(_pModel, _pModel, features, bounds);
-
-  std::int32_t genome[] = {5, 4, 2};
+  Optimizer optimizer(Make());
+  optimizer->_Bounds.Set(1, 2.0);
+  optimizer->_Bounds.Set(2, 4.0);
+  std::int32_t genome[] = {5, 4, 2}, other[] = {5, 2, 2}, unknown[] = {1, 1, 1};
   QAVCoutCapture out;
   // P1 = 5 * (4 - 2) / 10 = 1.0: the lower bound is not added.
-  EXPECT_DOUBLE_EQ(optimizer.EvalFitness(3, genome), 2.0);
+  EXPECT_DOUBLE_EQ(optimizer->EvalFitness(3, genome), 2.0);
   EXPECT_EQ(_pP1->Value(), 1.0);
   EXPECT_EQ(_pP2->Value(), 4.0);
   EXPECT_DOUBLE_EQ(_pPoint->Coordinate(0)->Value(), 2.0);
   EXPECT_DOUBLE_EQ(_pPoint->Coordinate(2)->Value(), 0.5);
   EXPECT_EQ(_pModel->UpdateCount(), 1);
-  EXPECT_EQ(optimizer._CachedGenomes.Size(), 1);
 
-  std::int32_t other[] = {5, 2, 2};
-  EXPECT_DOUBLE_EQ(optimizer.EvalFitness(3, other), 4.0);
+  EXPECT_DOUBLE_EQ(optimizer->EvalFitness(3, other), 4.0);
   const std::int32_t valuations = _pP1->ValuationCount();
-  EXPECT_DOUBLE_EQ(optimizer.EvalFitness(3, genome), 2.0);
+  EXPECT_DOUBLE_EQ(optimizer->EvalFitness(3, genome), 2.0);
   EXPECT_EQ(_pModel->UpdateCount(), 2);
   EXPECT_EQ(_pP1->ValuationCount(), valuations);
   EXPECT_EQ(out.Text(), "X= 2000 Y= 0 Z= 500Fitness== 2\n"
                         "X= 2000 Y= 0 Z= 500Fitness== 4\n"
                         "Identical genome detected= 2\nFitness== 2\n");
   double fitness = -1.0;
-  std::int32_t unknown[] = {1, 1, 1};
-  EXPECT_EQ(optimizer.AlreadyComputed(3, unknown, fitness), 0);
+  EXPECT_EQ(optimizer->AlreadyComputed(3, unknown, fitness), 0);
   EXPECT_EQ(fitness, -1.0);
 }
 
 TEST_F(Params, FailedEvaluationsRankLastAndAreNotCached)
 {
   _pP1->Valuate(0.0);
-  std::unique_ptr<QAVTasOptimizerParameters> optimizer(Make());
+  Optimizer optimizer(Make());
   _pModel->AddContribution(1, _pModel->AddParameter("Limit", 0.0, 0.0, 5.0), 0.0);
   QAVTasMemParameter* pLimited = _pModel->AddParameter("Guard", 0.0, 0.0, 5.0);
   pLimited->Valuate(6.0); // out of its range: every update fails
   QAVCoutCapture out;
-  std::int32_t genome[] = {1, 1, 1};
+  std::int32_t genome[] = {1, 1, 1}, offMesh[] = {1, 1, 4};
   EXPECT_EQ(optimizer->EvalFitness(3, genome), 10000001.0);
   ExpectReport(1, "", 586);
   EXPECT_EQ(optimizer->EvalFitness(3, genome), 10000002.0);
   EXPECT_EQ(optimizer->_CachedGenomes.Size(), 0);
-  EXPECT_EQ(optimizer->_EvalFailed, 1);
   pLimited->Valuate(1.0);
 
-  std::int32_t offMesh[] = {1, 1, 4};
   EXPECT_EQ(optimizer->EvalFitness(3, offMesh), 10000003.0);
   ExpectReport(3, "ppNodes[ipX[KwpCount+i]]", 566);
   EXPECT_EQ(optimizer->EvalFitness(3, nullptr), 10000004.0);
@@ -276,21 +245,18 @@ TEST_F(Params, FailedEvaluationsRankLastAndAreNotCached)
 
 TEST_F(Params, GenomeLogLinesByteForByte)
 {
-  std::unique_ptr<QAVTasOptimizerParameters> optimizer(Make());
+  Optimizer optimizer(Make());
   optimizer->_pFile = QAVTasUIServices::QAVTasFileOpen("E:\\Temp\\GeneratedGenomes.txt", "w");
   ASSERT_NE(optimizer->_pFile, nullptr);
   QAVCoutCapture out;
-  std::int32_t best[] = {3, 4, 2};
-  std::int32_t invalid[] = {11, 4, 2};
-  optimizer->EvalFitness(3, best);
-  optimizer->EvalFitness(3, best);
-  optimizer->EvalFitness(3, invalid);
-  std::fflush(optimizer->_pFile);
-  EXPECT_EQ(ReadLog(), "Values :        3.000        4.000X=     2000.000 Y=        0.000 Z=      500.000"
-                       " Fitness=        0.000\n"
-                       "Values : Fitness=        0.000\n"
-                       "Values :       11.000        4.000X=     2000.000 Y=        0.000 Z=      500.000"
-                       " Error Fitness= 10000001.000\n");
+  std::int32_t best[] = {3, 4, 2}, invalid[] = {11, 4, 2};
+  for (std::int32_t* genome : {best, best, invalid})
+    optimizer->EvalFitness(3, genome);
+  EXPECT_EQ(ReadLog(optimizer->_pFile),
+            "Values :        3.000        4.000X=     2000.000 Y=        0.000 Z=      500.000 Fitness=        0.000\n"
+            "Values : Fitness=        0.000\n"
+            "Values :       11.000        4.000X=     2000.000 Y=        0.000 Z=      500.000"
+            " Error Fitness= 10000001.000\n");
 }
 
 TEST_F(Params, OptimizeFailuresReportAndReleaseEverything)
@@ -306,33 +272,23 @@ TEST_F(Params, OptimizeFailuresReportAndReleaseEverything)
   };
   auto* pBare = new QAVTasMemAnalysis; // no requirement: preparation fails
   const Case cases[] = {
-    {nullptr, _pModel, {_pA}, 3, "_piAnalysis", 335},
-    {_pModel, nullptr, {_pA}, 3, "_piResults", 336},
-    {pBare, _pModel, {_pA}, 1, "", 338},
-    {_pModel, _pModel, {nullptr, _pA}, 1, "", 366},
+    {nullptr, _pModel, {_pA}, 3, "_piAnalysis", 335}, {_pModel, nullptr, {_pA}, 3, "_piResults", 336},
+    {pBare, _pModel, {_pA}, 1, "", 338},              {_pModel, _pModel, {nullptr, _pA}, 1, "", 366},
+    {_pModel, _pModel, {}, 1, "", 343},
   };
   for (const Case& c : cases)
   {
     SCOPED_TRACE(c._Line);
-    QAVListValQAVBaseUnknown_var features;
-    QAVRawColldouble bounds;
-    Features(features, bounds, c._Features);
-    QAVTasOptimizerParameters optimizer(c._pAnalysis, c._pResults, features, bounds);
+    Optimizer optimizer(Make(c._Features, c._pAnalysis, c._pResults));
     const std::int64_t held = QAVBaseUnknown::OutstandingReferences();
-    EXPECT_EQ(optimizer.Optimize(), E_FAIL);
+    EXPECT_EQ(optimizer->Optimize(), E_FAIL);
     ExpectReport(c._Kind, c._Text, c._Line);
-    EXPECT_EQ(optimizer._pFile, nullptr);
+    EXPECT_EQ(optimizer->_pFile, nullptr);
     EXPECT_NE(access(LogPath().c_str(), F_OK), 0);
     EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), held);
   }
   pBare->Release();
-
-  QAVListValQAVBaseUnknown_var none;
-  QAVRawColldouble noBounds;
-  QAVTasOptimizerParameters empty(_pModel, _pModel, none, noBounds);
-  EXPECT_EQ(empty.Optimize(), E_FAIL);
-  ExpectReport(1, "", 343);
-  std::unique_ptr<QAVTasOptimizerParameters> mismatched(Make());
+  Optimizer mismatched(Make());
   mismatched->_Bounds.Append(1.0);
   EXPECT_EQ(mismatched->Optimize(), E_FAIL);
   ExpectReport(1, "", 347);
@@ -340,7 +296,7 @@ TEST_F(Params, OptimizeFailuresReportAndReleaseEverything)
 
 TEST_F(Params, UnopenableLogFailsAfterTheSpidersWereCreated)
 {
-  std::unique_ptr<QAVTasOptimizerParameters> optimizer(Make());
+  Optimizer optimizer(Make());
   setenv("TMPDIR", (_Dir + "/missing").c_str(), 1);
   const std::int64_t held = QAVBaseUnknown::OutstandingReferences();
   EXPECT_EQ(optimizer->Optimize(), E_FAIL);
@@ -353,49 +309,39 @@ TEST_F(Params, UnopenableLogFailsAfterTheSpidersWereCreated)
 
 TEST_F(Params, WholeRunFindsTheKnownBestPlacementAndRunsAgainFromTheCache)
 {
-  std::unique_ptr<QAVTasOptimizerParameters> optimizer(Make());
+  Optimizer optimizer(Make());
   const std::int64_t held = QAVBaseUnknown::OutstandingReferences();
   QAVCoutCapture out;
   ASSERT_EQ(optimizer->Optimize(), S_OK);
-  EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), held);
   EXPECT_EQ(_pP1->Value(), 3.0);
   EXPECT_EQ(_pP2->Value(), 4.0);
   EXPECT_DOUBLE_EQ(_pPoint->Coordinate(0)->Value(), 2.0);
   EXPECT_DOUBLE_EQ(_pPoint->Coordinate(2)->Value(), 0.5);
   EXPECT_LE(optimizer->GetOptimumFitness(), 0.001);
   EXPECT_EQ(_pA->RegenerationCount(), 1);
-  const std::string text = out.Text();
-  EXPECT_NE(text.find("pParams[i]  =3\npParams[i]  =4\nOptimum Fitness =0\n"), std::string::npos);
+  EXPECT_NE(out.Text().find("pParams[i]  =3\npParams[i]  =4\nOptimum Fitness =0\n"), std::string::npos);
   const std::int32_t updates = _pModel->UpdateCount();
   EXPECT_EQ(updates, optimizer->_CachedGenomes.Size());
   ASSERT_NE(optimizer->_pFile, nullptr);
-  std::fflush(optimizer->_pFile);
-  const std::string log = ReadLog();
-  EXPECT_EQ(log.rfind("Values :", 0), 0u);
+  EXPECT_EQ(ReadLog(optimizer->_pFile).rfind("Values :", 0), 0u);
 
   // Same seed, same genomes: the second run is served by the cache and starts its step
   // counts afresh.
   ASSERT_EQ(optimizer->Optimize(), S_OK);
   EXPECT_EQ(_pModel->UpdateCount(), updates);
   EXPECT_EQ(optimizer->_StepCounts.Size(), 2);
-  std::fflush(optimizer->_pFile);
-  EXPECT_EQ(ReadLog().find("X="), std::string::npos);
+  EXPECT_EQ(ReadLog(optimizer->_pFile).find("X="), std::string::npos);
   EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), held);
 }
 
 TEST_F(Params, ToolRunsTheDemonstrationAndSaysWhereTheLogIs)
 {
-  const std::string command = std::string(QAVTAS_EXE) + " parameters 2>&1";
-  FILE* pPipe = popen(command.c_str(), "r");
-  ASSERT_NE(pPipe, nullptr);
-  std::string text;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pPipe)) > 0;)
-    text.append(buffer, n);
-  EXPECT_EQ(pclose(pPipe), 0);
+  const QAVToolRunResult r = QAVToolRun("parameters");
+  EXPECT_EQ(r.status, 0);
+  const std::string text = r.out + r.err;
   EXPECT_NE(text.find("Optimum Fitness =0\n"), std::string::npos);
   EXPECT_NE(text.find("analysis result (sum of |values|) = 0\n"), std::string::npos);
   EXPECT_NE(text.find("genome log: " + LogPath() + "\n"), std::string::npos);
-  EXPECT_EQ(ReadLog().rfind("Values :", 0), 0u);
-  EXPECT_NE(std::system((std::string(QAVTAS_EXE) + " parameters --seed x 2>/dev/null").c_str()), 0);
+  EXPECT_EQ(QAVToolSlurp(LogPath()).rfind("Values :", 0), 0u);
+  EXPECT_EQ(QAVToolRun("parameters --seed x").status, 2);
 }

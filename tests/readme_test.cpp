@@ -8,73 +8,62 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace
 {
 const std::string kSource = QAV_SOURCE_DIR;
+typedef std::vector<std::string> Lines;
 
 struct Block
 {
   std::string language;
-  std::vector<std::string> lines;
+  Lines lines;
 };
 
-std::vector<std::string> Lines(const std::string& iText)
+Lines Split(const std::string& iText)
 {
-  std::vector<std::string> lines;
+  Lines lines;
   std::istringstream in(iText);
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
   return lines;
 }
 
-std::vector<Block> FencedBlocks(const std::string& iText)
+std::vector<Block> ReadmeBlocks()
 {
   std::vector<Block> blocks;
-  Block* open = nullptr;
-  for (const std::string& line : Lines(iText))
-  {
-    if (line.rfind("```", 0) == 0)
-    {
-      if (open != nullptr)
-        open = nullptr;
-      else
-      {
-        blocks.push_back({line.substr(3), {}});
-        open = &blocks.back();
-      }
-    }
-    else if (open != nullptr)
-      open->lines.push_back(line);
-  }
+  bool open = false;
+  for (const std::string& line : Split(QAVToolSlurp(kSource + "/README.md")))
+    if (line.rfind("```", 0) == 0 && (open = !open))
+      blocks.push_back({line.substr(3), {}});
+    else if (open)
+      blocks.back().lines.push_back(line);
   return blocks;
 }
 
 // The regions between "// README: name" and "// README end", without their common indent.
-std::vector<std::vector<std::string>> ExampleRegions(const std::string& iText)
+std::vector<Lines> ExampleRegions(const std::string& iText)
 {
-  std::vector<std::vector<std::string>> regions;
+  std::vector<Lines> regions;
   bool inside = false;
-  for (const std::string& line : Lines(iText))
+  for (const std::string& line : Split(iText))
   {
     const std::size_t mark = line.find("// README");
     if (mark != std::string::npos && line.find_first_not_of(' ') == mark)
     {
-      inside = line.compare(mark, 15, "// README end") != 0;
-      if (inside)
+      if ((inside = line.compare(mark, 15, "// README end") != 0))
         regions.emplace_back();
-      continue;
     }
-    if (inside)
+    else if (inside)
       regions.back().push_back(line);
   }
-  for (auto& region : regions)
+  for (Lines& region : regions)
   {
     std::size_t indent = std::string::npos;
     for (const std::string& line : region)
-      if (!line.empty())
-        indent = std::min(indent, line.find_first_not_of(' '));
+      indent = line.empty() ? indent : std::min(indent, line.find_first_not_of(' '));
     for (std::string& line : region)
       line = line.size() >= indent ? line.substr(indent) : "";
   }
@@ -82,8 +71,7 @@ std::vector<std::vector<std::string>> ExampleRegions(const std::string& iText)
 }
 
 // "..." in the expected text stands for any number of lines.
-bool Matches(const std::vector<std::string>& iExpected, std::size_t e, const std::vector<std::string>& iActual,
-             std::size_t a)
+bool Matches(const Lines& iExpected, std::size_t e, const Lines& iActual, std::size_t a)
 {
   if (e == iExpected.size())
     return a == iActual.size();
@@ -97,60 +85,39 @@ bool Matches(const std::vector<std::string>& iExpected, std::size_t e, const std
   return a < iActual.size() && iExpected[e] == iActual[a] && Matches(iExpected, e + 1, iActual, a + 1);
 }
 
-const std::vector<Block>& ReadmeBlocks()
-{
-  static const std::vector<Block> blocks = FencedBlocks(QAVToolSlurp(kSource + "/README.md"));
-  return blocks;
-}
-
-// Runs "qavtas ARGS" in the source tree, as a reader of the README would.
-QAVToolRunResult RunInSourceTree(const std::string& iArgs)
-{
-  const std::string out = QAVToolTempPath("readme_out"), err = QAVToolTempPath("readme_err");
-  const std::string command = "cd '" + kSource + "' && " + QAVTAS_EXE + " " + iArgs + " >" + out + " 2>" + err;
-  const int raw = std::system(command.c_str());
-  QAVToolRunResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, QAVToolSlurp(out), QAVToolSlurp(err)};
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return result;
-}
-
 bool IsOutputFile(const std::string& iWord)
 {
-  const auto endsWith = [&](const char* tail) {
-    const std::string t(tail);
-    return iWord.size() > t.size() && iWord.compare(iWord.size() - t.size(), t.size(), t) == 0;
-  };
-  return iWord.rfind("examples/", 0) != 0 && (endsWith(".svg") || endsWith(".csv"));
+  const std::string tail = iWord.size() > 4 ? iWord.substr(iWord.size() - 4) : "";
+  return iWord.rfind("examples/", 0) != 0 && (tail == ".svg" || tail == ".csv");
 }
 } // namespace
 
 TEST(Readme, EveryCodeExampleIsCompiledExampleCode)
 {
-  std::vector<std::vector<std::string>> regions;
+  std::vector<Lines> regions;
   for (const char* file : {"engines.cpp", "ellipse.cpp", "tolerancing.cpp", "parameters.cpp"})
   {
-    const std::string text = QAVToolSlurp(kSource + "/examples/consumer/" + file);
-    const auto found = ExampleRegions(text);
+    const auto found = ExampleRegions(QAVToolSlurp(kSource + "/examples/consumer/" + file));
     regions.insert(regions.end(), found.begin(), found.end());
   }
   int checked = 0;
   for (const Block& block : ReadmeBlocks())
+  {
+    checked += block.language == "cpp";
     if (block.language == "cpp")
-    {
-      ++checked;
       EXPECT_NE(std::find(regions.begin(), regions.end(), block.lines), regions.end())
         << "README code block starting '" << (block.lines.empty() ? "" : block.lines[0])
         << "' is not a region of examples/consumer";
-    }
+  }
   EXPECT_GE(checked, 4);
 }
 
-
-// A "console" block is "$ qavtas ARGS" and its output ("..." for lines left out). A picture or a
-// history named in ARGS is written elsewhere and must equal the file of that name in the tree.
+// A "console" block is "$ qavtas ARGS" and its output ("..." for lines left out), run in the source
+// tree as a reader would. A picture or a history named in ARGS is written elsewhere and must equal
+// the file of that name in the tree.
 TEST(Readme, EverySampleSessionGivesThatOutput)
 {
+  ASSERT_EQ(chdir(kSource.c_str()), 0);
   int checked = 0;
   for (const Block& block : ReadmeBlocks())
   {
@@ -160,20 +127,17 @@ TEST(Readme, EverySampleSessionGivesThatOutput)
     std::istringstream words(block.lines[0].substr(9));
     std::string args;
     std::vector<std::pair<std::string, std::string>> files; // in the tree, written now
-    for (std::string word; words >> word;)
-    {
+    for (std::string word; words >> word; args += word + ' ')
       if (IsOutputFile(word))
       {
-        files.emplace_back(kSource + "/" + word, QAVToolTempPath(std::to_string(files.size()) + "_" +
-                                                                 word.substr(word.find_last_of('/') + 1)));
+        files.emplace_back(word, QAVToolTempPath(std::to_string(files.size()) + "_" +
+                                                 word.substr(word.find_last_of('/') + 1)));
         word = files.back().second;
       }
-      args += word + ' ';
-    }
-    const QAVToolRunResult r = RunInSourceTree(args);
+    const QAVToolRunResult r = QAVToolRun(args);
     EXPECT_EQ(r.status, 0) << block.lines[0] << '\n' << r.err;
-    const std::vector<std::string> expected(block.lines.begin() + 1, block.lines.end());
-    EXPECT_TRUE(Matches(expected, 0, Lines(r.out), 0)) << block.lines[0] << "\ngave:\n" << r.out;
+    EXPECT_TRUE(Matches(Lines(block.lines.begin() + 1, block.lines.end()), 0, Split(r.out), 0))
+      << block.lines[0] << "\ngave:\n" << r.out;
     for (const auto& [inTree, written] : files)
     {
       EXPECT_EQ(QAVToolSlurp(inTree), QAVToolSlurp(written)) << inTree << " is not what '" << block.lines[0]
@@ -192,18 +156,13 @@ TEST(Readme, ShownFilesAreTheFilesInTheTree)
   int checked = 0;
   for (const Block& block : ReadmeBlocks())
   {
-    if (block.language.rfind("text ", 0) == 0)
-    {
-      ++checked;
-      const std::string file = block.language.substr(5);
-      EXPECT_TRUE(Matches(block.lines, 0, Lines(QAVToolSlurp(kSource + "/" + file)), 0)) << file;
-    }
-    else if (block.language == "cmake")
-      for (const std::string& line : block.lines)
-      {
-        ++checked;
-        EXPECT_NE(consumerCMake.find(line), std::string::npos) << line;
-      }
+    const bool shown = block.language.rfind("text ", 0) == 0, cmake = block.language == "cmake";
+    checked += shown + cmake;
+    if (shown)
+      EXPECT_TRUE(Matches(block.lines, 0, Split(QAVToolSlurp(kSource + "/" + block.language.substr(5))), 0))
+        << block.language;
+    for (const std::string& line : cmake ? block.lines : Lines())
+      EXPECT_NE(consumerCMake.find(line), std::string::npos) << line;
   }
   EXPECT_GE(checked, 3);
 }

@@ -32,6 +32,16 @@ double FocalSum(const double* iPoints, std::int32_t i, const QAVMathPoint2D& iF1
   return Distance(x, y, iF1.GetX(), iF1.GetY()) + Distance(x, y, iF2.GetX(), iF2.GetY());
 }
 
+// The five coefficients that follow _C0 in a parameter vector.
+void SetTermsAfterC0(QAVTasCovarianceEllipse& oEllipse, const double* iTerms)
+{
+  oEllipse._Cy = iTerms[0];
+  oEllipse._Cyy = iTerms[1];
+  oEllipse._Cx = iTerms[2];
+  oEllipse._Cxy = iTerms[3];
+  oEllipse._Cxx = iTerms[4];
+}
+
 std::int32_t UsableCount(const double* iPoints, std::int32_t iPointCount)
 {
   return iPoints && iPointCount > 0 ? iPointCount : 0;
@@ -46,11 +56,7 @@ QAVTasCovarianceEllipse::QAVTasCovarianceEllipse(const double iLevel, const doub
     return;
   _Level = iLevel;
   _C0 = iParameters[0];
-  _Cy = iParameters[1];
-  _Cyy = iParameters[2];
-  _Cx = iParameters[3];
-  _Cxy = iParameters[4];
-  _Cxx = iParameters[5];
+  SetTermsAfterC0(*this, iParameters + 1);
   ComputeEllipse();
 }
 
@@ -59,11 +65,7 @@ QAVTasCovarianceEllipse::QAVTasCovarianceEllipse(const double iLevel, const doub
   if (!iParameters)
     return;
   _Level = iLevel;
-  _Cy = iParameters[0];
-  _Cyy = iParameters[1];
-  _Cx = iParameters[2];
-  _Cxy = iParameters[3];
-  _Cxx = iParameters[4];
+  SetTermsAfterC0(*this, iParameters);
   ComputeVu(iU * iLevel);
   ComputeEllipse();
 }
