@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -26,7 +27,22 @@ void ExpectReport(std::int32_t iKind, const char* iText, std::int32_t iLine)
   EXPECT_EQ(ErrorDepthHandler::_errfile_, "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParameters");
 }
 
-template <class T> QAVBaseUnknown* At(const T& iList, std::int32_t i) { return iList[i].Get(); }
+typedef std::vector<QAVBaseUnknown*> Units;
+// A 1-based list's entries, as a vector to compare whole.
+template <class T> Units Contents(const T& iList)
+{
+  Units units;
+  for (std::int32_t i = 1; i <= iList.Size(); ++i)
+    units.push_back(iList[i].Get());
+  return units;
+}
+std::vector<double> Contents(const QAVRawColldouble& iList)
+{
+  std::vector<double> values;
+  for (std::int32_t i = 1; i <= iList.Size(); ++i)
+    values.push_back(iList[i]);
+  return values;
+}
 
 // A model with a known best placement: P1 = 3 (gene 3 over bounds 0..10), P2 = 4 (gene 4) and
 // the plane point on node 2 (x = 2000 mm, so X = 2.0), where every requirement is 0.
@@ -106,16 +122,10 @@ TEST_F(Params, ClassifiesFeaturesAndMovesMeshPointsOut)
     features.Append(pFeature);
   QAVTasOptimizerParameters optimizer(_pModel, _pModel, features, bounds);
 
-  ASSERT_EQ(optimizer._ParameterFeatures.Size(), 2);
-  EXPECT_EQ(At(optimizer._ParameterFeatures, 1), _pA);
-  EXPECT_EQ(At(optimizer._ParameterFeatures, 2), _pC);
-  EXPECT_EQ(At(optimizer._Parameters, 1), _pP1);
-  EXPECT_EQ(At(optimizer._Parameters, 2), _pP2);
-  ASSERT_EQ(optimizer._Bounds.Size(), 4);
-  EXPECT_EQ(optimizer._Bounds[2], 2.0);
-  EXPECT_EQ(optimizer._Bounds[3], 5.0);
-  ASSERT_EQ(optimizer._CoordPoints.Size(), 1);
-  EXPECT_EQ(At(optimizer._CoordPoints, 1), _pPoint);
+  EXPECT_EQ(Contents(optimizer._ParameterFeatures), (Units{_pA, _pC}));
+  EXPECT_EQ(Contents(optimizer._Parameters), (Units{_pP1, _pP2}));
+  EXPECT_EQ(Contents(optimizer._Bounds), (std::vector<double>{1, 2, 5, 6}));
+  EXPECT_EQ(Contents(optimizer._CoordPoints), (Units{_pPoint}));
   EXPECT_EQ(optimizer._NodeCounts[1], 4);
   EXPECT_EQ(static_cast<QAVMSHNode* const*>(optimizer._NodeArrays[1])[1]->_Coordinates[2], 3000.0);
 
@@ -124,13 +134,10 @@ TEST_F(Params, ClassifiesFeaturesAndMovesMeshPointsOut)
   QAVBaseUnknown* pSurface = _pModel->AddFeature(Kind::Surface, _pModel->AddSupport({{5, 6, 7}}), pOther);
   QAVBaseUnknown* pEmpty = _pModel->AddFeature(Kind::Plane, _pModel->AddSupport({}), _pPoint);
   Optimizer mixed(Make({nullptr, pSurface, _pA, pEmpty}));
-  ASSERT_EQ(mixed->_ParameterFeatures.Size(), 2);
-  EXPECT_FALSE(mixed->_ParameterFeatures[1]);
-  EXPECT_EQ(At(mixed->_ParameterFeatures, 2), _pA);
+  EXPECT_EQ(Contents(mixed->_ParameterFeatures), (Units{nullptr, _pA}));
   EXPECT_EQ(mixed->_Bounds.Size(), 4);
   EXPECT_EQ(mixed->_Parameters.Size(), 1);
-  ASSERT_EQ(mixed->_CoordPoints.Size(), 1);
-  EXPECT_EQ(At(mixed->_CoordPoints, 1), pOther);
+  EXPECT_EQ(Contents(mixed->_CoordPoints), (Units{pOther}));
   EXPECT_EQ(mixed->_NodeCounts[1], 1);
 }
 
@@ -180,15 +187,11 @@ TEST_F(Params, ReferenceListConstructorMatchesEachParameterWithItsFeature)
   }
   QAVListValQAVBaseUnknown_var* pList = pParameters.get();
   QAVTasOptimizerParameters optimizer(_pModel, _pModel, pList, bounds);
-  ASSERT_EQ(optimizer._ParameterFeatures.Size(), 2);
-  EXPECT_EQ(At(optimizer._ParameterFeatures, 1), _pA);
-  EXPECT_EQ(At(optimizer._ParameterFeatures, 2), _pC);
-  EXPECT_EQ(At(optimizer._Parameters, 2), _pP2);
-  ASSERT_EQ(optimizer._Bounds.Size(), 4);
-  EXPECT_EQ(optimizer._Bounds[3], 40.0);
-  ASSERT_EQ(optimizer._UnmatchedParameters.Size(), 1);
-  EXPECT_EQ(At(optimizer._UnmatchedParameters, 1), pLoose);
-  EXPECT_EQ(optimizer._UnmatchedBounds[1], 10.0);
+  EXPECT_EQ(Contents(optimizer._ParameterFeatures), (Units{_pA, _pC}));
+  EXPECT_EQ(Contents(optimizer._Parameters), (Units{_pP1, _pP2}));
+  EXPECT_EQ(Contents(optimizer._Bounds), (std::vector<double>{0, 1, 40, 41}));
+  EXPECT_EQ(Contents(optimizer._UnmatchedParameters), (Units{pLoose}));
+  EXPECT_EQ(Contents(optimizer._UnmatchedBounds), (std::vector<double>{10, 11}));
 }
 
 TEST_F(Params, AppliesTheGenomeAndCachesItsFitness)
