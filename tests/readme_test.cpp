@@ -105,9 +105,11 @@ TEST(Readme, EveryCodeExampleIsCompiledExampleCode)
   {
     checked += block.language == "cpp";
     if (block.language == "cpp")
+    {
       EXPECT_NE(std::find(regions.begin(), regions.end(), block.lines), regions.end())
         << "README code block starting '" << (block.lines.empty() ? "" : block.lines[0])
         << "' is not a region of examples/consumer";
+    }
   }
   EXPECT_GE(checked, 4);
 }
@@ -159,8 +161,10 @@ TEST(Readme, ShownFilesAreTheFilesInTheTree)
     const bool shown = block.language.rfind("text ", 0) == 0, cmake = block.language == "cmake";
     checked += shown + cmake;
     if (shown)
+    {
       EXPECT_TRUE(Matches(block.lines, 0, Split(QAVToolSlurp(kSource + "/" + block.language.substr(5))), 0))
         << block.language;
+    }
     for (const std::string& line : cmake ? block.lines : Lines())
       EXPECT_NE(consumerCMake.find(line), std::string::npos) << line;
   }
