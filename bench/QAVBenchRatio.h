@@ -11,10 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "../tests/QAVSumOfGenes.h"
 
 constexpr int kBenchPopulation = 60;
 constexpr double kBenchF = 0.8;
@@ -29,6 +33,51 @@ public:
   virtual void Init(long iSeed) = 0;
   virtual void Generation() = 0;
   virtual double Optimum() const = 0;
+};
+
+// Keeps std::cout silent while it lives: the real engine writes debug lines on construction
+// and in Initialize that the benchmark's output does not want.
+class QAVBenchSilence
+{
+public:
+  QAVBenchSilence() : _Saved(std::cout.rdbuf(_Sink.rdbuf())) {}
+  ~QAVBenchSilence() { std::cout.rdbuf(_Saved); }
+
+private:
+  std::ostringstream _Sink;
+  std::streambuf* _Saved;
+};
+
+// One engine minimising the sum of the genes, set up like the bare loop.
+template <class Engine, class Gene>
+class QAVEngineRunner : public QAVBenchRunner
+{
+public:
+  QAVEngineRunner(int iD, int iProcess, Gene iMin, Gene iMax) : _Min(iD, iMin), _Max(iD, iMax)
+  {
+    _Opt.SetNumParams(iD);
+    _Opt.SetPopulationSize(kBenchPopulation);
+    _Opt.SetProcess(iProcess);
+    _Opt.SetCrossValue(kBenchF);
+    _Opt.SetMutatValue(kBenchCR);
+    _Opt.SetParamValLimits(_Min.data(), _Max.data());
+  }
+  void Init(long iSeed) override
+  {
+    QAVBenchSilence quiet;
+    _Opt.SetSeed(static_cast<std::int32_t>(iSeed));
+    _Opt.Initialize();
+  }
+  void Generation() override
+  {
+    _Opt.GenerateMin();
+    _Opt.ShiftPopulation();
+  }
+  double Optimum() const override { return _Opt._Optimum._Fitness; }
+
+private:
+  std::vector<Gene> _Min, _Max;
+  QAVSumOfGenes<Engine, Gene> _Opt;
 };
 
 // Minimises the sum of the genes. Formula::At<Kind>(F, b, t, x1..x5) gives a trial gene; kind and

@@ -35,53 +35,14 @@ struct IntFormula
     return Saturate(x5 + std::floor(f * double(x1 + x2 - x3 - x4)));
   }
 };
-
-class SumOfGenes : public QAVMathIntGAOptimizer
-{
-public:
-  double EvalFitness(std::int32_t n, std::int32_t* x) override
-  {
-    double s = 0.0;
-    for (std::int32_t k = 0; k < n; ++k)
-      s += x[k];
-    return s;
-  }
-};
-
-class IntEngineRunner : public QAVBenchRunner
-{
-public:
-  IntEngineRunner(int d, int process) : _Min(d, kLow), _Max(d, kHigh)
-  {
-    _Opt.SetNumParams(d);
-    _Opt.SetPopulationSize(kBenchPopulation);
-    _Opt.SetProcess(process);
-    _Opt.SetCrossValue(kBenchF);
-    _Opt.SetMutatValue(kBenchCR);
-    _Opt.SetParamValLimits(_Min.data(), _Max.data());
-  }
-  void Init(long seed) override
-  {
-    _Opt.SetSeed(static_cast<std::int32_t>(seed));
-    _Opt.Initialize();
-  }
-  void Generation() override
-  {
-    _Opt.GenerateMin();
-    _Opt.ShiftPopulation();
-  }
-  double Optimum() const override { return _Opt._Optimum._Fitness; }
-
-private:
-  std::vector<std::int32_t> _Min, _Max;
-  SumOfGenes _Opt;
-};
 } // namespace
 
 int main(int argc, char** argv)
 {
   return QAVRunRatioBenchmarks(
     argc, argv, "integer engine",
-    [](int d, int process) { return std::unique_ptr<QAVBenchRunner>(new IntEngineRunner(d, process)); },
+    [](int d, int process) {
+      return std::unique_ptr<QAVBenchRunner>(new QAVEngineRunner<QAVMathIntGAOptimizer, std::int32_t>(d, process, kLow, kHigh));
+    },
     [](int d, int process) { return QAVMakeBare<std::int32_t, IntFormula>(d, process, kLow, kHigh); });
 }

@@ -12,7 +12,10 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 template <class Engine, class Gene>
 class QAVDEProbe : public Engine
@@ -41,6 +44,53 @@ public:
   {
     return Genes(pop->_Individuals[i]._Code, pop->_Individuals[i]._Code + this->_NumParams);
   }
+  // Runs the engine and the model from one seed for some generations and expects the same
+  // evaluations, population, optimum and statistics.
+  template <class Model>
+  void ExpectSameRunAs(Model& m, long seed, std::int32_t generations)
+  {
+    Setup(m.np, m.min, m.max);
+    this->SetProcess(m.process);
+    this->SetCrossValue(m.f);
+    this->SetMutatValue(m.cr);
+    this->SetSeed(static_cast<std::int32_t>(seed));
+    this->SetMaxNumber(generations);
+    this->SetIdemFitnessCount(1000);
+    this->SetFitnessReference(m.maximize ? 1e9 : -1e9);
+    {
+      QAVCoutCapture quiet; // the platform stream follows std::cout
+      m.maximize ? this->Maximize() : this->Minimize();
+    }
+    m.Init(seed);
+    for (std::int32_t g = 0; g < generations; ++g)
+      m.Generation();
+    EXPECT_EQ(evaluated, m.evaluated);
+    for (int i = 0; i < m.np; ++i)
+    {
+      EXPECT_EQ(GenesOf(this->_OldPopulation, i), m.pop[i]) << i;
+      EXPECT_EQ(this->_OldPopulation->_Individuals[i]._Fitness, m.fit[i]) << i;
+    }
+    Genes best(m.d);
+    this->GetOptimumParams(best.data());
+    EXPECT_EQ(best, m.opt);
+    EXPECT_EQ(this->GetOptimumFitness(), m.optFit);
+    // The running statistics equal a fresh pass over the finished population.
+    auto* last = this->_OldPopulation;
+    const auto minIndex = last->_MinIndex, maxIndex = last->_MaxIndex;
+    this->Statistics(last);
+    EXPECT_EQ(std::make_pair(last->_MinIndex, last->_MaxIndex), std::make_pair(minIndex, maxIndex));
+  }
+  // The eight failure lines of GenerateMin then GenerateMax: old and new population hidden
+  // before the step, then the old after the first evaluation and the new after the last.
+  void ExpectFailureLines(const char* const (&lines)[8])
+  {
+    for (int k = 0; k < 8; ++k)
+    {
+      auto* pop = k % 2 == 0 ? this->_OldPopulation : this->_NewPopulation;
+      const int after = k % 4 < 2 ? 0 : (k % 2 == 0 ? 1 : this->_PopulationSize);
+      EXPECT_EQ(WithHidden(pop, after, k >= 4), lines[k]) << k;
+    }
+  }
   // Runs one generation with a population's individuals hidden from the step (before the call,
   // or after the given evaluation) and returns what it wrote on standard output.
   template <class Population>
@@ -61,6 +111,14 @@ public:
     return out.Text();
   }
 };
+
+// The opening of a population report, down to the column heads of the parents.
+inline std::string QAVReportHead(const std::string& population, const std::string& optimizer, const std::string& generation)
+{
+  const std::string dashes(79, '-');
+  return dashes + "\n" + std::string(31, ' ') + population + " report\n" + dashes + "\n" + std::string(33, ' ') + optimizer +
+         " " + generation + "\n#                 value                                    _Fitness  \n";
+}
 
 // Formulas supplies: static Gene Random(double u, Gene min, Gene max) and
 // static Gene At(int kind, double F, Gene b, Gene t, const Gene* x) for kinds 0..4
@@ -95,6 +153,18 @@ struct QAVDEModel
     return highest ? hi : lo;
   }
   static int Index(int n) { return static_cast<int>(std::floor(drand48() * n)); }
+  // Five distinct partners of the target, none the target itself, drawn from the generator.
+  static std::vector<int> Partners(int np, int target)
+  {
+    std::vector<int> r;
+    while (r.size() < 5)
+    {
+      const int c = Index(np);
+      if (c != target && std::find(r.begin(), r.end(), c) == r.end())
+        r.push_back(c);
+    }
+    return r;
+  }
   void Init(long seed)
   {
     srand48(seed);
@@ -117,13 +187,7 @@ struct QAVDEModel
     const int scheme = (process >= 1 && process <= 9) ? process : 10;
     for (int i = 0; i < np; ++i)
     {
-      std::vector<int> r;
-      while (r.size() < 5)
-      {
-        const int c = Index(np);
-        if (c != i && std::find(r.begin(), r.end(), c) == r.end())
-          r.push_back(c);
-      }
+      const std::vector<int> r = Partners(np, i);
       Genes trial = pop[i];
       int n = Index(d);
       auto set = [&](int g) {

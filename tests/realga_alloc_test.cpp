@@ -2,6 +2,7 @@
 // allocation operators with counting ones, so every allocation in the process is seen,
 // the library's included.
 #include "QAVCoutCapture.h"
+#include "QAVSumOfGenes.h"
 #include "QAVTasGAOptimizer.h"
 
 #include <gtest/gtest.h>
@@ -44,25 +45,10 @@ void operator delete[](void* ipBlock, std::size_t) noexcept { Release(ipBlock); 
 void operator delete(void* ipBlock, const std::nothrow_t&) noexcept { Release(ipBlock); }
 void operator delete[](void* ipBlock, const std::nothrow_t&) noexcept { Release(ipBlock); }
 
-namespace
-{
-class SumOfGenes : public QAVTasGAOptimizer
-{
-public:
-  double EvalFitness(std::int32_t n, double* x) override
-  {
-    double s = 0.0;
-    for (std::int32_t k = 0; k < n; ++k)
-      s += x[k];
-    return s;
-  }
-};
-} // namespace
-
 TEST(RealGAAllocation, GenerationsAllocateNothing)
 {
   std::vector<double> min(50, -10.0), max(50, 10.0);
-  SumOfGenes o;
+  QAVSumOfGenes<QAVTasGAOptimizer, double> o;
   o.SetNumParams(50);
   o.SetPopulationSize(30);
   o.SetParamValLimits(min.data(), max.data());
