@@ -81,34 +81,27 @@ public:
     EXPECT_EQ(std::make_pair(last->_MinIndex, last->_MaxIndex), std::make_pair(minIndex, maxIndex));
   }
   // The eight failure lines of GenerateMin then GenerateMax: old and new population hidden
-  // before the step, then the old after the first evaluation and the new after the last.
+  // from the step before it starts, then the old after the first evaluation and the new after the last.
   void ExpectFailureLines(const char* const (&lines)[8])
   {
     for (int k = 0; k < 8; ++k)
     {
       auto* pop = k % 2 == 0 ? this->_OldPopulation : this->_NewPopulation;
+      auto* saved = pop->_Individuals;
       const int after = k % 4 < 2 ? 0 : (k % 2 == 0 ? 1 : this->_PopulationSize);
-      EXPECT_EQ(WithHidden(pop, after, k >= 4), lines[k]) << k;
-    }
-  }
-  // Runs one generation with a population's individuals hidden from the step (before the call,
-  // or after the given evaluation) and returns what it wrote on standard output.
-  template <class Population>
-  std::string WithHidden(Population* pop, int afterCalls, bool maximize)
-  {
-    auto* saved = pop->_Individuals;
-    int calls = 0;
-    if (afterCalls == 0)
-      pop->_Individuals = nullptr;
-    onEval = [&] {
-      if (++calls == afterCalls)
+      int calls = 0;
+      if (after == 0)
         pop->_Individuals = nullptr;
-    };
-    QAVCoutCapture out;
-    maximize ? this->GenerateMax() : this->GenerateMin();
-    pop->_Individuals = saved;
-    onEval = nullptr;
-    return out.Text();
+      onEval = [&] {
+        if (++calls == after)
+          pop->_Individuals = nullptr;
+      };
+      QAVCoutCapture out;
+      k >= 4 ? this->GenerateMax() : this->GenerateMin();
+      pop->_Individuals = saved;
+      onEval = nullptr;
+      EXPECT_EQ(out.Text(), lines[k]) << k;
+    }
   }
 };
 

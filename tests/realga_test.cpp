@@ -102,11 +102,9 @@ TEST(RealGAStep, NaNGenesAreNeverEvaluated)
   m.evaluated.clear();
   for (int g = 0; g < 3; ++g)
     m.Generation();
-  EXPECT_EQ(o.evaluated, m.evaluated);
+  EXPECT_EQ(o.evaluated, m.evaluated); // NaN != NaN: equal only if no NaN gene was evaluated
   EXPECT_LT(o.evaluated.size(), 21u);
   EXPECT_EQ(nbeval - before, static_cast<std::int32_t>(o.evaluated.size()));
-  for (const Genes& g : o.evaluated)
-    EXPECT_FALSE(std::isnan(g[0]) || std::isnan(g[1]));
 }
 
 // ------------------------------------------------------------------------------------------
