@@ -105,6 +105,15 @@ public:
   }
 };
 
+// Puts a two-gene individual with its fitness at place i of a population.
+template <class Population, class Gene>
+void QAVSetIndividual(Population& pop, int i, Gene g0, Gene g1, double fitness)
+{
+  pop._Individuals[i]._Code[0] = g0;
+  pop._Individuals[i]._Code[1] = g1;
+  pop._Individuals[i]._Fitness = fitness;
+}
+
 // The opening of a population report, down to the column heads of the parents.
 inline std::string QAVReportHead(const std::string& population, const std::string& optimizer, const std::string& generation)
 {

@@ -371,14 +371,10 @@ TEST(IntGAReports, ReportShowsParentsChildrenAndStatistics)
   QAVMathIntGAPopulation& parents = *o._OldPopulation;
   QAVMathIntGAPopulation& children = *o._NewPopulation;
   parents._MinIndex = 2;
-  parents._Individuals[2]._Code[0] = 7;
-  parents._Individuals[2]._Code[1] = -9;
-  parents._Individuals[2]._Fitness = 1.5;
+  QAVSetIndividual(parents, 2, 7, -9, 1.5);
   children._MinIndex = 4;
   children._MaxIndex = 0;
-  children._Individuals[4]._Code[0] = 123456;
-  children._Individuals[4]._Code[1] = 0;
-  children._Individuals[4]._Fitness = 0.25;
+  QAVSetIndividual(children, 4, 123456, 0, 0.25);
   children._MinFitness = 0.25;
   children._MaxFitness = 1234567890.0;
   QAVCoutCapture out;

@@ -275,14 +275,10 @@ TEST(RealGAReports, TextsWidthsAndStreams)
   parents._MaxFitness = 12.5;
   parents._MinFitness = 0.03125;
   parents._MinIndex = 9;
-  parents._Individuals[9]._Code[0] = 0.5;
-  parents._Individuals[9]._Code[1] = -1234567.0;
-  parents._Individuals[9]._Fitness = 3.0;
+  QAVSetIndividual(parents, 9, 0.5, -1234567.0, 3.0);
   children._MinIndex = 0;
   children._MaxIndex = 29;
-  children._Individuals[0]._Code[0] = 0.25;
-  children._Individuals[0]._Code[1] = 1e-7;
-  children._Individuals[0]._Fitness = 2.0;
+  QAVSetIndividual(children, 0, 0.25, 1e-7, 2.0);
   children._MinFitness = 2.0;
   children._MaxFitness = 40.0;
   DrqCapture drq;
