@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -60,46 +61,39 @@ HRESULT Outer(bool iInnerFails, std::int32_t iLine)
 }
 } // namespace
 
-TEST(ErrorRecord, ReportFillsEveryFieldSurvivesTheReturnAndTopLevelStartsAfresh)
+namespace
+{
+void ExpectRecord(std::int32_t iKind, const char* iText, std::int32_t iLine)
+{
+  EXPECT_EQ(R::_ier_, iKind);
+  EXPECT_EQ(R::_c_err_, iText);
+  EXPECT_EQ(R::_i_errline_, iLine);
+  EXPECT_EQ(R::_errfile_, kFile);
+}
+} // namespace
+
+TEST(ErrorRecord, ReportSurvivesTheReturnPendingReportsAreKeptAndTopLevelStartsAfresh)
 {
   EXPECT_EQ(Inner(true), E_FAIL);
   EXPECT_EQ(R::_SamDepth_, 0);
-  EXPECT_EQ(R::_ier_, 3);
-  EXPECT_EQ(R::_c_err_, "ipX");
   EXPECT_EQ(R::_i_err_, -1);
-  EXPECT_EQ(R::_errfile_, kFile);
-  EXPECT_EQ(R::_i_errline_, 71);
+  ExpectRecord(3, "ipX", 71);
+  EXPECT_EQ(Outer(true, 247), E_FAIL); // the callee's report is kept
+  ExpectRecord(3, "ipX", 71);
+  EXPECT_EQ(Outer(false, 247), E_FAIL); // nothing pending: the caller's own kind-1 report
+  ExpectRecord(1, "", 247);
   {
     ErrorDepthHandler top;
     EXPECT_FALSE(R::IsErrorPending());
     EXPECT_EQ(R::_errfile_, "");
-    // The value a caller names is returned as is.
-    EXPECT_EQ(QAVSamReport(QAVSamKindFailed, "", kFile, 82, 1000001.0), 1000001.0);
+    EXPECT_EQ(QAVSamReport(QAVSamKindFailed, "", kFile, 82, 1000001.0), 1000001.0); // returned as named
     ErrorDepthHandler nested;
     EXPECT_EQ(R::_SamDepth_, 2);
     EXPECT_TRUE(R::IsErrorPending());
+    EXPECT_EQ(QAVSamReportUnlessPending(kFile, 5, -2), -2);
   }
   EXPECT_EQ(R::_SamDepth_, 0);
-  EXPECT_EQ(R::_ier_, 1);
-  EXPECT_EQ(R::_i_errline_, 82);
-}
-
-TEST(ErrorRecord, PendingReportOfACalleeIsKept)
-{
-  EXPECT_EQ(Outer(true, 247), E_FAIL);
-  EXPECT_EQ(R::_ier_, 3);
-  EXPECT_EQ(R::_c_err_, "ipX");
-  EXPECT_EQ(R::_i_errline_, 71);
-
-  // Nothing pending: the caller's own kind-1 report at its line.
-  EXPECT_EQ(Outer(false, 247), E_FAIL);
-  EXPECT_EQ(R::_ier_, 1);
-  EXPECT_EQ(R::_c_err_, "");
-  EXPECT_EQ(R::_i_errline_, 247);
-  EXPECT_EQ(R::_errfile_, kFile);
-
-  ErrorDepthHandler depth;
-  EXPECT_EQ(QAVSamReportUnlessPending(kFile, 5, -2), -2);
+  ExpectRecord(1, "", 82);
 }
 
 TEST(ErrorSink, EachReportReachesTheSinkOnceWhateverTheHandOvers)
@@ -117,12 +111,8 @@ TEST(ErrorSink, EachReportReachesTheSinkOnceWhateverTheHandOvers)
   }
   EXPECT_EQ(QAVSamSetErrorSink(previous), Collect);
   ASSERT_EQ(gSunk.size(), 4u);
-  EXPECT_EQ(gSunk[0].kind, 3);
-  EXPECT_EQ(gSunk[0].text, "ipX");
-  EXPECT_EQ(gSunk[0].line, 71);
-  EXPECT_EQ(gSunk[1].kind, 1);
-  EXPECT_EQ(gSunk[1].line, 250);
-  EXPECT_EQ(gSunk[1].file, kFile);
+  EXPECT_EQ(std::make_tuple(gSunk[0].kind, gSunk[0].text, gSunk[0].line), std::make_tuple(3, std::string("ipX"), 71));
+  EXPECT_EQ(std::make_tuple(gSunk[1].kind, gSunk[1].file, gSunk[1].line), std::make_tuple(1, std::string(kFile), 250));
   EXPECT_EQ(gSunk[3].line, 82);
 
   // Without a sink nothing is printed; the printing sink writes one line.
@@ -144,8 +134,8 @@ TEST(EndBlockGuard, FirstEntryIsQuietAndHandsTheRecordOver)
   const std::int32_t checks = QAVSysCheckFailureCount();
   {
     ErrorDepthHandler depth;
-    QAVSamSetError(QAVSamKindFailed, "", kFile, 557); // the failing step
-    QAVSamSetErrorUnlessPending(kFile, 560);           // a later step keeps it
+    QAVSamSetError(QAVSamKindFailed, "", kFile, 557);
+    QAVSamSetErrorUnlessPending(kFile, 560); // a later step keeps the failing step's report
     EXPECT_TRUE(gSunk.empty());
     QAVSamEndBlockGuard block(counter, QAVSamEndBlock::EndError, kFile, 600);
     EXPECT_FALSE(block.MustJump());

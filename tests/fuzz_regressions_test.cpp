@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 namespace
 {
@@ -26,33 +25,25 @@ const Target kTargets[] = {
   {"data_file", QAVToolFuzzDataFile},
 };
 
-std::vector<fs::path> Inputs(const std::string& iTarget)
-{
-  std::vector<fs::path> inputs;
-  for (const char* root : {"tests/regressions/", "fuzz/seeds/"})
-  {
-    const fs::path dir = fs::path(QAV_SOURCE_DIR) / (root + iTarget);
-    if (fs::is_directory(dir))
-      for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-        if (entry.is_regular_file())
-          inputs.push_back(entry.path());
-  }
-  return inputs;
-}
 } // namespace
 
 TEST(FuzzRegressions, EverySavedInputEndsInTheToolsOwnHandling)
 {
   for (const Target& target : kTargets)
   {
-    const std::vector<fs::path> inputs = Inputs(target.name);
-    EXPECT_FALSE(inputs.empty()) << target.name;
-    for (const fs::path& path : inputs)
+    std::int32_t inputs = 0;
+    for (const char* root : {"tests/regressions/", "fuzz/seeds/"})
     {
-      SCOPED_TRACE(path.string());
-      std::ifstream in(path, std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      EXPECT_EQ(target.entry(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), 0);
+      const fs::path dir = fs::path(QAV_SOURCE_DIR) / (root + std::string(target.name));
+      for (const fs::directory_entry& entry : fs::is_directory(dir) ? fs::directory_iterator(dir) : fs::directory_iterator())
+      {
+        SCOPED_TRACE(entry.path().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(target.entry(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), 0);
+        ++inputs;
+      }
     }
+    EXPECT_GT(inputs, 0) << target.name;
   }
 }
