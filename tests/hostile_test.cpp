@@ -243,10 +243,13 @@ TEST(HostileEllipse, NonFiniteCoefficientsAreNeverAnEllipse)
     }
   double values[2] = {7, 7}, e1[2] = {7, 7}, e2[2] = {7, 7};
   for (double bad : {kNaN, kInf})
-    EXPECT_EQ(QAVTas2DEigenVectors(QAVMath2x2Matrix(bad, 0.5, 0.5, 1.0), values, e1, e2), E_FAIL);
+  {
+    QAVMath2x2Matrix m(bad, 0.5, 0.5, 1.0);
+    EXPECT_EQ(QAVTas2DEigenVectors(m, values, e1, e2), E_FAIL);
+  }
   EXPECT_EQ(values[0], 7);
   EXPECT_EQ(e2[1], 7);
-  const QAVMath2x2Matrix fine(2.0, 0.5, 0.5, 1.0);
+  QAVMath2x2Matrix fine(2.0, 0.5, 0.5, 1.0);
   EXPECT_EQ(QAVTas2DEigenVectors(fine, nullptr, e1, e2), E_FAIL);
   EXPECT_EQ(QAVTas2DEigenVectors(fine, values, e1, nullptr), E_FAIL);
 }
