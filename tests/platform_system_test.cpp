@@ -120,12 +120,6 @@ TEST(PlatformModel, StackUpFollowsParametersAndCoordinatesAndSpidersNeedBoundsFo
     delete[] pRequirements;
     delete[] pNominals;
     EXPECT_TRUE(handle);
-    handle = QAVBaseUnknown_var();
-
-    pLength->Valuate(5.5); // out of its range: the update fails and leaves no results
-    EXPECT_NE(pAnalysis->Update(QAVIDomain_var()), 0);
-    EXPECT_LT(pAnalysis->GetResults(QAVTasImageOptions(), handle, count, pValues, pRequirements, pNominals), 0);
-    EXPECT_EQ(pAnalysis->UpdateCount(), 2);
 
     QAVTasMemFeature* pCurve = pAnalysis->AddFeature(QAVTasMemFeature::Kind::Curve, pLength);
     QAVListValQAVBaseUnknown_var features;
