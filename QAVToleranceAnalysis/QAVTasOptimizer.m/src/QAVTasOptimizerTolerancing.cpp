@@ -97,6 +97,16 @@ HRESULT StepFailed(std::int32_t iLine)
   return QAVSamReportUnlessPending(kErrFile, iLine);
 }
 
+// A row of values and the line end after it, each step failing at its own line.
+HRESULT RowRead(FILE* ipFile, double* oValues, std::int32_t iCount, std::int32_t iValuesLine, std::int32_t iEndLine)
+{
+  if (!ValuesRead(ipFile, oValues, iCount))
+    return StepFailed(iValuesLine);
+  if (!LineEndRead(ipFile))
+    return StepFailed(iEndLine);
+  return S_OK;
+}
+
 double* NewDoubles(std::int32_t iCount)
 {
   return new (std::nothrow) double[iCount]();
@@ -246,23 +256,15 @@ HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
   if (!LabelRead(std::fscanf(ipFileIn, "Tolerancement sur Y (Ymin puis Ymax) :\n")))
     return StepFailed(310);
-  if (!ValuesRead(ipFileIn, _pYmin, _Ny))
-    return StepFailed(314);
-  if (!LineEndRead(ipFileIn))
-    return StepFailed(317);
-  if (!ValuesRead(ipFileIn, _pYmax, _Ny))
-    return StepFailed(321);
-  if (!LineEndRead(ipFileIn))
-    return StepFailed(324);
+  if (RowRead(ipFileIn, _pYmin, _Ny, 314, 317) != S_OK || RowRead(ipFileIn, _pYmax, _Ny, 321, 324) != S_OK)
+    return E_FAIL;
 
   if ((_pXinf = NewDoubles(_Nx)) == nullptr)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
   if (!LabelRead(std::fscanf(ipFileIn, "Domaine de definition de X (bornes inf puis sup) :\n")))
     return StepFailed(329);
-  if (!ValuesRead(ipFileIn, _pXinf, _Nx))
-    return StepFailed(333);
-  if (!LineEndRead(ipFileIn))
-    return StepFailed(336);
+  if (RowRead(ipFileIn, _pXinf, _Nx, 333, 336) != S_OK)
+    return E_FAIL;
 
   if ((_pXsup = NewDoubles(_Nx)) == nullptr)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
