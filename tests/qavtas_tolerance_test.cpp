@@ -99,8 +99,7 @@ TEST(QavtasTolerance, ExactAndCompare)
   const QAVToolRunResult exact = RunTolerance(kMultiplier + " --exact");
   EXPECT_EQ(0, exact.status) << exact.err;
   EXPECT_EQ(0u, exact.out.find("Objective_Function = ")); // nothing of the engine before it
-  EXPECT_EQ(std::string::npos, exact.out.find("Violation"));
-  EXPECT_EQ(exact.out, RunTolerance(kDirect + " --exact").out); // any form
+  EXPECT_NE(std::string::npos, exact.out.find("No violation for second constraint"));
 
   const QAVToolRunResult compare = RunTolerance(kDirect + " --compare --quiet");
   EXPECT_EQ(0, compare.status) << compare.err;
