@@ -181,9 +181,20 @@ TEST(TolerancingData, DataConstructorCopiesDeeply)
   EXPECT_TRUE(opt->_ppW[1][2] == 1.0 && opt->_pYmin[1] == -2.0 && opt->_pYmax[1] == 0.15);
   EXPECT_EQ(0.9, opt->_pXsup[2]); // Xsup comes before Xinf in the arguments
   EXPECT_EQ(0.005, opt->_pXinf[2]);
+  // Counts below 1, a null row or a null array: an object without data.
   double v[3] = {1, 1, 1};
-  double* rows[1] = {v};
-  EXPECT_EQ(nullptr, Tol(1, 3, rows, v, nullptr, v, v)._pYmin);
+  double *rows[1] = {v}, *noRow[1] = {nullptr};
+  const struct
+  {
+    std::int32_t ny, nx;
+    double** w;
+    double* ymax;
+  } bad[] = {{0, 3, rows, v}, {1, 0, rows, v}, {-1, 3, rows, v}, {1, -4, rows, v}, {1, 3, noRow, v}, {1, 3, rows, nullptr}};
+  for (const auto& b : bad)
+  {
+    Tol empty(b.ny, b.nx, b.w, v, b.ymax, v, v);
+    EXPECT_TRUE(empty._Nx == 0 && empty._Ny == 0 && empty._ppW == nullptr && empty._pYmin == nullptr);
+  }
 }
 
 // ============================================================================ fitness
