@@ -25,6 +25,9 @@ $(BENCH)/Makefile: | deps
 
 demo: all
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt
+	@echo
+	@echo "== the same problem, genetic answer beside the exact optimum"
+	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt --compare --quiet
 
 test: test-release test-consumer test-asan
 
