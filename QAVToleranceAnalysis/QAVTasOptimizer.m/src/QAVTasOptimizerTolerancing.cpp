@@ -124,6 +124,30 @@ bool IsViolated(double iValue, double iLow, double iHigh)
 {
   return iLow - iValue > kFeasibility || iValue - iHigh > kFeasibility;
 }
+
+// The first-constraint block of both reports: iRow(j) is the stacked value of bound j, printed as
+// iName[j] when it breaks its bounds and against iLimit[j] when it does not.
+template <class RowValue>
+void WriteFirstConstraint(FILE* iopFile, std::int32_t iNy, const double* iLow, const double* iHigh,
+                          const char* iName, const char* iLimit, RowValue&& iRow)
+{
+  bool violated = false;
+  for (std::int32_t j = 0; j < iNy; ++j)
+  {
+    const double value = iRow(j);
+    if (IsViolated(value, iLow[j], iHigh[j]))
+    {
+      violated = true;
+      std::fprintf(iopFile, "First Constraint Violation On 0 < _ppW[%d]*Xmoy < Ymoy[%d]\n", j + 1, j + 1);
+      std::fprintf(iopFile, "%s[%d] = %lf\n", iName, j + 1, value);
+    }
+    else
+      std::fprintf(iopFile, "0 < %lf < %s[%d]\n", value, iLimit, j + 1);
+  }
+  if (!violated)
+    std::fputs("\nNo violation for first constraint\n", iopFile);
+  Rule(iopFile, 1);
+}
 } // namespace
 
 double QAVTasSqrt3(double x)
@@ -383,26 +407,14 @@ void QAVTasOptimizerTolerancing::WriteDirectReport(FILE* iopFile, const double* 
     std::fprintf(iopFile, "delta[%d] = %lf\n", j + 1, ipDelta[j]);
   Rule(iopFile, 2);
 
-  bool violated = false;
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
+  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWx", "pWx", [&](std::int32_t j) {
     double wx = 0.0;
     for (std::int32_t i = 0; i < _Nx; ++i)
       wx += _ppW[j][i] * ipX[i];
-    if (IsViolated(wx, _pYmin[j], _pYmax[j]))
-    {
-      violated = true;
-      std::fprintf(iopFile, "First Constraint Violation On 0 < _ppW[%d]*Xmoy < Ymoy[%d]\n", j + 1, j + 1);
-      std::fprintf(iopFile, "pWx[%d] = %lf\n", j + 1, wx);
-    }
-    else
-      std::fprintf(iopFile, "0 < %lf < pWx[%d]\n", wx, j + 1);
-  }
-  if (!violated)
-    std::fputs("\nNo violation for first constraint\n", iopFile);
-  Rule(iopFile, 1);
+    return wx;
+  });
 
-  violated = false;
+  bool violated = false;
   for (std::int32_t j = 0; j < _Ny; ++j)
   {
     if (IsViolated(ipDelta[j], _pYmin[j], _pYmax[j]))
@@ -436,24 +448,12 @@ void QAVTasOptimizerTolerancing::WriteMultiplierReport(FILE* iopFile) const
     std::fprintf(iopFile, "lambda[%d] = %lf\n", j + 1, _pParams[j]);
   Rule(iopFile, 2);
 
-  bool violated = false;
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
+  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWy", "Ymoy", [&](std::int32_t j) {
     double wy = 0.0;
     for (std::int32_t i = 0; i < _Nx; ++i)
       wy += _ppW[j][i] / s[i];
-    if (IsViolated(wy, _pYmin[j], _pYmax[j]))
-    {
-      violated = true;
-      std::fprintf(iopFile, "First Constraint Violation On 0 < _ppW[%d]*Xmoy < Ymoy[%d]\n", j + 1, j + 1);
-      std::fprintf(iopFile, "pWy[%d] = %lf\n", j + 1, wy);
-    }
-    else
-      std::fprintf(iopFile, "0 < %lf < Ymoy[%d]\n", wy, j + 1);
-  }
-  if (!violated)
-    std::fputs("\nNo violation for first constraint\n", iopFile);
-  Rule(iopFile, 1);
+    return wy;
+  });
   for (std::int32_t j = 0; j < _Ny; ++j)
   {
     double rowSum = 0.0;
