@@ -1,0 +1,106 @@
+#ifndef QAVTasAllocationProblem_H
+#define QAVTasAllocationProblem_H
+
+#include "QAVTasOptimizerExport.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A tolerance-allocation problem: choose a tolerance t_i for every dimension so that every stack-up
+// meets its requirement and the total cost sum_i c_i(t_i) is smallest.
+//
+// Stack-up laws, for sensitivities s_ij (j the stack-up):
+//   worst-case   V_j = sum_i |s_ij| t_i                                  V_j <= T_j
+//   rss          V_j = f_j sqrt(sum_i (s_ij t_i)^2)                      V_j <= T_j
+//   mean-shift   V_j = sum_i m_i |s_ij| t_i + sqrt(sum_i ((1 - m_i) s_ij t_i)^2)    V_j <= T_j
+//   linear       V_j = sum_i s_ij t_i                                    lower_j <= V_j <= upper_j
+// Each V_j of the first three laws is a norm of t (convex, positively homogeneous), so the feasible
+// set is convex; every cost model below is convex and non-increasing, so the problem is convex.
+//
+// Cost models: reciprocal a + b/t, power a + b/t^k (k > 0), exponential a + b exp(-m t) (m > 0),
+// table: piecewise-linear through (t, cost) points, convex and non-increasing.
+//
+// A dimension either has bounds 0 < Min <= t <= Max, or a fixed tolerance (Fixed), or a list of
+// process options (discrete choices, each a tolerance with its cost).
+class QAV_TASOPT_API QAVTasAllocationProblem
+{
+public:
+  enum class CostModel
+  {
+    None, // a fixed dimension without a cost
+    Reciprocal,
+    Power,
+    Exponential,
+    Table
+  };
+
+  struct Cost
+  {
+    CostModel Model = CostModel::None;
+    double A = 0.0, B = 0.0, K = 1.0, M = 0.0;
+    std::vector<std::pair<double, double>> Points; // table: (t, cost), t increasing
+
+    double Value(double iT) const;
+    double Slope(double iT) const;     // dc/dt (a table: the right slope, the left one at its end)
+    double Curvature(double iT) const; // d2c/dt2 (0 for a table)
+  };
+
+  struct Option
+  {
+    double Tolerance = 0.0;
+    double CostValue = 0.0;
+    std::string Process;
+  };
+
+  enum class Distribution
+  {
+    Normal, // sigma = t / 3
+    Uniform // on [-t, t]
+  };
+
+  struct Dimension
+  {
+    std::string Name;
+    double Min = 0.0, Max = 0.0; // bounds of a free dimension (for a table: narrowed to its points)
+    bool Fixed = false;
+    double Tolerance = 0.0; // the fixed tolerance
+    Cost CostOf;
+    double MeanShift = 0.0; // in [0, 1)
+    Distribution Spread = Distribution::Normal;
+    std::vector<Option> Options; // non-empty: made by one of these processes
+  };
+
+  enum class Law
+  {
+    WorstCase,
+    Rss,
+    MeanShift,
+    Linear
+  };
+
+  struct Stackup
+  {
+    std::string Name;
+    Law Rule = Law::WorstCase;
+    double Limit = 0.0;                                       // T_j of the first three laws
+    double Factor = 1.0;                                      // rss inflation factor, >= 1
+    double Lower = 0.0, Upper = 0.0;                          // linear rows
+    std::vector<std::pair<std::int32_t, double>> Sensitivity; // (dimension index, s_ij)
+  };
+
+  std::vector<Dimension> Dimensions;
+  std::vector<Stackup> Stackups;
+
+  // V_j at the tolerances t (one per dimension): the one place the stack-up laws are written.
+  double StackupValue(std::size_t iStackup, const double* ipT) const;
+  // Total cost at t; fixed dimensions without a cost add nothing.
+  double TotalCost(const double* ipT) const;
+  // Largest violation of a requirement or bound by t, relative to max(1, |limit|); 0 when feasible,
+  // infinite when t holds a NaN.
+  double MaxViolation(const double* ipT) const;
+  std::int32_t IndexOf(const std::string& iName) const; // -1 when no dimension has that name
+};
+
+#endif

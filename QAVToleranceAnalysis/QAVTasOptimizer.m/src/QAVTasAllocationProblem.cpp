@@ -1,0 +1,164 @@
+#include "QAVTasAllocationProblem.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+// The segment of a table that holds t: the last one whose left end is <= t.
+std::size_t SegmentOf(const std::vector<std::pair<double, double>>& iPoints, double iT)
+{
+  std::size_t k = 0;
+  while (k + 2 < iPoints.size() && iPoints[k + 1].first <= iT)
+    ++k;
+  return k;
+}
+
+double Relative(double iExcess, double iLimit)
+{
+  return iExcess / std::max(1.0, std::fabs(iLimit));
+}
+} // namespace
+
+double QAVTasAllocationProblem::Cost::Value(double iT) const
+{
+  switch (Model)
+  {
+    case CostModel::Reciprocal:
+      return A + B / iT;
+    case CostModel::Power:
+      return A + B / std::pow(iT, K);
+    case CostModel::Exponential:
+      return A + B * std::exp(-M * iT);
+    case CostModel::Table:
+    {
+      if (Points.size() < 2)
+        return Points.empty() ? 0.0 : Points[0].second;
+      const std::size_t k = SegmentOf(Points, iT);
+      const auto& p = Points[k];
+      const auto& q = Points[k + 1];
+      return p.second + (q.second - p.second) * (iT - p.first) / (q.first - p.first);
+    }
+    case CostModel::None:
+      break;
+  }
+  return 0.0;
+}
+
+double QAVTasAllocationProblem::Cost::Slope(double iT) const
+{
+  switch (Model)
+  {
+    case CostModel::Reciprocal:
+      return -B / (iT * iT);
+    case CostModel::Power:
+      return -K * B / std::pow(iT, K + 1.0);
+    case CostModel::Exponential:
+      return -M * B * std::exp(-M * iT);
+    case CostModel::Table:
+    {
+      if (Points.size() < 2)
+        return 0.0;
+      const std::size_t k = SegmentOf(Points, iT);
+      return (Points[k + 1].second - Points[k].second) / (Points[k + 1].first - Points[k].first);
+    }
+    case CostModel::None:
+      break;
+  }
+  return 0.0;
+}
+
+double QAVTasAllocationProblem::Cost::Curvature(double iT) const
+{
+  switch (Model)
+  {
+    case CostModel::Reciprocal:
+      return 2.0 * B / (iT * iT * iT);
+    case CostModel::Power:
+      return K * (K + 1.0) * B / std::pow(iT, K + 2.0);
+    case CostModel::Exponential:
+      return M * M * B * std::exp(-M * iT);
+    case CostModel::Table:
+    case CostModel::None:
+      break;
+  }
+  return 0.0;
+}
+
+double QAVTasAllocationProblem::StackupValue(std::size_t iStackup, const double* ipT) const
+{
+  const Stackup& s = Stackups[iStackup];
+  double sum = 0.0, squares = 0.0;
+  for (const auto& [i, w] : s.Sensitivity)
+  {
+    const double t = ipT[i];
+    switch (s.Rule)
+    {
+      case Law::WorstCase:
+        sum += std::fabs(w) * t;
+        break;
+      case Law::Rss:
+        squares += (w * t) * (w * t);
+        break;
+      case Law::MeanShift:
+      {
+        const double m = Dimensions[i].MeanShift;
+        const double r = (1.0 - m) * w * t;
+        sum += m * std::fabs(w) * t;
+        squares += r * r;
+        break;
+      }
+      case Law::Linear:
+        sum += w * t;
+        break;
+    }
+  }
+  if (s.Rule == Law::Rss)
+    return s.Factor * std::sqrt(squares);
+  return sum + std::sqrt(squares);
+}
+
+double QAVTasAllocationProblem::TotalCost(const double* ipT) const
+{
+  double total = 0.0;
+  for (std::size_t i = 0; i < Dimensions.size(); ++i)
+    total += Dimensions[i].CostOf.Value(ipT[i]);
+  return total;
+}
+
+double QAVTasAllocationProblem::MaxViolation(const double* ipT) const
+{
+  const double inf = std::numeric_limits<double>::infinity();
+  double worst = 0.0;
+  for (std::size_t i = 0; i < Dimensions.size(); ++i)
+  {
+    const Dimension& d = Dimensions[i];
+    const double t = ipT[i];
+    if (std::isnan(t))
+      return inf;
+    if (d.Fixed || !d.Options.empty())
+      continue;
+    worst = std::max({worst, Relative(d.Min - t, d.Min), Relative(t - d.Max, d.Max)});
+  }
+  for (std::size_t j = 0; j < Stackups.size(); ++j)
+  {
+    const Stackup& s = Stackups[j];
+    const double v = StackupValue(j, ipT);
+    if (std::isnan(v))
+      return inf;
+    if (s.Rule == Law::Linear)
+      worst = std::max({worst, Relative(s.Lower - v, s.Lower), Relative(v - s.Upper, s.Upper)});
+    else
+      worst = std::max(worst, Relative(v - s.Limit, s.Limit));
+  }
+  return worst;
+}
+
+std::int32_t QAVTasAllocationProblem::IndexOf(const std::string& iName) const
+{
+  for (std::size_t i = 0; i < Dimensions.size(); ++i)
+    if (Dimensions[i].Name == iName)
+      return static_cast<std::int32_t>(i);
+  return -1;
+}
