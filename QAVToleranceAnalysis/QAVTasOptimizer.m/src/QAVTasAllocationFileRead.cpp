@@ -391,6 +391,18 @@ public:
     return true;
   }
 
+  // The path of the item being read: in an array, the element after those begun so far.
+  std::string Path() const
+  {
+    std::string path;
+    for (std::size_t k = 0; k < _Frames.size(); ++k)
+    {
+      const Frame& frame = _Frames[k];
+      path = frame.object ? Member(path, frame.key) : At(path, frame.count - (k + 1 < _Frames.size() ? 1 : 0));
+    }
+    return path;
+  }
+
   const std::string& First() const { return _First; }
 
 private:
@@ -401,14 +413,6 @@ private:
     std::string key;   // key of an object's current member
     std::set<std::string> keys;
   };
-
-  std::string Path() const
-  {
-    std::string path;
-    for (const Frame& frame : _Frames)
-      path = frame.object ? Member(path, frame.key) : At(path, frame.count - 1);
-    return path;
-  }
 
   std::vector<Frame> _Frames;
   std::string _First;
@@ -433,9 +437,9 @@ std::string SyntaxError(const std::string& iText, const Json::parse_error& iErro
 
 bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProblem& oProblem, std::string& oError)
 {
+  DuplicateKeys duplicates;
   try
   {
-    DuplicateKeys duplicates;
     const Json root = Json::parse(iText, std::ref(duplicates));
     if (!duplicates.First().empty())
       throw Refusal{duplicates.First()};
@@ -445,6 +449,10 @@ bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProble
   catch (const Json::parse_error& e)
   {
     oError = SyntaxError(iText, e);
+  }
+  catch (const Json::out_of_range&)
+  {
+    oError = (duplicates.Path().empty() ? "top level" : duplicates.Path()) + ": not a finite number";
   }
   catch (const Refusal& e)
   {
