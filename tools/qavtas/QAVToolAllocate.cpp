@@ -59,6 +59,11 @@ int Failure(const std::string& iMessage)
   return 1;
 }
 
+std::string NameOf(const std::string& iPath)
+{
+  return iPath == "-" ? "standard input" : iPath;
+}
+
 // The options, declared once: they give both the parsing and --help.
 void Declare(CLI::App& ioApp, Settings& oSettings)
 {
@@ -224,14 +229,14 @@ int Allocate(const Settings& iSettings)
     return Failure(error);
   QAVTasAllocationProblem problem;
   if (!QAVTasAllocationFile::Read(text, problem, error))
-    return Failure(iSettings.file + ": " + error);
+    return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
   const std::string answer =
     iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
   if (!WriteText(iSettings.report, answer, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
-    std::cerr << "qavtas allocate: " << iSettings.file << ": not solved: " << result.Reason << '\n';
+    std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';
   return ExitStatusOf(result);
 }
 } // namespace

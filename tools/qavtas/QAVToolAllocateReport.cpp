@@ -64,7 +64,7 @@ std::string BoundThatBinds(const Problem::Dimension& iDimension, const Result& i
     return "min";
   if (Entry(iResult.MaxPrices, i) > 0.0 || t >= iDimension.Max * (1.0 - kOnBound))
     return "max";
-  return "";
+  return "-";
 }
 
 // The side of a linear row that its value lies nearer to: the side its price belongs to.
