@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <map>
@@ -433,6 +434,26 @@ std::string SyntaxError(const std::string& iText, const Json::parse_error& iErro
   what = colon == std::string::npos ? "not valid JSON" : "not valid JSON (" + what.substr(colon + 2) + ")";
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
 }
+// A refusal quotes keys and names from the file: their control characters are shown escaped, so
+// that the refusal stays one line.
+std::string OneLine(const std::string& iText)
+{
+  std::string line;
+  for (const char c : iText)
+  {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
+      line += c;
+    else if (c == '\n')
+      line += "\\n";
+    else
+    {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      line += escaped;
+    }
+  }
+  return line;
+}
 } // namespace
 
 bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProblem& oProblem, std::string& oError)
@@ -466,21 +487,6 @@ bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProble
   {
     oError = std::string("cannot read the file: ") + e.what();
   }
+  oError = OneLine(oError);
   return false;
-}
-
-const char* QAVTasAllocationFile::LawName(QAVTasAllocationProblem::Law iLaw)
-{
-  switch (iLaw)
-  {
-    case Problem::Law::WorstCase:
-      return "worst-case";
-    case Problem::Law::Rss:
-      return "rss";
-    case Problem::Law::MeanShift:
-      return "mean-shift";
-    case Problem::Law::Linear:
-      return "linear";
-  }
-  return "";
 }
