@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 namespace
@@ -316,7 +317,9 @@ void ReadLaw(const Json& iNode, const std::string& iPath, Problem::Stackup& ioSt
       Refuse(Member(iPath, key), "not used by the " + law + " law");
 }
 
-Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Problem& iProblem,
+using Index = std::unordered_map<std::string, std::int32_t>;
+
+Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Index& iDimensions,
                            std::map<std::string, std::string>& ioSeen)
 {
   Object(iNode, iPath, {"name", "law", "limit", "factor", "lower", "upper", "sensitivities"});
@@ -343,10 +346,10 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Pr
   {
     if (IsNote(item.key()))
       continue;
-    const std::int32_t index = iProblem.IndexOf(item.key());
-    if (index < 0)
+    const auto index = iDimensions.find(item.key());
+    if (index == iDimensions.end())
       Refuse(Member(path, item.key()), "unknown dimension");
-    stackup.Sensitivity.emplace_back(index, Number(item.value(), Member(path, item.key())));
+    stackup.Sensitivity.emplace_back(index->second, Number(item.value(), Member(path, item.key())));
   }
   return stackup;
 }
@@ -363,8 +366,11 @@ Problem ProblemOf(const Json& iRoot)
   if (problem.Dimensions.empty())
     Refuse("dimensions", "at least one dimension is needed");
   seen.clear();
+  Index dimensions;
+  for (const Problem::Dimension& dimension : problem.Dimensions)
+    dimensions.emplace(dimension.Name, static_cast<std::int32_t>(dimensions.size()));
   for (const Json& node : Array(Required(iRoot, "", "stackups"), "stackups"))
-    problem.Stackups.push_back(StackupOf(node, At("stackups", problem.Stackups.size()), problem, seen));
+    problem.Stackups.push_back(StackupOf(node, At("stackups", problem.Stackups.size()), dimensions, seen));
   return problem;
 }
 
