@@ -95,8 +95,9 @@ TEST(ErrorSink, EachReportReachesTheSinkOnceWhateverTheHandOvers)
     QAVSamHandOverRecord();
   }
   EXPECT_EQ(QAVSamSetErrorSink(previous), QAVSamPrintError);
-  EXPECT_EQ(capture.Text(), kFailedAt + "71: null value 'ipX'\n" + kFailedAt + "250: computation failed\n" + kFailedAt +
-                              "82: computation failed\n" + kFailedAt + "82: computation failed\n");
+  EXPECT_EQ(capture.Text(),
+            kFailedAt + "71: null value 'ipX'\n" + kFailedAt + "250: computation failed\n" + kFailedAt +
+              "82: computation failed\n" + kFailedAt + "82: computation failed\n");
 }
 
 TEST(EndBlockGuard, FirstEntryIsQuietAndHandsTheRecordOver)

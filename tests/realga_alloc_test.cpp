@@ -35,15 +35,42 @@ void* operator new(std::size_t iSize)
     return p;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t iSize) { return operator new(iSize); }
-void* operator new(std::size_t iSize, const std::nothrow_t&) noexcept { return Counted(iSize); }
-void* operator new[](std::size_t iSize, const std::nothrow_t&) noexcept { return Counted(iSize); }
-void operator delete(void* ipBlock) noexcept { Release(ipBlock); }
-void operator delete[](void* ipBlock) noexcept { Release(ipBlock); }
-void operator delete(void* ipBlock, std::size_t) noexcept { Release(ipBlock); }
-void operator delete[](void* ipBlock, std::size_t) noexcept { Release(ipBlock); }
-void operator delete(void* ipBlock, const std::nothrow_t&) noexcept { Release(ipBlock); }
-void operator delete[](void* ipBlock, const std::nothrow_t&) noexcept { Release(ipBlock); }
+void* operator new[](std::size_t iSize)
+{
+  return operator new(iSize);
+}
+void* operator new(std::size_t iSize, const std::nothrow_t&) noexcept
+{
+  return Counted(iSize);
+}
+void* operator new[](std::size_t iSize, const std::nothrow_t&) noexcept
+{
+  return Counted(iSize);
+}
+void operator delete(void* ipBlock) noexcept
+{
+  Release(ipBlock);
+}
+void operator delete[](void* ipBlock) noexcept
+{
+  Release(ipBlock);
+}
+void operator delete(void* ipBlock, std::size_t) noexcept
+{
+  Release(ipBlock);
+}
+void operator delete[](void* ipBlock, std::size_t) noexcept
+{
+  Release(ipBlock);
+}
+void operator delete(void* ipBlock, const std::nothrow_t&) noexcept
+{
+  Release(ipBlock);
+}
+void operator delete[](void* ipBlock, const std::nothrow_t&) noexcept
+{
+  Release(ipBlock);
+}
 
 TEST(RealGAAllocation, GenerationsAllocateNothing)
 {

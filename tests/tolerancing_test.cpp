@@ -1,4 +1,5 @@
 #include "ErrorDepthHandler.h"
+#include "QAVAllocationCap.h"
 #include "QAVCoutCapture.h"
 #include "QAVDRQVirtual.h"
 #include "QAVTasMathFunctionRN.h"
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace
 {
 using Tol = QAVTasOptimizerTolerancing;
@@ -23,14 +26,21 @@ const char kGood[] = "2\nDimension du vecteur Nx : 2\nDimension du vecteur Ny : 
 
 std::string OneLine(int form, int nx, int ny, const std::string& w, const std::string& y, const std::string& x)
 {
-  return std::to_string(form) + " Dimension du vecteur Nx : " + std::to_string(nx) + " Dimension du vecteur Ny : " +
-         std::to_string(ny) + " Coefficients de la matrice W : " + w + " Tolerancement sur Y (Ymin puis Ymax) : " + y +
-         " Domaine de definition de X (bornes inf puis sup) : " + x;
+  return std::to_string(form) + " Dimension du vecteur Nx : " + std::to_string(nx) +
+    " Dimension du vecteur Ny : " + std::to_string(ny) + " Coefficients de la matrice W : " + w +
+    " Tolerancement sur Y (Ymin puis Ymax) : " + y + " Domaine de definition de X (bornes inf puis sup) : " + x;
 }
 
-HRESULT Read(Tol& opt, std::string text)
+// ReadDataFile on a text, through a memory stream or (pipe) through a pipe, which cannot seek.
+HRESULT Read(Tol& opt, std::string text, bool pipe = false)
 {
-  FILE* file = text.empty() ? std::tmpfile() : fmemopen(&text[0], text.size(), "r");
+  int ends[2] = {-1, -1};
+  if (pipe && ::pipe(ends) == 0) // the texts here fit in the pipe's buffer
+  {
+    EXPECT_EQ(write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(ends[1]);
+  }
+  FILE* file = pipe ? fdopen(ends[0], "r") : text.empty() ? std::tmpfile() : fmemopen(&text[0], text.size(), "r");
   const HRESULT hr = opt.ReadDataFile(file);
   std::fclose(file);
   return hr;
@@ -73,7 +83,8 @@ struct Data
                                         const_cast<double*>(xsup.data()), const_cast<double*>(xinf.data())));
   }
 };
-const Data kThreeByTwo{{{1.0, 2.0, 0.5}, {0.5, 0.5, 1.0}}, {0.0, 0.0}, {0.2, 0.15}, {0.2, 0.2, 0.2}, {0.005, 0.005, 0.005}};
+const Data kThreeByTwo{
+  {{1.0, 2.0, 0.5}, {0.5, 0.5, 1.0}}, {0.0, 0.0}, {0.2, 0.15}, {0.2, 0.2, 0.2}, {0.005, 0.005, 0.005}};
 
 std::string Rule(int ends)
 {
@@ -96,7 +107,8 @@ TEST(TolerancingData, GoodFileInAnyLayout)
     "2\nDimension du vecteur Nx :\n2\n\nDimension du vecteur Ny : 1 Coefficients de la matrice W :\n1.0\n  1e0\n"
     "Tolerancement sur Y (Ymin puis Ymax) :\n0.0 0.5 Domaine de definition de X (bornes inf puis sup) :\n"
     "0.01\n0.01 1.0\n\t1.0 trailing words are never read";
-  for (const std::string& text : {std::string(kGood), OneLine(2, 2, 1, "1.0 1.0", "0.0 0.5", "0.01 0.01 1.0 1.0"), split})
+  for (const std::string& text :
+       {std::string(kGood), OneLine(2, 2, 1, "1.0 1.0", "0.0 0.5", "0.01 0.01 1.0 1.0"), split})
   {
     Tol opt;
     ASSERT_EQ(S_OK, Read(opt, text)) << text;
@@ -165,7 +177,9 @@ TEST(TolerancingData, ARereadReleasesEveryOldArray)
   EXPECT_TRUE(opt->_Nx == 0 && opt->_Ny == 0 && opt->_ppW == nullptr && opt->_pYmin == nullptr &&
               opt->_pYmax == nullptr && opt->_pXinf == nullptr && opt->_pXsup == nullptr && opt->_pParams == nullptr);
 
-  EXPECT_EQ(E_FAIL, Read(*opt, "2\nDimension du vecteur Nx : 1\nDimension du vecteur Ny : 1\nCoefficients de la matrice W :\n2\n"));
+  EXPECT_EQ(
+    E_FAIL,
+    Read(*opt, "2\nDimension du vecteur Nx : 1\nDimension du vecteur Ny : 1\nCoefficients de la matrice W :\n2\n"));
   ExpectReport(1, "", 310);
   EXPECT_TRUE(opt->_ppW[0][0] == 2.0 && opt->_pXinf == nullptr);
 }
@@ -189,7 +203,8 @@ TEST(TolerancingData, DataConstructorCopiesDeeply)
     std::int32_t ny, nx;
     double** w;
     double* ymax;
-  } bad[] = {{0, 3, rows, v}, {1, 0, rows, v}, {-1, 3, rows, v}, {1, -4, rows, v}, {1, 3, noRow, v}, {1, 3, rows, nullptr}};
+  } bad[] = {{0, 3, rows, v},  {1, 0, rows, v},  {-1, 3, rows, v},
+             {1, -4, rows, v}, {1, 3, noRow, v}, {1, 3, rows, nullptr}};
   for (const auto& b : bad)
   {
     Tol empty(b.ny, b.nx, b.w, v, b.ymax, v, v);
@@ -205,7 +220,7 @@ TEST(TolerancingFitness, DirectForm)
   ASSERT_EQ(S_OK, Read(opt, OneLine(2, 2, 1, "1 2", "0 1", "0 0 1 1")));
   double g[3] = {0.5, -0.25, 0.3};
   EXPECT_DOUBLE_EQ(6.3, opt.EvalFitness(3, g)); // 1/0.5 + 1/|-0.25| + |(0.5 - 0.5) - 0.3|
-  double matched[3] = {0.5, 2.0, 4.5};           // W.X equal to delta, bounds ignored
+  double matched[3] = {0.5, 2.0, 4.5};          // W.X equal to delta, bounds ignored
   EXPECT_EQ(2.5, opt.EvalFitness(0, matched));
   opt._Formulation = 5;
   EXPECT_EQ(0.0, opt.EvalFitness(3, g));
@@ -286,7 +301,7 @@ TEST(TolerancingReport, MultiplierFormByteForByte)
   opt->_Formulation = 3;
   SetParams(*opt, {1.0});
   const std::string head = "Objective_Function = 3.000000\n" + Rule(1) + "Xmoy[1] = 1.000000\nXmoy[2] = 0.500000\n" +
-                           "\nlambda[1] = 1.000000\n" + Rule(2);
+    "\nlambda[1] = 1.000000\n" + Rule(2);
   const std::string tail = Rule(1) + "pWy[1] = 18.000000\n";
   EXPECT_EQ(head + "0 < 10.000000 < Ymoy[1]\n\nNo violation for first constraint\n" + tail, Report(*opt));
   opt->_pYmax[0] = 9.0;
@@ -323,8 +338,11 @@ TEST(TolerancingRun, SettingsPerFormAndSize)
   QAVCoutCapture quiet;
   for (const std::int32_t nx : {4, 10})
   {
-    std::unique_ptr<Tol> opt = Data{{std::vector<double>(nx, 1.0), std::vector<double>(nx, 0.5)}, {0.0, 0.0},
-                                    {0.4 * nx, 0.2 * nx}, std::vector<double>(nx, 1.0), std::vector<double>(nx, 0.05)}
+    std::unique_ptr<Tol> opt = Data{{std::vector<double>(nx, 1.0), std::vector<double>(nx, 0.5)},
+                                    {0.0, 0.0},
+                                    {0.4 * nx, 0.2 * nx},
+                                    std::vector<double>(nx, 1.0),
+                                    std::vector<double>(nx, 0.05)}
                                  .Make();
     opt->_WithNewtonRefinement = 0;
     ASSERT_EQ(S_OK, opt->Optimize());
@@ -375,7 +393,8 @@ TEST(TolerancingRun, FailuresAndTheirLines)
   ExpectReport(1, "", 150);
   EXPECT_EQ(0.33, opt->_CrossValue);
   std::unique_ptr<Tol> wide =
-    Data{{std::vector<double>(500, 1.0)}, {0.0}, {1.0}, std::vector<double>(500, 1.0), std::vector<double>(500, 0.1)}.Make();
+    Data{{std::vector<double>(500, 1.0)}, {0.0}, {1.0}, std::vector<double>(500, 1.0), std::vector<double>(500, 0.1)}
+      .Make();
   EXPECT_EQ(E_FAIL, wide->Optimize());
   ExpectReport(1, "", 151);
   EXPECT_EQ(nullptr, wide->_pParams);
@@ -386,7 +405,7 @@ TEST(TolerancingRun, FailuresAndTheirLines)
   {
     std::unique_ptr<Tol> holed = d.Make();
     double** arrays[] = {&holed->_pYmin, &holed->_pYmax, &holed->_pXinf, &holed->_pXsup};
-    delete[] *arrays[k];
+    delete[] * arrays[k];
     *arrays[k] = nullptr;
     EXPECT_EQ(E_FAIL, holed->Optimize());
     ExpectReport(3, names[k], 182 + k);
@@ -475,7 +494,8 @@ TEST(TolerancingExact, InfeasibleAndMissingData)
 
 TEST(TolerancingExact, LeavesTheGeneticRunAsItWas)
 {
-  auto run = [](bool exactFirst, bool exactAfter) {
+  auto run = [](bool exactFirst, bool exactAfter)
+  {
     std::unique_ptr<Tol> opt = kThreeByTwo.Make();
     if (exactFirst && opt->OptimizeExact() != S_OK)
       ADD_FAILURE() << "exact solve";
@@ -499,4 +519,98 @@ TEST(TolerancingExact, LeavesTheGeneticRunAsItWas)
   const std::string plain = run(false, false);
   EXPECT_EQ(plain, run(true, false));
   EXPECT_EQ(plain, run(false, true));
+}
+
+// Hostile data files
+
+namespace
+{
+std::string DataFile(const std::string& iForm, const std::string& iNx, const std::string& iNy, const std::string& iRest)
+{
+  return iForm + "\nDimension du vecteur Nx : " + iNx + "\nDimension du vecteur Ny : " + iNy + "\n" + iRest;
+}
+
+const char kSmallRest[] =
+  "Coefficients de la matrice W :\n1.0 1.0\nTolerancement sur Y (Ymin puis Ymax) :\n 0.0\n 0.5\n"
+  "Domaine de definition de X (bornes inf puis sup) :\n 0.01 0.01\n 1.0 1.0\n";
+
+} // namespace
+
+TEST(HostileTolerancing, CountsOutOfRangeOrBeyondTheFileFailAtTheirLineAndSizeNoArrays)
+{
+  // 4294967298 would wrap to 2 in 32 bits and read the small problem that follows; millions of
+  // values announced by a file of a few hundred bytes are refused before any array is asked for.
+  const struct
+  {
+    const char *form, *nx, *ny;
+    std::int32_t line;
+  } cases[] = {{"2", "4294967298", "1", 281},
+               {"2", "2147483648", "1", 281},
+               {"2", "-2147483649", "1", 281},
+               {"2", "99999999999999999999999", "1", 281},
+               {"4294967298", "2", "1", 277},
+               {"3", "2", "444444444444", 283},
+               {"2", "2000000000", "2000000000", 283},
+               {"2", "2", "3000000", 283},
+               {"2", "3000000", "1", 283}};
+  for (const auto& c : cases)
+  {
+    QAVTasOptimizerTolerancing problem;
+    QAVLargestRequest = 0;
+    EXPECT_EQ(Read(problem, DataFile(c.form, c.nx, c.ny, kSmallRest)), E_FAIL) << c.nx << " x " << c.ny;
+    EXPECT_LT(QAVLargestRequest, std::size_t{1} << 20) << c.nx << " x " << c.ny;
+    EXPECT_EQ(ErrorDepthHandler::_ier_, 1);
+    EXPECT_EQ(ErrorDepthHandler::_i_errline_, c.line);
+    EXPECT_EQ(problem._ppW, nullptr);
+  }
+  // A file that does hold its values reads, from a pipe too, and reads again on the same object.
+  QAVTasOptimizerTolerancing problem;
+  EXPECT_EQ(Read(problem, DataFile("2", "2", "1", kSmallRest)), S_OK);
+  EXPECT_EQ(Read(problem, DataFile("3", "2", "1", kSmallRest), true), S_OK);
+  EXPECT_EQ(problem._pXsup[1], 1.0);
+}
+
+TEST(HostileTolerancing, NonFiniteMissingOrHalfReadDataNeverCrashARun)
+{
+  const std::string nanRest =
+    "Coefficients de la matrice W :\nnan 1.0\nTolerancement sur Y (Ymin puis Ymax) :\n -inf\n "
+    "inf\nDomaine de definition de X (bornes inf puis sup) :\n 0.01 nan\n 1e999 1.0\n";
+  for (const char* form : {"2", "3"})
+  {
+    QAVTasOptimizerTolerancing problem;
+    ASSERT_EQ(Read(problem, DataFile(form, "2", "1", nanRest)), S_OK);
+    problem.SetMaxNumber(20);
+    QAVCoutCapture quiet;
+    problem.Optimize();
+    EXPECT_EQ(problem.OptimizeExact(), E_FAIL);
+    FILE* pSink = std::fopen("/dev/null", "w");
+    problem.CheckConstraints(pSink);
+    std::fclose(pSink);
+  }
+  for (const char* rest : {"Coefficients de la matrice W :\n1.0",
+                           "Coefficients de la matrice W :\n1.0 1.0\nTolerancement sur Y (Ymin puis Ymax) :\n 0.0\n"})
+  {
+    QAVTasOptimizerTolerancing problem;
+    EXPECT_EQ(Read(problem, DataFile("2", "2", "1", rest)), E_FAIL);
+    QAVCoutCapture quiet;
+    EXPECT_EQ(problem.Optimize(), E_FAIL);
+    float* pValues = nullptr;
+    EXPECT_EQ(problem.GetValues(pValues), E_FAIL);
+    delete[] pValues;
+  }
+  double row[2] = {1.0, 1.0}, ymin[1] = {0.0}, ymax[1] = {0.5}, xsup[2] = {1.0, 1.0}, xinf[2] = {0.01, 0.01};
+  double* rows[1] = {row};
+  QAVTasOptimizerTolerancing huge(INT32_MAX, INT32_MAX, nullptr, ymin, ymax, xsup, xinf);
+  EXPECT_EQ(huge._Nx, 0);
+  QAVCoutCapture quiet;
+  EXPECT_EQ(huge.Optimize(), E_FAIL);
+
+  // Repeated runs on one object give the same result.
+  QAVTasOptimizerTolerancing problem(1, 2, rows, ymin, ymax, xsup, xinf);
+  std::vector<double> first, second;
+  ASSERT_EQ(problem.Optimize(), S_OK);
+  problem.GetResultX(first);
+  ASSERT_EQ(problem.Optimize(), S_OK);
+  problem.GetResultX(second);
+  EXPECT_EQ(first, second);
 }
