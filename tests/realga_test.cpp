@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <numeric>
 #include <sstream>
 #include <tuple>
 #include <vector>
@@ -214,4 +215,33 @@ TEST(RealGAHostile, ArraysThatCannotBeAllocatedEndTheRunWithItsFailureLine)
   o.Minimize();
   fresh.Minimize();
   EXPECT_EQ(o.evaluated, fresh.evaluated);
+}
+
+TEST(RealGAAllocation, GenerationsAllocateNothing)
+{
+  struct : QAVTasGAOptimizer // the probe's record would allocate
+  {
+    double EvalFitness(std::int32_t n, double* x) override { return std::accumulate(x, x + n, 0.0); }
+  } o;
+  Genes min(50, -10.0), max(50, 10.0);
+  o.SetNumParams(50);
+  o.SetPopulationSize(30);
+  o.SetParamValLimits(min.data(), max.data());
+  QAVCoutCapture quiet;
+  for (std::int32_t process = 1; process <= 10; ++process)
+  {
+    o.SetProcess(process);
+    const long beforeInit = QAVAllocations;
+    o.Initialize();
+    ASSERT_GE(QAVAllocations - beforeInit, 2); // the counter sees the library's two populations
+    const long before = QAVAllocations;
+    for (int g = 0; g < 10; ++g)
+    {
+      o.GenerateMin();
+      o.ShiftPopulation();
+      o.GenerateMax();
+      o.ShiftPopulation();
+    }
+    EXPECT_EQ(QAVAllocations - before, 0) << "process " << process;
+  }
 }
