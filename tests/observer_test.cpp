@@ -1,4 +1,4 @@
-#include "QAVDEModel.h"
+#include "QAVEngineProbe.h"
 #include "QAVMathIntGAOptimizer.h"
 #include "QAVTasGAOptimizer.h"
 
@@ -17,7 +17,7 @@ namespace
 template <class Engine, class Gene>
 struct Bowl
 {
-  using Probe = QAVDEProbe<Engine, Gene>;
+  using Probe = QAVEngineProbe<Engine, Gene>;
   static constexpr std::int32_t kPopulation = 12;
   static constexpr std::int32_t kGenerations = 40;
 
