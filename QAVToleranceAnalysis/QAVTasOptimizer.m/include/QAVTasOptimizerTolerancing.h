@@ -32,7 +32,8 @@ public:
   ~QAVTasOptimizerTolerancing() override;
 
   // Reads the problem from an open text stream (which stays open, after the last value read).
-  // Releases every array the object held first.
+  // Atomic: the problem replaces the object's (and its result is released) only once the whole
+  // file was read; a failed read leaves the object's problem and result as they were.
   HRESULT ReadDataFile(FILE* ipFileIn);
 
   // Fitness of a candidate of the current form; iNumParams is not used.
@@ -85,12 +86,11 @@ private:
   void ReleaseData();
   double EvalDirect(const double* ipX) const;
   double EvalMultiplier(const double* ipLambda);
-  double MultiplierS(std::int32_t i, const double* ipLambda) const;
   HRESULT CheckExactData() const;
   double Penalty();
   void WriteMultiplierReport(FILE* iopFile) const;
-  bool IsOutside(double iValue, double iLow, double iHigh) const;
   HRESULT CheckOptimizeData(std::int32_t& oNumParams, double& oCross);
+  void RunEngine(double* ipLower, double* ipUpper);
   HRESULT Refine(std::int32_t iNumParams);
 
   std::vector<double> _Work; // s_i of the multiplier form, kept so that evaluations do not allocate
