@@ -58,6 +58,28 @@ QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
   return settings;
 }
 
+// The report line of each fault of solvable-looking data.
+std::int32_t FaultLine(Model::DataFault iFault)
+{
+  switch (iFault)
+  {
+    case Model::DataFault::CoefficientNotFinite:
+      return Items::kWNotFinite;
+    case Model::DataFault::YBoundNotFinite:
+      return Items::kYNotFinite;
+    case Model::DataFault::YBoundsCrossed:
+      return Items::kYCrossed;
+    case Model::DataFault::XBoundNotFinite:
+      return Items::kXNotFinite;
+    case Model::DataFault::XBoundsCrossed:
+      return Items::kXCrossed;
+    case Model::DataFault::XBoundNotPositive:
+      return Items::kXNotPositive;
+    case Model::DataFault::None:
+      break;
+  }
+  return 0;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------- life cycle
@@ -210,6 +232,8 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
       return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
     ++line;
   }
+  if (CheckValues(_Formulation == kDirectForm) != S_OK)
+    return E_FAIL;
 
   std::vector<double> lower(static_cast<std::size_t>(numParams)), upper(static_cast<std::size_t>(numParams));
   if (_Formulation == kDirectForm)
@@ -222,10 +246,9 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
   else
     std::fill(upper.begin(), upper.end(), kMultiplierLimit);
 
-  delete[] _pParams;
-  _pParams = new double[numParams];
   settings.ApplyTo(*this);
-  RunEngine(lower.data(), upper.data());
+  if (RunEngine(numParams, lower.data(), upper.data()) != S_OK)
+    return E_FAIL;
   if (_WithNewtonRefinement == 0)
     return S_OK;
   return Refine(numParams);
@@ -249,13 +272,27 @@ HRESULT QAVTasOptimizerTolerancing::CheckOptimizeData(std::int32_t& oNumParams, 
   return S_OK;
 }
 
-// Minimises over the limits lent for the run.
-void QAVTasOptimizerTolerancing::RunEngine(double* ipLower, double* ipUpper)
+// Data that was read but cannot be solved (see QAVTasDataFileItems); every array is there.
+HRESULT QAVTasOptimizerTolerancing::CheckValues(bool iDirectForm) const
+{
+  const Model::DataFault fault = Model::Of(*this).CheckData(iDirectForm);
+  if (fault != Model::DataFault::None)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, FaultLine(fault));
+  return S_OK;
+}
+
+// Minimises over the limits lent for the run; _pParams takes the optimum only when the engine ran.
+HRESULT QAVTasOptimizerTolerancing::RunEngine(std::int32_t iNumParams, double* ipLower, double* ipUpper)
 {
   const QAVGALimitsGuard limits(*this, ipLower, ipUpper);
+  if (!CanRun("Minimize"))
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kEngineRefused);
   Minimize();
+  delete[] _pParams;
+  _pParams = new double[iNumParams];
   GetOptimumParams(_pParams);
   GetOptimumFitness();
+  return S_OK;
 }
 
 HRESULT QAVTasOptimizerTolerancing::Refine(std::int32_t iNumParams)
@@ -292,7 +329,7 @@ HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
 {
   ErrorDepthHandler depth;
   _Exact = QAVTasExactSolver::Solution();
-  if (CheckExactData() != S_OK)
+  if (CheckExactData() != S_OK || CheckValues(false) != S_OK)
     return E_FAIL;
   const QAVTasExactSolver solver(_Ny, _Nx, _ppW, _pYmin, _pYmax, _pXinf, _pXsup);
   QAVTasExactSolver::Solution solution;

@@ -19,6 +19,10 @@ double Excess(double iValue, double iLow, double iHigh)
   return excess;
 }
 
+bool AllFinite(const double* ipValues, std::int32_t iCount)
+{
+  return std::all_of(ipValues, ipValues + iCount, [](double v) { return std::isfinite(v); });
+}
 } // namespace
 
 double QAVTasSqrt3(double x)
@@ -37,4 +41,24 @@ double QAVTasToleranceModel::MaxViolation(const double* ipX) const
   for (std::int32_t j = 0; j < _Ny; ++j)
     worst = std::max(worst, Excess(StackUp(j, ipX), _pYmin[j], _pYmax[j]));
   return worst;
+}
+
+QAVTasToleranceModel::DataFault QAVTasToleranceModel::CheckData(bool iDirectForm) const
+{
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    if (!AllFinite(_ppW[j], _Nx))
+      return DataFault::CoefficientNotFinite;
+  if (!AllFinite(_pYmin, _Ny) || !AllFinite(_pYmax, _Ny))
+    return DataFault::YBoundNotFinite;
+  for (std::int32_t j = 0; j < _Ny; ++j)
+    if (_pYmin[j] > _pYmax[j])
+      return DataFault::YBoundsCrossed;
+  if (!AllFinite(_pXinf, _Nx) || !AllFinite(_pXsup, _Nx))
+    return DataFault::XBoundNotFinite;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+    if (_pXinf[i] > _pXsup[i])
+      return DataFault::XBoundsCrossed;
+  if (iDirectForm && !std::all_of(_pXinf, _pXinf + _Nx, [](double v) { return v > 0.0; }))
+    return DataFault::XBoundNotPositive;
+  return DataFault::None;
 }

@@ -29,6 +29,18 @@ public:
     Passes
   };
 
+  // The first fault of the data that makes a genetic run meaningless, in the order they are tested.
+  enum class DataFault
+  {
+    None,
+    CoefficientNotFinite, // an entry of W is inf or NaN
+    YBoundNotFinite,
+    YBoundsCrossed, // Ymin_j > Ymax_j
+    XBoundNotFinite,
+    XBoundsCrossed,   // Xinf_i > Xsup_i
+    XBoundNotPositive // Xinf_i <= 0 where 1/X is taken
+  };
+
   QAVTasToleranceModel(std::int32_t iNy, std::int32_t iNx, const double* const* ippW, const double* ipYmin = nullptr,
                        const double* ipYmax = nullptr, const double* ipXinf = nullptr, const double* ipXsup = nullptr)
     : _Ny(iNy), _Nx(iNx), _ppW(ippW), _pYmin(ipYmin), _pYmax(ipYmax), _pXinf(ipXinf), _pXsup(ipXsup)
@@ -107,6 +119,9 @@ public:
   // Largest violation of a bound by X, relative to max(1, |bound|): 0 when X is feasible, infinite
   // for a NaN; a negative X_i counts as violating X_i > 0 by its distance to 0. Needs every array.
   double MaxViolation(const double* ipX) const;
+
+  // Needs every array.
+  DataFault CheckData(bool iDirectForm) const;
 
 private:
   std::int32_t _Ny;
