@@ -58,6 +58,36 @@ QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
   return settings;
 }
 
+// Every array the fitness reads must be there, in either form.
+HRESULT CheckBoundArrays(const QAVTasOptimizerTolerancing& iProblem)
+{
+  const std::pair<const double*, const char*> needed[] = {
+    {iProblem._pYmin, "_pYmin"}, {iProblem._pYmax, "_pYmax"}, {iProblem._pXinf, "_pXinf"}, {iProblem._pXsup, "_pXsup"}};
+  std::int32_t line = 182;
+  for (const auto& array : needed)
+  {
+    if (array.first == nullptr)
+      return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
+    ++line;
+  }
+  return S_OK;
+}
+
+// Direct form: X within its domain, then delta within the Y bounds; multiplier form: [0, 1000].
+void GeneLimits(const QAVTasOptimizerTolerancing& iProblem, std::int32_t iGenes, std::vector<double>& oLower,
+                std::vector<double>& oUpper)
+{
+  const std::int32_t nx = iProblem._Nx, ny = iProblem._Ny;
+  oLower.assign(static_cast<std::size_t>(iGenes), 0.0);
+  oUpper.assign(static_cast<std::size_t>(iGenes), kMultiplierLimit);
+  if (iProblem._Formulation != kDirectForm)
+    return;
+  std::copy(iProblem._pXinf, iProblem._pXinf + nx, oLower.begin());
+  std::copy(iProblem._pYmin, iProblem._pYmin + ny, oLower.begin() + nx);
+  std::copy(iProblem._pXsup, iProblem._pXsup + nx, oUpper.begin());
+  std::copy(iProblem._pYmax, iProblem._pYmax + ny, oUpper.begin() + nx);
+}
+
 // The report line of each fault of solvable-looking data.
 std::int32_t FaultLine(Model::DataFault iFault)
 {
@@ -222,30 +252,10 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
   const QAVGASettings settings = RunSettings(numParams, cross, _Nx);
   settings.ApplyRatesTo(*this);
 
-  // Every array the fitness reads must be there, in either form.
-  const std::pair<double*, const char*> needed[] = {
-    {_pYmin, "_pYmin"}, {_pYmax, "_pYmax"}, {_pXinf, "_pXinf"}, {_pXsup, "_pXsup"}};
-  std::int32_t line = 182;
-  for (const auto& array : needed)
-  {
-    if (array.first == nullptr)
-      return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
-    ++line;
-  }
-  if (CheckValues(_Formulation == kDirectForm) != S_OK)
+  if (CheckBoundArrays(*this) != S_OK || CheckValues(_Formulation == kDirectForm) != S_OK)
     return E_FAIL;
-
-  std::vector<double> lower(static_cast<std::size_t>(numParams)), upper(static_cast<std::size_t>(numParams));
-  if (_Formulation == kDirectForm)
-  {
-    std::copy(_pXinf, _pXinf + _Nx, lower.begin());
-    std::copy(_pYmin, _pYmin + _Ny, lower.begin() + _Nx);
-    std::copy(_pXsup, _pXsup + _Nx, upper.begin());
-    std::copy(_pYmax, _pYmax + _Ny, upper.begin() + _Nx);
-  }
-  else
-    std::fill(upper.begin(), upper.end(), kMultiplierLimit);
-
+  std::vector<double> lower, upper;
+  GeneLimits(*this, numParams, lower, upper);
   settings.ApplyTo(*this);
   if (RunEngine(numParams, lower.data(), upper.data()) != S_OK)
     return E_FAIL;
