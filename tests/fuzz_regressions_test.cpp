@@ -23,6 +23,7 @@ const Target kTargets[] = {
   {"de_options", QAVToolFuzzDeOptions},
   {"point_file", QAVToolFuzzPointFile},
   {"data_file", QAVToolFuzzDataFile},
+  {"allocation_file", QAVToolFuzzAllocationFile},
 };
 
 } // namespace
