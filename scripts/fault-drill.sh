@@ -88,13 +88,15 @@ def run(cmd, cwd, env=None):
     return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
 def sync_mirror():
-    """Copies changed tracked and new files into the mirror, keeping their times."""
+    """Copies changed tracked and new files into the mirror with a fresh time, so that no copy
+    looks older than an object built from a faulted version."""
     files = run(["git", "ls-files", "-co", "--exclude-standard"], ROOT).stdout.split("\n")
     for rel in filter(None, files):
         src, dst = os.path.join(ROOT, rel), os.path.join(SRC, rel)
         if os.path.isfile(src) and not (os.path.exists(dst) and filecmp.cmp(src, dst, shallow=False)):
             os.makedirs(os.path.dirname(dst), exist_ok=True)
-            shutil.copy2(src, dst)
+            shutil.copyfile(src, dst)
+            shutil.copymode(src, dst)
 
 def configure(kind):
     build = os.path.join(MIRROR, kind)

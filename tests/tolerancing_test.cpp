@@ -534,35 +534,6 @@ TEST(TolerancingExact, InfeasibleAndMissingData)
   ExpectReport(3, "_Nx", 700);
 }
 
-TEST(TolerancingExact, LeavesTheGeneticRunAsItWas)
-{
-  auto run = [](bool exactFirst, bool exactAfter)
-  {
-    std::unique_ptr<Tol> opt = kThreeByTwo.Make();
-    if (exactFirst && opt->OptimizeExact() != S_OK)
-      ADD_FAILURE() << "exact solve";
-    const std::int32_t evaluations = nbeval;
-    std::string progress;
-    {
-      QAVCoutCapture capture;
-      EXPECT_EQ(S_OK, opt->Optimize());
-      progress = capture.Text();
-    }
-    const double penalty = opt->_PenaltyFitness;
-    const std::string report = Report(*opt);
-    if (exactAfter)
-    {
-      EXPECT_EQ(S_OK, opt->OptimizeExact());
-      EXPECT_EQ(penalty, opt->_PenaltyFitness);
-      EXPECT_EQ(report, Report(*opt));
-    }
-    return progress + report + std::to_string(nbeval - evaluations);
-  };
-  const std::string plain = run(false, false);
-  EXPECT_EQ(plain, run(true, false));
-  EXPECT_EQ(plain, run(false, true));
-}
-
 TEST(HostileTolerancing, NonFiniteMissingOrHalfReadDataNeverCrashARun)
 {
   const std::string nanRest =
