@@ -1,0 +1,307 @@
+#include "QAVTasAllocationPath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+using Problem = QAVTasAllocationProblem;
+const double kToBoundary = 0.99;   // fraction of the way to lambda = 0 a step may go
+const double kCentring = 10.0;     // tau = kCentring m / eta
+const double kDecrease = 0.01;     // sufficient fall of the residual norm, per unit step
+const std::int32_t kHalvings = 40; // of one step, before it is taken as it is
+} // namespace
+
+QAVTasAllocationPath::QAVTasAllocationPath(const QAVTasAllocationRows& iRows, QAVTasAllocationNewton& ioNewton,
+                                           bool iPhaseOne)
+  : _Rows(iRows), _Newton(ioNewton), _PhaseOne(iPhaseOne), _N(iRows.Variables()), _R(iRows.Rows())
+{
+  _TableOf.assign(static_cast<std::size_t>(_N), -1);
+  std::int32_t tables = 0;
+  for (std::int32_t v = 0; v < _N && !_PhaseOne; ++v)
+  {
+    const Problem::Cost& cost = iRows.Problem->Dimensions[iRows.Dimension[v]].CostOf;
+    if (cost.Model != Problem::CostModel::Table)
+      continue;
+    _TableOf[v] = tables++;
+    for (std::size_t k = 0; k + 1 < cost.Points.size(); ++k)
+    {
+      const auto& p = cost.Points[k];
+      const auto& q = cost.Points[k + 1];
+      const double beta = (q.second - p.second) / (q.first - p.first);
+      _Segments.push_back({v, _TableOf[v], p.second - beta * p.first, beta});
+    }
+  }
+  _M = _R + 2 * _N + static_cast<std::int32_t>(_Segments.size());
+  const std::size_t m = static_cast<std::size_t>(_M), z = static_cast<std::size_t>(tables);
+  const std::size_t entries = iRows.Var.size();
+  _Z.assign(z, 0.0);
+  _Dz.assign(z, 0.0), _Hz.assign(z, 0.0), _Htz.assign(z, 0.0), _Rz.assign(z, 0.0), _TrialZ.assign(z, 0.0);
+  _ResidualZ.assign(z, 0.0);
+  _Grad.assign(entries, 0.0), _W.assign(entries, 0.0);
+  Lambda.assign(m, 0.0), _H.assign(m, 0.0), _Dlambda.assign(m, 0.0), _TrialLambda.assign(m, 0.0),
+    _TrialH.assign(m, 0.0);
+  _Gh.assign(m, 0.0);
+  _Gradient.assign(static_cast<std::size_t>(_N), 0.0);
+  _Rhs.resize(_N), _Border.resize(_N), _Solved.resize(_N), _Dt.resize(_N);
+}
+
+double QAVTasAllocationPath::Objective(const double* ipT) const
+{
+  double cost = _Rows.FixedCost;
+  for (std::int32_t v = 0; v < _N; ++v)
+    cost += _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf.Value(ipT[v]);
+  return cost;
+}
+
+// h at (t, z, s); an infinite upper bound is a constraint that is always met (h = -1, lambda = 0).
+void QAVTasAllocationPath::Values(const double* ipT, const double* ipZ, double iS, std::vector<double>& oH) const
+{
+  for (std::int32_t r = 0; r < _R; ++r)
+    oH[r] = _Rows.Value(r, ipT) - (_PhaseOne ? iS : 0.0);
+  for (std::int32_t v = 0; v < _N; ++v)
+  {
+    oH[_R + v] = _Rows.Lo[v] - ipT[v];
+    oH[_R + _N + v] = std::isfinite(_Rows.Hi[v]) ? ipT[v] - _Rows.Hi[v] : -1.0;
+  }
+  for (std::size_t k = 0; k < _Segments.size(); ++k)
+  {
+    const Segment& s = _Segments[k];
+    oH[_R + 2 * _N + k] = s.Alpha + s.Beta * ipT[s.Var] - ipZ[s.Table];
+  }
+}
+
+bool QAVTasAllocationPath::StrictlyFeasible(const std::vector<double>& iH) const
+{
+  return std::all_of(iH.begin(), iH.end(), [](double h) { return h < 0.0; });
+}
+
+void QAVTasAllocationPath::Start(const std::vector<double>& iT)
+{
+  T = iT;
+  for (const Segment& s : _Segments)
+    _Z[s.Table] = -std::numeric_limits<double>::infinity();
+  for (const Segment& s : _Segments)
+    _Z[s.Table] = std::max(_Z[s.Table], s.Alpha + s.Beta * T[s.Var]);
+  for (double& z : _Z)
+    z += 0.1 * std::fabs(z) + 1e-9;
+  _S = 0.0;
+  Values(T.data(), _Z.data(), 0.0, _H);
+  double scale = 0.0;
+  if (_PhaseOne)
+  {
+    double worst = -std::numeric_limits<double>::infinity();
+    for (std::int32_t r = 0; r < _R; ++r)
+      worst = std::max(worst, _H[r]);
+    _S = _R > 0 ? worst + 0.5 * std::fabs(worst) + 1e-12 : -1.0;
+    Values(T.data(), _Z.data(), _S, _H);
+    for (std::int32_t r = 0; r < _R; ++r)
+      scale += 1.0 / -_H[r];
+    scale = 1.0 / std::max(scale, 1e-300);
+  }
+  else
+    scale = std::max(std::fabs(Objective(T.data()) - _Rows.FixedCost), 1e-6) / _M;
+  for (std::int32_t c = 0; c < _M; ++c)
+    Lambda[c] = c >= _R + _N && c < _R + 2 * _N && !std::isfinite(_Rows.Hi[c - _R - _N]) ? 0.0 : scale / -_H[c];
+  Feasible = _PhaseOne && _S < 0.0;
+  Infeasible = false;
+  Iterations = 0;
+}
+
+// grad f + sum lambda grad h, and the centrality residual, at the trial point; returns the norm.
+double QAVTasAllocationPath::Residual(double iTau)
+{
+  double norm = 0.0, sum = 0.0;
+  for (std::int32_t v = 0; v < _N; ++v)
+  {
+    const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
+    _Gradient[v] =
+      (_PhaseOne || _TableOf[v] >= 0 ? 0.0 : cost.Slope(_TrialT[v])) - _TrialLambda[_R + v] + _TrialLambda[_R + _N + v];
+  }
+  for (std::int32_t r = 0; r < _R; ++r)
+  {
+    _Rows.Gradient(r, _TrialT.data(), _W.data() + _Rows.Start[r]);
+    for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
+      _Gradient[_Rows.Var[k]] += _TrialLambda[r] * _W[k];
+    sum += _TrialLambda[r];
+  }
+  std::fill(_ResidualZ.begin(), _ResidualZ.end(), 1.0);
+  for (std::size_t k = 0; k < _Segments.size(); ++k)
+  {
+    const double lambda = _TrialLambda[_R + 2 * _N + k];
+    _Gradient[_Segments[k].Var] += lambda * _Segments[k].Beta;
+    _ResidualZ[_Segments[k].Table] -= lambda;
+  }
+  for (double g : _Gradient)
+    norm += g * g;
+  for (double z : _ResidualZ)
+    norm += z * z;
+  if (_PhaseOne)
+    norm += (1.0 - sum) * (1.0 - sum);
+  for (std::int32_t c = 0; c < _M; ++c)
+    if (_TrialLambda[c] != 0.0)
+      norm += (_TrialLambda[c] * -_TrialH[c] - 1.0 / iTau) * (_TrialLambda[c] * -_TrialH[c] - 1.0 / iTau);
+  return std::sqrt(norm);
+}
+
+void QAVTasAllocationPath::Direction(double iTau)
+{
+  _Newton.Zero();
+  _Hss = 0.0, _Rs = -1.0;
+  _Border.setZero();
+  std::fill(_Hz.begin(), _Hz.end(), 0.0), std::fill(_Htz.begin(), _Htz.end(), 0.0);
+  std::fill(_Rz.begin(), _Rz.end(), -1.0);
+  for (std::int32_t v = 0; v < _N; ++v)
+  {
+    const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
+    const bool smooth = !_PhaseOne && _TableOf[v] < 0;
+    _Rhs[v] = smooth ? -cost.Slope(T[v]) : 0.0;
+    _Newton.AddDiagonal(v, smooth ? cost.Curvature(T[v]) : 0.0);
+    for (int side = 0; side < 2; ++side)
+    {
+      const std::int32_t c = _R + side * _N + v;
+      if (Lambda[c] == 0.0)
+        continue;
+      _Newton.AddDiagonal(v, Lambda[c] / -_H[c]);
+      _Rhs[v] -= (side == 0 ? -1.0 : 1.0) / (iTau * -_H[c]);
+    }
+  }
+  for (std::int32_t r = 0; r < _R; ++r)
+  {
+    const std::int32_t first = _Rows.Start[r];
+    double* grad = _Grad.data() + first;
+    _Rows.Gradient(r, T.data(), grad);
+    const double d = Lambda[r] / -_H[r], inverse = 1.0 / (iTau * -_H[r]);
+    double e = 0.0;
+    if (_Rows.F[r] != 0.0)
+    {
+      const double rho = _Rows.Root(r, T.data());
+      e = rho > 0.0 ? Lambda[r] * _Rows.F[r] / (rho * rho * rho) : 0.0;
+      for (std::int32_t k = first; k < _Rows.Start[r + 1]; ++k)
+      {
+        _W[k] = _Rows.B[k] * _Rows.B[k] * T[_Rows.Var[k]];
+        _Newton.AddDiagonal(_Rows.Var[k], e * rho * rho * _Rows.B[k] * _Rows.B[k]);
+      }
+    }
+    _Newton.AddRow(r, grad, d, _W.data() + first, e);
+    for (std::int32_t k = first; k < _Rows.Start[r + 1]; ++k)
+    {
+      _Rhs[_Rows.Var[k]] -= inverse * grad[k - first];
+      _Border[_Rows.Var[k]] -= d * grad[k - first];
+    }
+    _Hss += d;
+    _Rs += inverse;
+  }
+  for (std::size_t k = 0; k < _Segments.size(); ++k)
+  {
+    const Segment& s = _Segments[k];
+    const std::int32_t c = _R + 2 * _N + static_cast<std::int32_t>(k);
+    const double d = Lambda[c] / -_H[c], inverse = 1.0 / (iTau * -_H[c]);
+    _Newton.AddDiagonal(s.Var, d * s.Beta * s.Beta);
+    _Hz[s.Table] += d;
+    _Htz[s.Table] -= d * s.Beta;
+    _Rz[s.Table] += inverse;
+    _Rhs[s.Var] -= inverse * s.Beta;
+  }
+  for (std::int32_t v = 0; v < _N; ++v)
+  {
+    const std::int32_t k = _TableOf[v];
+    if (k < 0)
+      continue;
+    _Newton.AddDiagonal(v, -_Htz[k] * _Htz[k] / _Hz[k]);
+    _Rhs[v] -= _Htz[k] * _Rz[k] / _Hz[k];
+  }
+}
+
+QAVTasAllocationPath::Outcome QAVTasAllocationPath::Run(double iGap, std::int32_t iMaxIterations)
+{
+  Certify();
+  if (Feasible || Infeasible || (!_PhaseOne && Cost - LowerBound <= iGap * std::max(1.0, std::fabs(Cost))))
+    return Outcome::Certified;
+  std::int32_t active = 0;
+  for (double lambda : Lambda)
+    active += lambda != 0.0;
+  for (; Iterations < iMaxIterations;)
+  {
+    double eta = 0.0;
+    for (std::int32_t c = 0; c < _M; ++c)
+      eta += Lambda[c] * -_H[c];
+    const double tau = kCentring * active / eta;
+    Direction(tau);
+    if (!_Newton.Factor())
+      return Outcome::Failed;
+    _Dt = _Rhs;
+    _Newton.Solve(_Dt);
+    _Ds = 0.0;
+    if (_PhaseOne)
+    {
+      _Solved = _Border;
+      _Newton.Solve(_Solved);
+      _Ds = (_Rs - _Border.dot(_Dt)) / (_Hss - _Border.dot(_Solved));
+      _Dt -= _Solved * _Ds;
+    }
+    for (std::size_t k = 0; k < _Z.size(); ++k)
+      _Dz[k] = 0.0;
+    for (std::int32_t v = 0; v < _N; ++v)
+      if (_TableOf[v] >= 0)
+        _Dz[_TableOf[v]] = (_Rz[_TableOf[v]] - _Htz[_TableOf[v]] * _Dt[v]) / _Hz[_TableOf[v]];
+    for (std::int32_t r = 0; r < _R; ++r)
+    {
+      double dot = -_Ds;
+      for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
+        dot += _Grad[k] * _Dt[_Rows.Var[k]];
+      _Gh[r] = dot;
+    }
+    for (std::int32_t v = 0; v < _N; ++v)
+      _Gh[_R + v] = -_Dt[v], _Gh[_R + _N + v] = _Dt[v];
+    for (std::size_t k = 0; k < _Segments.size(); ++k)
+      _Gh[_R + 2 * _N + k] = _Segments[k].Beta * _Dt[_Segments[k].Var] - _Dz[_Segments[k].Table];
+    double step = 1.0;
+    for (std::int32_t c = 0; c < _M; ++c)
+    {
+      _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + (1.0 / tau + Lambda[c] * _Gh[c]) / -_H[c];
+      if (_Dlambda[c] < 0.0)
+        step = std::min(step, -kToBoundary * Lambda[c] / _Dlambda[c]);
+    }
+    _TrialT = T, _TrialLambda = Lambda, _TrialH = _H;
+    const double before = Residual(tau);
+    bool taken = false;
+    for (std::int32_t halving = 0; halving < kHalvings && !taken; ++halving, step *= 0.5)
+    {
+      for (std::int32_t v = 0; v < _N; ++v)
+        _TrialT[v] = T[v] + step * _Dt[v];
+      for (std::size_t k = 0; k < _Z.size(); ++k)
+        _TrialZ[k] = _Z[k] + step * _Dz[k];
+      Values(_TrialT.data(), _TrialZ.data(), _S + step * _Ds, _TrialH);
+      if (!StrictlyFeasible(_TrialH))
+        continue;
+      for (std::int32_t c = 0; c < _M; ++c)
+        _TrialLambda[c] = Lambda[c] + step * _Dlambda[c];
+      taken = Residual(tau) <= (1.0 - kDecrease * step) * before || halving + 1 == kHalvings;
+      if (taken)
+        break;
+    }
+    if (!taken)
+      return Outcome::Stalled;
+    T.swap(_TrialT), _Z.swap(_TrialZ), Lambda.swap(_TrialLambda), _H.swap(_TrialH);
+    _S += step * _Ds;
+    ++Iterations;
+    Certify();
+    if (Feasible || Infeasible || (!_PhaseOne && Cost - LowerBound <= iGap * std::max(1.0, std::fabs(Cost))))
+      return Outcome::Certified;
+  }
+  return Outcome::Stalled;
+}
+
+void QAVTasAllocationPath::Certify()
+{
+  if (_PhaseOne)
+  {
+    Feasible = _S < 0.0;
+    Infeasible = !Feasible && _Rows.LowerBound(T.data(), Lambda.data(), false) > 0.0;
+    return;
+  }
+  Cost = Objective(T.data());
+  LowerBound = _Rows.LowerBound(T.data(), Lambda.data(), true);
+}
