@@ -8,7 +8,9 @@ namespace
 {
 using Problem = QAVTasAllocationProblem;
 const double kToBoundary = 0.99;   // fraction of the way to lambda = 0 a step may go
-const double kCentring = 10.0;     // tau = kCentring m / eta
+const double kCentring = 10.0;     // the first fall of mu
+const double kSigmaFloor = 1e-2;   // smallest factor by which mu may fall in one step
+const double kKeep = 1e-3;         // least fraction of its slack a constraint keeps in one step
 const double kDecrease = 0.01;     // sufficient fall of the residual norm, per unit step
 const std::int32_t kHalvings = 40; // of one step, before it is taken as it is
 } // namespace
@@ -43,6 +45,7 @@ QAVTasAllocationPath::QAVTasAllocationPath(const QAVTasAllocationRows& iRows, QA
   Lambda.assign(m, 0.0), _H.assign(m, 0.0), _Dlambda.assign(m, 0.0), _TrialLambda.assign(m, 0.0),
     _TrialH.assign(m, 0.0);
   _Gh.assign(m, 0.0);
+  _Curvature.assign(static_cast<std::size_t>(_R), 0.0);
   _Gradient.assign(static_cast<std::size_t>(_N), 0.0);
   _Rhs.resize(_N), _Border.resize(_N), _Solved.resize(_N), _Dt.resize(_N);
 }
@@ -74,7 +77,10 @@ void QAVTasAllocationPath::Values(const double* ipT, const double* ipZ, double i
 
 bool QAVTasAllocationPath::StrictlyFeasible(const std::vector<double>& iH) const
 {
-  return std::all_of(iH.begin(), iH.end(), [](double h) { return h < 0.0; });
+  for (std::size_t c = 0; c < iH.size(); ++c)
+    if (!(iH[c] < kKeep * _H[c]))
+      return false;
+  return true;
 }
 
 void QAVTasAllocationPath::Start(const std::vector<double>& iT)
@@ -214,84 +220,143 @@ void QAVTasAllocationPath::Direction(double iTau)
   }
 }
 
+// Solves the Newton system for the current right-hand sides, then recovers dz and grad h.dx.
+void QAVTasAllocationPath::Solve()
+{
+  _Dt = _Rhs;
+  _Newton.Solve(_Dt);
+  _Ds = 0.0;
+  if (_PhaseOne)
+  {
+    _Ds = (_Rs - _Border.dot(_Dt)) / (_Hss - _Border.dot(_Solved));
+    _Dt -= _Solved * _Ds;
+  }
+  for (std::int32_t v = 0; v < _N; ++v)
+    if (_TableOf[v] >= 0)
+      _Dz[_TableOf[v]] = (_Rz[_TableOf[v]] - _Htz[_TableOf[v]] * _Dt[v]) / _Hz[_TableOf[v]];
+  for (std::int32_t r = 0; r < _R; ++r)
+  {
+    double dot = -_Ds;
+    for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
+      dot += _Grad[k] * _Dt[_Rows.Var[k]];
+    _Gh[r] = dot;
+  }
+  for (std::int32_t v = 0; v < _N; ++v)
+    _Gh[_R + v] = -_Dt[v], _Gh[_R + _N + v] = _Dt[v];
+  for (std::size_t k = 0; k < _Segments.size(); ++k)
+    _Gh[_R + 2 * _N + k] = _Segments[k].Beta * _Dt[_Segments[k].Var] - _Dz[_Segments[k].Table];
+}
+
+// Second-order correction: a cone row's linearisation misses its curvature
+// e_r = g_r(t + dt) - g_r(t) - grad g_r.dt >= 0, which a full step would carry out of the feasible
+// set. Asking the linearised row to absorb it adds -d_r e_r grad h_r to the right-hand side (and
+// lambda e_r / -h to dlambda); the factorisation is reused.
+void QAVTasAllocationPath::Correct()
+{
+  bool any = false;
+  for (std::int32_t r = 0; r < _R; ++r)
+  {
+    _Curvature[r] = 0.0;
+    if (_Rows.F[r] == 0.0)
+      continue;
+    for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
+      _TrialT[_Rows.Var[k]] = T[_Rows.Var[k]] + _Dt[_Rows.Var[k]];
+    _Curvature[r] = std::max(0.0, _Rows.Value(r, _TrialT.data()) - (_H[r] + (_PhaseOne ? _S : 0.0)) - (_Gh[r] + _Ds));
+    const double weight = Lambda[r] / -_H[r] * _Curvature[r];
+    for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
+      _Rhs[_Rows.Var[k]] -= weight * _Grad[k];
+    _Rs += weight;
+    any = any || weight != 0.0;
+  }
+  if (any)
+    Solve();
+}
+
 QAVTasAllocationPath::Outcome QAVTasAllocationPath::Run(double iGap, std::int32_t iMaxIterations)
 {
   Certify();
-  if (Feasible || Infeasible || (!_PhaseOne && Cost - LowerBound <= iGap * std::max(1.0, std::fabs(Cost))))
+  if (Done(iGap))
     return Outcome::Certified;
   std::int32_t active = 0;
   for (double lambda : Lambda)
     active += lambda != 0.0;
-  for (; Iterations < iMaxIterations;)
+  double lastStep = 1.0 - 1.0 / std::cbrt(kCentring);
+  while (Iterations < iMaxIterations)
   {
     double eta = 0.0;
     for (std::int32_t c = 0; c < _M; ++c)
       eta += Lambda[c] * -_H[c];
-    const double tau = kCentring * active / eta;
+    const double tau = active / (eta * std::clamp(std::pow(1.0 - lastStep, 3.0), kSigmaFloor, 1.0));
     Direction(tau);
     if (!_Newton.Factor())
       return Outcome::Failed;
-    _Dt = _Rhs;
-    _Newton.Solve(_Dt);
-    _Ds = 0.0;
     if (_PhaseOne)
     {
       _Solved = _Border;
       _Newton.Solve(_Solved);
-      _Ds = (_Rs - _Border.dot(_Dt)) / (_Hss - _Border.dot(_Solved));
-      _Dt -= _Solved * _Ds;
     }
-    for (std::size_t k = 0; k < _Z.size(); ++k)
-      _Dz[k] = 0.0;
-    for (std::int32_t v = 0; v < _N; ++v)
-      if (_TableOf[v] >= 0)
-        _Dz[_TableOf[v]] = (_Rz[_TableOf[v]] - _Htz[_TableOf[v]] * _Dt[v]) / _Hz[_TableOf[v]];
-    for (std::int32_t r = 0; r < _R; ++r)
-    {
-      double dot = -_Ds;
-      for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
-        dot += _Grad[k] * _Dt[_Rows.Var[k]];
-      _Gh[r] = dot;
-    }
-    for (std::int32_t v = 0; v < _N; ++v)
-      _Gh[_R + v] = -_Dt[v], _Gh[_R + _N + v] = _Dt[v];
-    for (std::size_t k = 0; k < _Segments.size(); ++k)
-      _Gh[_R + 2 * _N + k] = _Segments[k].Beta * _Dt[_Segments[k].Var] - _Dz[_Segments[k].Table];
-    double step = 1.0;
-    for (std::int32_t c = 0; c < _M; ++c)
-    {
-      _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + (1.0 / tau + Lambda[c] * _Gh[c]) / -_H[c];
-      if (_Dlambda[c] < 0.0)
-        step = std::min(step, -kToBoundary * Lambda[c] / _Dlambda[c]);
-    }
-    _TrialT = T, _TrialLambda = Lambda, _TrialH = _H;
-    const double before = Residual(tau);
-    bool taken = false;
-    for (std::int32_t halving = 0; halving < kHalvings && !taken; ++halving, step *= 0.5)
-    {
-      for (std::int32_t v = 0; v < _N; ++v)
-        _TrialT[v] = T[v] + step * _Dt[v];
-      for (std::size_t k = 0; k < _Z.size(); ++k)
-        _TrialZ[k] = _Z[k] + step * _Dz[k];
-      Values(_TrialT.data(), _TrialZ.data(), _S + step * _Ds, _TrialH);
-      if (!StrictlyFeasible(_TrialH))
-        continue;
-      for (std::int32_t c = 0; c < _M; ++c)
-        _TrialLambda[c] = Lambda[c] + step * _Dlambda[c];
-      taken = Residual(tau) <= (1.0 - kDecrease * step) * before || halving + 1 == kHalvings;
-      if (taken)
-        break;
-    }
-    if (!taken)
+    _TrialT = T;
+    Solve();
+    Correct();
+    lastStep = Step(tau);
+    if (lastStep == 0.0)
       return Outcome::Stalled;
-    T.swap(_TrialT), _Z.swap(_TrialZ), Lambda.swap(_TrialLambda), _H.swap(_TrialH);
-    _S += step * _Ds;
     ++Iterations;
     Certify();
-    if (Feasible || Infeasible || (!_PhaseOne && Cost - LowerBound <= iGap * std::max(1.0, std::fabs(Cost))))
+    if (Done(iGap))
       return Outcome::Certified;
   }
   return Outcome::Stalled;
+}
+
+void QAVTasAllocationPath::Polish(double iGap, std::int32_t iIterations)
+{
+  const std::vector<double> t = T, lambda = Lambda, z = _Z, h = _H;
+  const double cost = Cost, bound = LowerBound;
+  Run(iGap, Iterations + iIterations);
+  if (Cost - LowerBound <= cost - bound)
+    return;
+  T = t, Lambda = lambda, _Z = z, _H = h, Cost = cost, LowerBound = bound;
+}
+
+bool QAVTasAllocationPath::Done(double iGap) const
+{
+  return Feasible || Infeasible || (!_PhaseOne && Cost - LowerBound <= iGap * std::max(1.0, std::fabs(Cost)));
+}
+
+// Takes the longest step that keeps lambda > 0 and every constraint strictly met (each keeping a
+// fraction of its slack), halved until the residual norm falls; returns it, 0 when none is found.
+double QAVTasAllocationPath::Step(double iTau)
+{
+  double step = 1.0;
+  for (std::int32_t c = 0; c < _M; ++c)
+  {
+    const double curvature = c < _R ? _Curvature[c] : 0.0;
+    _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + (1.0 / iTau + Lambda[c] * (_Gh[c] + curvature)) / -_H[c];
+    if (_Dlambda[c] < 0.0)
+      step = std::min(step, -kToBoundary * Lambda[c] / _Dlambda[c]);
+  }
+  _TrialT = T, _TrialLambda = Lambda, _TrialH = _H;
+  const double before = Residual(iTau);
+  for (std::int32_t halving = 0; halving < kHalvings; ++halving, step *= 0.5)
+  {
+    for (std::int32_t v = 0; v < _N; ++v)
+      _TrialT[v] = T[v] + step * _Dt[v];
+    for (std::size_t k = 0; k < _Z.size(); ++k)
+      _TrialZ[k] = _Z[k] + step * _Dz[k];
+    Values(_TrialT.data(), _TrialZ.data(), _S + step * _Ds, _TrialH);
+    if (!StrictlyFeasible(_TrialH))
+      continue;
+    for (std::int32_t c = 0; c < _M; ++c)
+      _TrialLambda[c] = Lambda[c] + step * _Dlambda[c];
+    if (Residual(iTau) <= (1.0 - kDecrease * step) * before || halving + 1 == kHalvings)
+    {
+      T.swap(_TrialT), _Z.swap(_TrialZ), Lambda.swap(_TrialLambda), _H.swap(_TrialH);
+      _S += step * _Ds;
+      return step;
+    }
+  }
+  return 0.0;
 }
 
 void QAVTasAllocationPath::Certify()

@@ -46,6 +46,9 @@ public:
   // Phase two: until Cost - LowerBound <= iGap max(1, |Cost|). Phase one: until s < 0 (Feasible)
   // or the Farkas bound is positive (Infeasible).
   Outcome Run(double iGap, std::int32_t iMaxIterations);
+  // A certified gap leaves t accurate to about its square root only: a few more steps towards
+  // iGap sharpen t and the prices; the better certified of the two points is kept.
+  void Polish(double iGap, std::int32_t iIterations);
 
   std::vector<double> T;      // the free tolerances
   std::vector<double> Lambda; // rows, lower bounds, upper bounds, table segments
@@ -63,6 +66,10 @@ private:
   void Values(const double* ipT, const double* ipZ, double iS, std::vector<double>& oH) const;
   bool StrictlyFeasible(const std::vector<double>& iH) const;
   void Direction(double iTau);
+  void Solve();
+  void Correct();
+  double Step(double iTau);
+  bool Done(double iGap) const;
   double Residual(double iTau);
   void Certify();
   double Objective(const double* ipT) const;
@@ -78,8 +85,8 @@ private:
   // Newton step and trial point.
   Eigen::VectorXd _Rhs, _Border, _Solved, _Dt;
   double _Hss = 0.0, _Rs = 0.0;
-  std::vector<double> _ResidualZ, _Dz, _Dlambda, _Hz, _Htz, _Rz, _Gh, _TrialT, _TrialZ, _TrialLambda, _TrialH,
-    _Gradient;
+  std::vector<double> _Curvature, _ResidualZ, _Dz, _Dlambda, _Hz, _Htz, _Rz, _Gh, _TrialT, _TrialZ, _TrialLambda,
+    _TrialH, _Gradient;
   double _Ds = 0.0;
 };
 

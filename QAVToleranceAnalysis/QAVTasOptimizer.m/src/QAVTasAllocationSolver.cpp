@@ -12,6 +12,8 @@ namespace
 {
 using Problem = QAVTasAllocationProblem;
 using Result = QAVTasAllocationResult;
+const double kPolish = 1e-4; // the polished gap, relative to the target
+const std::int32_t kPolishIterations = 4;
 
 // The point at fraction iTheta of each box (above lo by iTheta lo when the box is unbounded).
 std::vector<double> InsideBox(const QAVTasAllocationRows& iRows, double iTheta)
@@ -115,6 +117,8 @@ QAVTasAllocationResult QAVTasAllocationSolver::Solve(const QAVTasAllocationProbl
   QAVTasAllocationPath two(rows, newton, false);
   two.Start(start);
   const QAVTasAllocationPath::Outcome outcome = two.Run(_Options.Gap, _Options.MaxIterations);
+  if (outcome == QAVTasAllocationPath::Outcome::Certified)
+    two.Polish(_Options.Gap * kPolish, kPolishIterations);
   result.Iterations += two.Iterations;
   Describe(iProblem, AllTolerances(iProblem, rows, two.T), result);
   Price(rows, two.Lambda, result);
