@@ -8,7 +8,6 @@ namespace
 {
 using Problem = QAVTasAllocationProblem;
 const double kToBoundary = 0.99;   // fraction of the way to lambda = 0 a step may go
-const double kCentring = 10.0;     // the first fall of mu
 const double kSigmaFloor = 1e-2;   // smallest factor by which mu may fall in one step
 const double kKeep = 1e-3;         // least fraction of its slack a constraint keeps in one step
 const double kDecrease = 0.01;     // sufficient fall of the residual norm, per unit step
@@ -45,7 +44,7 @@ QAVTasAllocationPath::QAVTasAllocationPath(const QAVTasAllocationRows& iRows, QA
   Lambda.assign(m, 0.0), _H.assign(m, 0.0), _Dlambda.assign(m, 0.0), _TrialLambda.assign(m, 0.0),
     _TrialH.assign(m, 0.0);
   _Gh.assign(m, 0.0);
-  _Curvature.assign(static_cast<std::size_t>(_R), 0.0);
+  _Xi.assign(m, 0.0);
   _Gradient.assign(static_cast<std::size_t>(_N), 0.0);
   _Rhs.resize(_N), _Border.resize(_N), _Solved.resize(_N), _Dt.resize(_N);
 }
@@ -116,7 +115,7 @@ void QAVTasAllocationPath::Start(const std::vector<double>& iT)
 }
 
 // grad f + sum lambda grad h, and the centrality residual, at the trial point; returns the norm.
-double QAVTasAllocationPath::Residual(double iTau)
+double QAVTasAllocationPath::Residual(double iMu)
 {
   double norm = 0.0, sum = 0.0;
   for (std::int32_t v = 0; v < _N; ++v)
@@ -147,30 +146,26 @@ double QAVTasAllocationPath::Residual(double iTau)
     norm += (1.0 - sum) * (1.0 - sum);
   for (std::int32_t c = 0; c < _M; ++c)
     if (_TrialLambda[c] != 0.0)
-      norm += (_TrialLambda[c] * -_TrialH[c] - 1.0 / iTau) * (_TrialLambda[c] * -_TrialH[c] - 1.0 / iTau);
+      norm += (_TrialLambda[c] * -_TrialH[c] - iMu) * (_TrialLambda[c] * -_TrialH[c] - iMu);
   return std::sqrt(norm);
 }
 
-void QAVTasAllocationPath::Direction(double iTau)
+// The Newton matrix at the current point, with the tables' z eliminated from it.
+void QAVTasAllocationPath::Matrix()
 {
   _Newton.Zero();
-  _Hss = 0.0, _Rs = -1.0;
+  _Hss = 0.0;
   _Border.setZero();
   std::fill(_Hz.begin(), _Hz.end(), 0.0), std::fill(_Htz.begin(), _Htz.end(), 0.0);
-  std::fill(_Rz.begin(), _Rz.end(), -1.0);
   for (std::int32_t v = 0; v < _N; ++v)
   {
     const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
-    const bool smooth = !_PhaseOne && _TableOf[v] < 0;
-    _Rhs[v] = smooth ? -cost.Slope(T[v]) : 0.0;
-    _Newton.AddDiagonal(v, smooth ? cost.Curvature(T[v]) : 0.0);
+    _Newton.AddDiagonal(v, !_PhaseOne && _TableOf[v] < 0 ? cost.Curvature(T[v]) : 0.0);
     for (int side = 0; side < 2; ++side)
     {
       const std::int32_t c = _R + side * _N + v;
-      if (Lambda[c] == 0.0)
-        continue;
-      _Newton.AddDiagonal(v, Lambda[c] / -_H[c]);
-      _Rhs[v] -= (side == 0 ? -1.0 : 1.0) / (iTau * -_H[c]);
+      if (Lambda[c] != 0.0)
+        _Newton.AddDiagonal(v, Lambda[c] / -_H[c]);
     }
   }
   for (std::int32_t r = 0; r < _R; ++r)
@@ -178,7 +173,7 @@ void QAVTasAllocationPath::Direction(double iTau)
     const std::int32_t first = _Rows.Start[r];
     double* grad = _Grad.data() + first;
     _Rows.Gradient(r, T.data(), grad);
-    const double d = Lambda[r] / -_H[r], inverse = 1.0 / (iTau * -_H[r]);
+    const double d = Lambda[r] / -_H[r];
     double e = 0.0;
     if (_Rows.F[r] != 0.0)
     {
@@ -192,32 +187,82 @@ void QAVTasAllocationPath::Direction(double iTau)
     }
     _Newton.AddRow(r, grad, d, _W.data() + first, e);
     for (std::int32_t k = first; k < _Rows.Start[r + 1]; ++k)
-    {
-      _Rhs[_Rows.Var[k]] -= inverse * grad[k - first];
       _Border[_Rows.Var[k]] -= d * grad[k - first];
-    }
     _Hss += d;
-    _Rs += inverse;
   }
   for (std::size_t k = 0; k < _Segments.size(); ++k)
   {
     const Segment& s = _Segments[k];
     const std::int32_t c = _R + 2 * _N + static_cast<std::int32_t>(k);
-    const double d = Lambda[c] / -_H[c], inverse = 1.0 / (iTau * -_H[c]);
+    const double d = Lambda[c] / -_H[c];
     _Newton.AddDiagonal(s.Var, d * s.Beta * s.Beta);
     _Hz[s.Table] += d;
     _Htz[s.Table] -= d * s.Beta;
-    _Rz[s.Table] += inverse;
-    _Rhs[s.Var] -= inverse * s.Beta;
   }
   for (std::int32_t v = 0; v < _N; ++v)
+    if (_TableOf[v] >= 0)
+      _Newton.AddDiagonal(v, -_Htz[_TableOf[v]] * _Htz[_TableOf[v]] / _Hz[_TableOf[v]]);
+}
+
+// -(grad f + sum grad h_c (mu + xi_c) / -h_c), xi_c the corrections of the centrality equations.
+void QAVTasAllocationPath::RightHandSide(double iMu)
+{
+  for (std::int32_t v = 0; v < _N; ++v)
   {
-    const std::int32_t k = _TableOf[v];
-    if (k < 0)
-      continue;
-    _Newton.AddDiagonal(v, -_Htz[k] * _Htz[k] / _Hz[k]);
-    _Rhs[v] -= _Htz[k] * _Rz[k] / _Hz[k];
+    const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
+    _Rhs[v] = !_PhaseOne && _TableOf[v] < 0 ? -cost.Slope(T[v]) : 0.0;
   }
+  std::fill(_Rz.begin(), _Rz.end(), -1.0);
+  _Rs = -1.0;
+  for (std::int32_t c = 0; c < _M; ++c)
+  {
+    if (Lambda[c] == 0.0)
+      continue;
+    const double w = (iMu + _Xi[c]) / -_H[c];
+    if (c < _R)
+    {
+      for (std::int32_t k = _Rows.Start[c]; k < _Rows.Start[c + 1]; ++k)
+        _Rhs[_Rows.Var[k]] -= w * _Grad[k];
+      _Rs += w;
+    }
+    else if (c < _R + 2 * _N)
+      _Rhs[(c - _R) % _N] += c < _R + _N ? w : -w;
+    else
+    {
+      const Segment& s = _Segments[c - _R - 2 * _N];
+      _Rhs[s.Var] -= w * s.Beta;
+      _Rz[s.Table] += w;
+    }
+  }
+  for (std::int32_t v = 0; v < _N; ++v)
+    if (_TableOf[v] >= 0)
+      _Rhs[v] -= _Htz[_TableOf[v]] * _Rz[_TableOf[v]] / _Hz[_TableOf[v]];
+}
+
+// Mehrotra's predictor: the step towards mu = 0 shows how far mu can fall (sigma = (eta_aff /
+// eta)^3), and its product dlambda dh corrects the centrality equations the linearisation drops.
+double QAVTasAllocationPath::Predict(double iEta, std::int32_t iActive)
+{
+  std::fill(_Xi.begin(), _Xi.end(), 0.0);
+  RightHandSide(0.0);
+  Solve();
+  double step = 1.0;
+  for (std::int32_t c = 0; c < _M; ++c)
+  {
+    _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + Lambda[c] * _Gh[c] / -_H[c];
+    if (_Dlambda[c] < 0.0)
+      step = std::min(step, -Lambda[c] / _Dlambda[c]);
+    if (Lambda[c] != 0.0 && _Gh[c] > 0.0)
+      step = std::min(step, -_H[c] / _Gh[c]);
+  }
+  double eta = 0.0;
+  for (std::int32_t c = 0; c < _M; ++c)
+  {
+    eta += (Lambda[c] + step * _Dlambda[c]) * -(_H[c] + step * _Gh[c]);
+    _Xi[c] = _Dlambda[c] * _Gh[c];
+  }
+  const double sigma = std::clamp(std::pow(std::max(eta, 0.0) / iEta, 3.0), kSigmaFloor, 1.0);
+  return sigma * iEta / iActive;
 }
 
 // Solves the Newton system for the current right-hand sides, then recovers dz and grad h.dx.
@@ -251,25 +296,23 @@ void QAVTasAllocationPath::Solve()
 // e_r = g_r(t + dt) - g_r(t) - grad g_r.dt >= 0, which a full step would carry out of the feasible
 // set. Asking the linearised row to absorb it adds -d_r e_r grad h_r to the right-hand side (and
 // lambda e_r / -h to dlambda); the factorisation is reused.
-void QAVTasAllocationPath::Correct()
+void QAVTasAllocationPath::Correct(double iMu)
 {
   bool any = false;
   for (std::int32_t r = 0; r < _R; ++r)
   {
-    _Curvature[r] = 0.0;
     if (_Rows.F[r] == 0.0)
       continue;
     for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
       _TrialT[_Rows.Var[k]] = T[_Rows.Var[k]] + _Dt[_Rows.Var[k]];
-    _Curvature[r] = std::max(0.0, _Rows.Value(r, _TrialT.data()) - (_H[r] + (_PhaseOne ? _S : 0.0)) - (_Gh[r] + _Ds));
-    const double weight = Lambda[r] / -_H[r] * _Curvature[r];
-    for (std::int32_t k = _Rows.Start[r]; k < _Rows.Start[r + 1]; ++k)
-      _Rhs[_Rows.Var[k]] -= weight * _Grad[k];
-    _Rs += weight;
-    any = any || weight != 0.0;
+    const double curvature = _Rows.Value(r, _TrialT.data()) - (_H[r] + (_PhaseOne ? _S : 0.0)) - (_Gh[r] + _Ds);
+    _Xi[r] += Lambda[r] * std::max(0.0, curvature);
+    any = any || curvature > 0.0;
   }
-  if (any)
-    Solve();
+  if (!any)
+    return;
+  RightHandSide(iMu);
+  Solve();
 }
 
 QAVTasAllocationPath::Outcome QAVTasAllocationPath::Run(double iGap, std::int32_t iMaxIterations)
@@ -280,14 +323,12 @@ QAVTasAllocationPath::Outcome QAVTasAllocationPath::Run(double iGap, std::int32_
   std::int32_t active = 0;
   for (double lambda : Lambda)
     active += lambda != 0.0;
-  double lastStep = 1.0 - 1.0 / std::cbrt(kCentring);
   while (Iterations < iMaxIterations)
   {
     double eta = 0.0;
     for (std::int32_t c = 0; c < _M; ++c)
       eta += Lambda[c] * -_H[c];
-    const double tau = active / (eta * std::clamp(std::pow(1.0 - lastStep, 3.0), kSigmaFloor, 1.0));
-    Direction(tau);
+    Matrix();
     if (!_Newton.Factor())
       return Outcome::Failed;
     if (_PhaseOne)
@@ -295,11 +336,12 @@ QAVTasAllocationPath::Outcome QAVTasAllocationPath::Run(double iGap, std::int32_
       _Solved = _Border;
       _Newton.Solve(_Solved);
     }
-    _TrialT = T;
+    const double mu = Predict(eta, active);
+    RightHandSide(mu);
     Solve();
-    Correct();
-    lastStep = Step(tau);
-    if (lastStep == 0.0)
+    _TrialT = T;
+    Correct(mu);
+    if (Step(mu) == 0.0)
       return Outcome::Stalled;
     ++Iterations;
     Certify();
@@ -326,18 +368,17 @@ bool QAVTasAllocationPath::Done(double iGap) const
 
 // Takes the longest step that keeps lambda > 0 and every constraint strictly met (each keeping a
 // fraction of its slack), halved until the residual norm falls; returns it, 0 when none is found.
-double QAVTasAllocationPath::Step(double iTau)
+double QAVTasAllocationPath::Step(double iMu)
 {
   double step = 1.0;
   for (std::int32_t c = 0; c < _M; ++c)
   {
-    const double curvature = c < _R ? _Curvature[c] : 0.0;
-    _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + (1.0 / iTau + Lambda[c] * (_Gh[c] + curvature)) / -_H[c];
+    _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + (iMu + Lambda[c] * _Gh[c] + _Xi[c]) / -_H[c];
     if (_Dlambda[c] < 0.0)
       step = std::min(step, -kToBoundary * Lambda[c] / _Dlambda[c]);
   }
   _TrialT = T, _TrialLambda = Lambda, _TrialH = _H;
-  const double before = Residual(iTau);
+  const double before = Residual(iMu);
   for (std::int32_t halving = 0; halving < kHalvings; ++halving, step *= 0.5)
   {
     for (std::int32_t v = 0; v < _N; ++v)
@@ -349,7 +390,7 @@ double QAVTasAllocationPath::Step(double iTau)
       continue;
     for (std::int32_t c = 0; c < _M; ++c)
       _TrialLambda[c] = Lambda[c] + step * _Dlambda[c];
-    if (Residual(iTau) <= (1.0 - kDecrease * step) * before || halving + 1 == kHalvings)
+    if (Residual(iMu) <= (1.0 - kDecrease * step) * before || halving + 1 == kHalvings)
     {
       T.swap(_TrialT), _Z.swap(_TrialZ), Lambda.swap(_TrialLambda), _H.swap(_TrialH);
       _S += step * _Ds;

@@ -65,12 +65,14 @@ private:
 
   void Values(const double* ipT, const double* ipZ, double iS, std::vector<double>& oH) const;
   bool StrictlyFeasible(const std::vector<double>& iH) const;
-  void Direction(double iTau);
+  void Matrix();
+  void RightHandSide(double iMu);
+  double Predict(double iEta, std::int32_t iActive);
   void Solve();
-  void Correct();
-  double Step(double iTau);
+  void Correct(double iMu);
+  double Step(double iMu);
   bool Done(double iGap) const;
-  double Residual(double iTau);
+  double Residual(double iMu);
   void Certify();
   double Objective(const double* ipT) const;
 
@@ -85,8 +87,8 @@ private:
   // Newton step and trial point.
   Eigen::VectorXd _Rhs, _Border, _Solved, _Dt;
   double _Hss = 0.0, _Rs = 0.0;
-  std::vector<double> _Curvature, _ResidualZ, _Dz, _Dlambda, _Hz, _Htz, _Rz, _Gh, _TrialT, _TrialZ, _TrialLambda,
-    _TrialH, _Gradient;
+  std::vector<double> _Xi, _ResidualZ, _Dz, _Dlambda, _Hz, _Htz, _Rz, _Gh, _TrialT, _TrialZ, _TrialLambda, _TrialH,
+    _Gradient;
   double _Ds = 0.0;
 };
 
