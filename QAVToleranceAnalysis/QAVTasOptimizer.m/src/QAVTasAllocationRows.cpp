@@ -11,6 +11,22 @@ const double kInf = std::numeric_limits<double>::infinity();
 // A linear band narrower than this (relative) has no interior: it is widened by a fraction of the
 // feasibility tolerance, which the answer may use anyway.
 const double kNarrowBand = 1e-9, kWiden = 0.4e-9;
+// A constraint binds when its slack is within this fraction of its terms (an interior point stops
+// that close to the constraints that bind, and far from the others).
+const double kOnBound = 1e-6;
+
+// A table's slope left of t (Slope gives the right one, but the left one at the end).
+double LeftSlope(const Problem::Cost& iCost, double iT)
+{
+  if (iCost.Model != Problem::CostModel::Table || iCost.Points.size() < 2)
+    return iCost.Slope(iT);
+  std::size_t k = 0;
+  while (k + 2 < iCost.Points.size() && iCost.Points[k + 1].first < iT)
+    ++k;
+  const auto& p = iCost.Points[k];
+  const auto& q = iCost.Points[k + 1];
+  return (q.second - p.second) / (q.first - p.first);
+}
 
 // min over [lo, hi] of c(x) + g x: c is convex, so the stationary point clamped to the box.
 double MinOnBox(const Problem::Cost& iCost, double iLo, double iHi, double iG)
@@ -170,4 +186,26 @@ double QAVTasAllocationRows::LowerBound(const double* ipT, const double* ipLambd
     bound += MinOnBox(cost, Lo[v], Hi[v], _G[v]);
   }
   return std::isnan(bound) ? -kInf : bound;
+}
+
+// The inner minimum of the Lagrangian lands on a bound when c'(x) + G_i points out of the box there;
+// that excess is the bound's multiplier. Call after LowerBound (it leaves G behind).
+void QAVTasAllocationRows::BoundPrices(const double* ipT, double* opMin, double* opMax) const
+{
+  for (std::size_t v = 0; v < Dimension.size(); ++v)
+  {
+    const Problem::Cost& cost = Problem->Dimensions[Dimension[v]].CostOf;
+    const double tolerance = kOnBound * (Hi[v] - Lo[v]);
+    const double atLo = cost.Slope(Lo[v]) + _G[v], atHi = LeftSlope(cost, Hi[v]) + _G[v];
+    opMin[Dimension[v]] = ipT[v] - Lo[v] <= tolerance ? std::max(0.0, atLo) : 0.0;
+    opMax[Dimension[v]] = Hi[v] - ipT[v] <= tolerance ? std::max(0.0, -atHi) : 0.0;
+  }
+}
+
+bool QAVTasAllocationRows::Binds(std::int32_t iRow, const double* ipT) const
+{
+  double scale = std::fabs(C[iRow]) + (F[iRow] != 0.0 ? F[iRow] * Root(iRow, ipT) : 0.0);
+  for (std::int32_t k = Start[iRow]; k < Start[iRow + 1]; ++k)
+    scale += std::fabs(A[k] * ipT[Var[k]]);
+  return -Value(iRow, ipT) <= kOnBound * scale;
 }

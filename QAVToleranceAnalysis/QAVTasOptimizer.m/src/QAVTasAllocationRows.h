@@ -43,6 +43,11 @@ public:
   // The Lagrangian bound above; without the cost, the Farkas bound.
   double LowerBound(const double* ipT, const double* ipLambda, bool iWithCost) const;
   double Root(std::int32_t iRow, const double* ipT) const; // rho, the root of a cone row
+  // Multipliers of the bounds that bind (0 elsewhere), from the multipliers last given to
+  // LowerBound; indexed like the problem's dimensions.
+  void BoundPrices(const double* ipT, double* opMin, double* opMax) const;
+  // Whether the row is met with no slack, to the accuracy of an interior point.
+  bool Binds(std::int32_t iRow, const double* ipT) const;
 
   const QAVTasAllocationProblem* Problem = nullptr;
   std::vector<std::int32_t> Dimension; // problem index of each variable

@@ -60,17 +60,16 @@ void Describe(const Problem& iProblem, const std::vector<double>& iT, Result& oR
     oResult.StackupValues[j] = iProblem.StackupValue(j, iT.data());
 }
 
-// Prices are the multipliers: the rows', a linear row's larger side, and the bounds'.
-void Price(const QAVTasAllocationRows& iRows, const std::vector<double>& iLambda, Result& oResult)
+// Prices are the multipliers of the constraints that bind: the rows' (a linear row's binding
+// side), and the bounds' from the certificate's inner minimum.
+void Price(const QAVTasAllocationRows& iRows, const std::vector<double>& iT, const std::vector<double>& iLambda,
+           Result& oResult)
 {
-  const std::int32_t n = iRows.Variables(), rows = iRows.Rows();
-  for (std::int32_t r = 0; r < rows; ++r)
-    oResult.StackupPrices[iRows.Stackup[r]] = std::max(oResult.StackupPrices[iRows.Stackup[r]], iLambda[r]);
-  for (std::int32_t v = 0; v < n; ++v)
-  {
-    oResult.MinPrices[iRows.Dimension[v]] = iLambda[rows + v];
-    oResult.MaxPrices[iRows.Dimension[v]] = iLambda[rows + n + v];
-  }
+  for (std::int32_t r = 0; r < iRows.Rows(); ++r)
+    if (iRows.Binds(r, iT.data()))
+      oResult.StackupPrices[iRows.Stackup[r]] = std::max(oResult.StackupPrices[iRows.Stackup[r]], iLambda[r]);
+  iRows.LowerBound(iT.data(), iLambda.data(), true);
+  iRows.BoundPrices(iT.data(), oResult.MinPrices.data(), oResult.MaxPrices.data());
 }
 } // namespace
 
@@ -121,7 +120,7 @@ QAVTasAllocationResult QAVTasAllocationSolver::Solve(const QAVTasAllocationProbl
     two.Polish(_Options.Gap * kPolish, kPolishIterations);
   result.Iterations += two.Iterations;
   Describe(iProblem, AllTolerances(iProblem, rows, two.T), result);
-  Price(rows, two.Lambda, result);
+  Price(rows, two.T, two.Lambda, result);
   result.LowerBound = two.LowerBound;
   result.RelativeGap = std::max(0.0, result.Cost - result.LowerBound) / std::max(1.0, std::fabs(result.Cost));
   const bool feasible = iProblem.MaxViolation(result.Tolerances.data()) <= _Options.Feasibility;
