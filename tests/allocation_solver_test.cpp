@@ -61,8 +61,10 @@ void ExpectCertified(const Problem& p, const QAVTasAllocationResult& r)
   for (std::size_t i = 0; i < r.Tolerances.size(); ++i) // only a bound that binds has a price
   {
     const Problem::Dimension& d = p.Dimensions[i];
-    EXPECT_TRUE(r.MinPrices[i] >= 0.0 && (r.MinPrices[i] == 0.0 || r.Tolerances[i] < d.Min * (1 + 1e-6))) << i;
-    EXPECT_TRUE(r.MaxPrices[i] >= 0.0 && (r.MaxPrices[i] == 0.0 || r.Tolerances[i] > d.Max * (1 - 1e-6))) << i;
+    EXPECT_TRUE(r.MinPrices[i] >= 0.0 && (r.MinPrices[i] == 0.0 || r.Tolerances[i] - d.Min <= 1e-6 * (d.Max - d.Min)))
+      << i;
+    EXPECT_TRUE(r.MaxPrices[i] >= 0.0 && (r.MaxPrices[i] == 0.0 || d.Max - r.Tolerances[i] <= 1e-6 * (d.Max - d.Min)))
+      << i;
   }
 }
 } // namespace
