@@ -195,10 +195,10 @@ void QAVTasAllocationRows::BoundPrices(const double* ipT, double* opMin, double*
   for (std::size_t v = 0; v < Dimension.size(); ++v)
   {
     const Problem::Cost& cost = Problem->Dimensions[Dimension[v]].CostOf;
-    const double tolerance = kOnBound * (Hi[v] - Lo[v]);
+    const double tolerance = kOnBound * (std::isfinite(Hi[v]) ? Hi[v] - Lo[v] : std::max(1.0, Lo[v]));
     const double atLo = cost.Slope(Lo[v]) + _G[v], atHi = LeftSlope(cost, Hi[v]) + _G[v];
     opMin[Dimension[v]] = ipT[v] - Lo[v] <= tolerance ? std::max(0.0, atLo) : 0.0;
-    opMax[Dimension[v]] = Hi[v] - ipT[v] <= tolerance ? std::max(0.0, -atHi) : 0.0;
+    opMax[Dimension[v]] = std::isfinite(Hi[v]) && Hi[v] - ipT[v] <= tolerance ? std::max(0.0, -atHi) : 0.0;
   }
 }
 

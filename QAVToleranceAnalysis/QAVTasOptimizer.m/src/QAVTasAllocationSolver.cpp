@@ -15,12 +15,15 @@ using Result = QAVTasAllocationResult;
 const double kPolish = 1e-4; // the polished gap, relative to the target
 const std::int32_t kPolishIterations = 4;
 
-// The point at fraction iTheta of each box (above lo by iTheta lo when the box is unbounded).
+// The point at fraction iTheta of each box; an unbounded box counts as [lo, lo + max(1, lo)].
 std::vector<double> InsideBox(const QAVTasAllocationRows& iRows, double iTheta)
 {
   std::vector<double> t(iRows.Lo.size());
   for (std::size_t v = 0; v < t.size(); ++v)
-    t[v] = iRows.Lo[v] + iTheta * (std::isfinite(iRows.Hi[v]) ? iRows.Hi[v] - iRows.Lo[v] : iRows.Lo[v]);
+  {
+    const double span = std::isfinite(iRows.Hi[v]) ? iRows.Hi[v] - iRows.Lo[v] : std::max(1.0, iRows.Lo[v]);
+    t[v] = iRows.Lo[v] + iTheta * span;
+  }
   return t;
 }
 

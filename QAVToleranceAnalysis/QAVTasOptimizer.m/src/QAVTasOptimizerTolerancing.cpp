@@ -7,6 +7,7 @@
 #include "QAVMathIntervalND.h"
 #include "QAVMathMinimizeRN.h"
 #include "QAVSamReport.h"
+#include "QAVTasAllocationSolver.h"
 #include "QAVTasMathFunctionRN.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace
@@ -31,6 +33,7 @@ const std::int32_t kMultiplierForm = 3;
 const std::int32_t kMaxGenes = 500;      // the engine's chromosome capacity
 const double kMultiplierLimit = 1000.0;  // multiplier genes lie in [0, this]
 const double kNewtonBoxHigh = 1.0e9;     // upper end of the refinement box of every gene
+const double kOpenFloor = 1.0e-12;       // lower bound standing for X > 0, relative to Xsup
 
 // Lines of this source's reports that the reference line numbers leave free.
 const std::int32_t kLineBadForm = 150;
@@ -238,7 +241,7 @@ void QAVTasOptimizerTolerancing::ReleaseData()
   }
   _Nx = 0;
   _Ny = 0;
-  _Exact = QAVTasExactSolver::Solution();
+  _Exact = QAVTasAllocationResult();
 }
 
 // ---------------------------------------------------------------------------- data file
@@ -598,21 +601,63 @@ HRESULT QAVTasOptimizerTolerancing::GetResultX(std::vector<double>& oX) const
 HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
 {
   ErrorDepthHandler depth;
-  _Exact = QAVTasExactSolver::Solution();
+  _Exact = QAVTasAllocationResult();
   if (CheckExactData() != S_OK)
     return E_FAIL;
-  const QAVTasExactSolver solver(_Ny, _Nx, _ppW, _pYmin, _pYmax, _pXinf, _pXsup);
-  QAVTasExactSolver::Solution solution;
-  switch (solver.Solve(solution))
+  QAVTasAllocationProblem problem = AllocationProblem();
+  bool noX = false; // bounds that admit no X > 0, or a NaN, prove infeasibility at once
+  for (QAVTasAllocationProblem::Dimension& d : problem.Dimensions)
   {
-  case QAVTasExactSolver::Status::Optimal:
-    _Exact = std::move(solution);
+    noX = noX || !(d.Min <= d.Max && d.Max > 0.0);
+    // X > 0 is all a lower bound <= 0 asks; a floor far below any answer keeps the domain open.
+    d.Min = d.Min > 0.0 ? d.Min : kOpenFloor * (std::isfinite(d.Max) ? d.Max : 1.0);
+  }
+  for (const QAVTasAllocationProblem::Stackup& s : problem.Stackups)
+    for (const auto& entry : s.Sensitivity)
+      noX = noX || std::isnan(entry.second) || std::isnan(s.Lower) || std::isnan(s.Upper);
+  QAVTasAllocationResult result;
+  result.State = QAVTasAllocationResult::Status::Infeasible;
+  if (!noX)
+    result = QAVTasAllocationSolver().Solve(problem);
+  switch (result.State)
+  {
+  case QAVTasAllocationResult::Status::Optimal:
+    _Exact = std::move(result);
     return S_OK;
-  case QAVTasExactSolver::Status::Infeasible:
+  case QAVTasAllocationResult::Status::Infeasible:
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineInfeasible);
   default:
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineNotCertified);
   }
+}
+
+QAVTasAllocationProblem QAVTasOptimizerTolerancing::AllocationProblem() const
+{
+  using Problem = QAVTasAllocationProblem;
+  Problem problem;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+  {
+    Problem::Dimension dimension;
+    dimension.Name = "X" + std::to_string(i + 1);
+    dimension.Min = _pXinf[i];
+    dimension.Max = _pXsup[i];
+    dimension.CostOf.Model = Problem::CostModel::Reciprocal;
+    dimension.CostOf.B = 1.0;
+    problem.Dimensions.push_back(dimension);
+  }
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    Problem::Stackup row;
+    row.Name = "Y" + std::to_string(j + 1);
+    row.Rule = Problem::Law::Linear;
+    row.Lower = _pYmin[j];
+    row.Upper = _pYmax[j];
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      if (_ppW[j][i] != 0.0)
+        row.Sensitivity.emplace_back(i, _ppW[j][i]);
+    problem.Stackups.push_back(row);
+  }
+  return problem;
 }
 
 HRESULT QAVTasOptimizerTolerancing::CheckExactData() const
@@ -636,12 +681,12 @@ HRESULT QAVTasOptimizerTolerancing::CheckExactConstraints(FILE* iopFile)
   ErrorDepthHandler depth;
   if (iopFile == nullptr)
     return QAVSamReport(QAVSamKindNull, "iopFile", kErrFile, kLineExactReport);
-  if (_Exact.X.size() != static_cast<std::size_t>(_Nx) || _Nx <= 0)
+  if (_Exact.Tolerances.size() != static_cast<std::size_t>(_Nx) || _Nx <= 0)
     return QAVSamReport(QAVSamKindNull, "_Exact", kErrFile, kLineExactReport + 1);
   std::vector<double> delta(static_cast<std::size_t>(_Ny));
   for (std::int32_t j = 0; j < _Ny; ++j)
     for (std::int32_t i = 0; i < _Nx; ++i)
-      delta[j] += _ppW[j][i] * _Exact.X[i];
-  WriteDirectReport(iopFile, _Exact.X.data(), delta.data());
+      delta[j] += _ppW[j][i] * _Exact.Tolerances[i];
+  WriteDirectReport(iopFile, _Exact.Tolerances.data(), delta.data());
   return S_OK;
 }
