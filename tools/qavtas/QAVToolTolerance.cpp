@@ -1,13 +1,13 @@
 // qavtas tolerance: solves a tolerancing problem read from a data file and writes its report.
 #include "ErrorDepthHandler.h"
 #include "QAVTasOptimizerTolerancing.h"
+#include "QAVToolHistory.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
-#include "QAVToolHistory.h"
 #include "QAVToolOptions.h"
 
-#include <cerrno>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -19,26 +19,28 @@
 
 namespace
 {
-const char kHelp[] = "usage: qavtas tolerance FILE [options]\n"
-                     "\n"
-                     "Reads a tolerancing problem from the data file FILE (form 2, direct, or 3, multiplier),\n"
-                     "runs the genetic optimiser on it with the engine's progress output, and writes the\n"
-                     "constraint report of its result.\n"
-                     "\n"
-                     "options:\n"
-                     "  --exact             solve the problem exactly instead (minimum of sum 1/X within the\n"
-                     "                      X domains and the Y bounds, certified to a relative gap of 1e-9)\n"
-                     "                      and write the report of that solution in the direct-form layout\n"
-                     "  --compare           run both and print, side by side, the objective, the largest\n"
-                     "                      bound violation and the time of each, and how far the genetic\n"
-                     "                      answer lies above the exact optimum\n"
-                     "  --quiet             no progress output, only the report\n"
-                     "  --report OUT        write the report to the file OUT instead of standard output\n"
-                     "  --seed N            seed of the random generator (default -3)\n";
-const char kHelpEnd[] = "  --help              this text\n"
-                        "\n"
-                        "Exit status: 0 on success, 1 when the file cannot be read, the run fails or (--exact,\n"
-                        "--compare) no X meets the bounds, 2 for a usage error.\n";
+const char kHelp[] =
+  "usage: qavtas tolerance FILE [options]\n"
+  "\n"
+  "Reads a tolerancing problem from the data file FILE (form 2, direct, or 3, multiplier),\n"
+  "runs the genetic optimiser on it with the engine's progress output, and writes the\n"
+  "constraint report of its result.\n"
+  "\n"
+  "options:\n"
+  "  --exact             solve the problem exactly instead (minimum of sum 1/X within the\n"
+  "                      X domains and the Y bounds, certified to a relative gap of 1e-9)\n"
+  "                      and write the report of that solution in the direct-form layout\n"
+  "  --compare           run both and print, side by side, the objective, the largest\n"
+  "                      bound violation and the time of each, and how far the genetic\n"
+  "                      answer lies above the exact optimum\n"
+  "  --quiet             no progress output, only the report\n"
+  "  --report OUT        write the report to the file OUT instead of standard output\n"
+  "  --seed N            seed of the random generator (default -3)\n";
+const char kHelpEnd[] =
+  "  --help              this text\n"
+  "\n"
+  "Exit status: 0 on success, 1 when the file cannot be read, the run fails or (--exact,\n"
+  "--compare) no X meets the bounds, 2 for a usage error.\n";
 
 struct Settings
 {
@@ -188,7 +190,8 @@ int WriteHistoryAfter(const Settings& iSettings, int iStatus)
   if (iStatus != 0)
     return iStatus;
   const std::size_t slash = iSettings.file.find_last_of('/');
-  return iSettings.history.Write("tolerance", "Tolerancing " + iSettings.file.substr(slash + 1) + ", genetic run");
+  return iSettings.history.Write("tolerance", "Tolerancing " + iSettings.file.substr(slash + 1) +
+                                                ", genetic run");
 }
 
 int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimizer)
@@ -207,19 +210,17 @@ int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimize
   const double geneticValue = SumOfInverses(genetic);
   const double geneticViolation = bounds.MaxViolation(genetic.data());
   const double exactValue = o._Exact.Cost;
-  return WriteOutput(iSettings,
-                     [&](FILE* f)
-                     {
-                       std::fprintf(f, "%-20s%16s%16s\n", "", "genetic", "exact");
-                       std::fprintf(f, "%-20s%16.6f%16.6f\n", "objective", geneticValue, exactValue);
-                       std::fprintf(f, "%-20s%16.3e%16.3e\n", "largest violation", geneticViolation,
-                                    bounds.MaxViolation(o._Exact.Tolerances.data()));
-                       std::fprintf(f, "%-20s%16.6f%16.6f\n", "time (s)", geneticTime, exactTime);
-                       std::fprintf(f, "\noptimality gap of the genetic answer: %.4f %%%s\n",
-                                    100.0 * (geneticValue - exactValue) / exactValue,
-                                    geneticViolation > 1.0e-6 ? " (the genetic answer breaks the bounds)" : "");
-                       return S_OK;
-                     });
+  return WriteOutput(iSettings, [&](FILE* f) {
+    std::fprintf(f, "%-20s%16s%16s\n", "", "genetic", "exact");
+    std::fprintf(f, "%-20s%16.6f%16.6f\n", "objective", geneticValue, exactValue);
+    std::fprintf(f, "%-20s%16.3e%16.3e\n", "largest violation", geneticViolation,
+                 bounds.MaxViolation(o._Exact.Tolerances.data()));
+    std::fprintf(f, "%-20s%16.6f%16.6f\n", "time (s)", geneticTime, exactTime);
+    std::fprintf(f, "\noptimality gap of the genetic answer: %.4f %%%s\n",
+                 100.0 * (geneticValue - exactValue) / exactValue,
+                 geneticViolation > 1.0e-6 ? " (the genetic answer breaks the bounds)" : "");
+    return S_OK;
+  });
 }
 } // namespace
 
