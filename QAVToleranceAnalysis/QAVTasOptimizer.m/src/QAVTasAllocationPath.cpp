@@ -23,7 +23,7 @@ QAVTasAllocationPath::QAVTasAllocationPath(const QAVTasAllocationRows& iRows, QA
   for (std::int32_t v = 0; v < _N && !_PhaseOne; ++v)
   {
     const Problem::Cost& cost = iRows.Problem->Dimensions[iRows.Dimension[v]].CostOf;
-    if (cost.Model != Problem::CostModel::Table)
+    if (cost.Model != Problem::CostModel::Table || cost.Points.size() < 2)
       continue;
     _TableOf[v] = tables++;
     for (std::size_t k = 0; k + 1 < cost.Points.size(); ++k)
