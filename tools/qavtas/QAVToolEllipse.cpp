@@ -47,8 +47,33 @@ void Declare(QAVToolCli& ioCli, Settings& ioS)
   ioCli.Flag("--centred", ioS.centred,
              "centre the ellipse at the origin instead (the points' barycentre must be there)");
   ioCli.OutFile("--svg", ioS.svg, "also draw the points, the ellipse and its focal points into the SVG file OUT");
+  ioCli.WithProgress();
   ioCli.WithJson();
 }
+
+// The focal solver with the progress line: the platform's optimiser has no observer, so the
+// evaluations report (a fit of many points runs for minutes); a generation is a population's
+// worth of them.
+class WatchedSolver : public QAVTasEllipseSolver
+{
+public:
+  WatchedSolver(QAVToolSession& ioSession, double iLevel, std::int32_t iCount, double* ipPoints)
+    : QAVTasEllipseSolver(iLevel, iCount, ipPoints), _Session(ioSession)
+  {
+  }
+  double EvalFitness(std::int32_t iCount, double* ipX) override
+  {
+    const double fitness = QAVTasEllipseSolver::EvalFitness(iCount, ipX);
+    if (++_Evaluations % 64 == 0)
+      _Session.Progress(
+        {static_cast<std::int32_t>(_Evaluations / std::max(_PopulationSize, 1)), _Optimum._Fitness, _Evaluations});
+    return fitness;
+  }
+
+private:
+  QAVToolSession& _Session;
+  std::int64_t _Evaluations = 0;
+};
 
 // Why the points admit no ellipse (fewer than 5 distinct, all on one line), or empty.
 std::string Unfit(const std::vector<double>& iPoints, const double* iG)
@@ -211,7 +236,7 @@ int QAVToolRunEllipse(int argc, char** argv)
     moved[i] -= g[i % 2];
 
   double params[6];
-  QAVTasEllipseSolver solver(settings.level, count, moved.data());
+  WatchedSolver solver(session, settings.level, count, moved.data());
   solver.SetWithoutUParameters(settings.centred ? 1 : 0);
   if (solver.ComputeEllipseParameters(params) != S_OK)
     return session.Fail(1, "no ellipse can be fitted to these " + std::to_string(count) + " points" + session.Detail());

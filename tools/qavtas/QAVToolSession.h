@@ -45,6 +45,8 @@ public:
         return QAVGAObserverReply::Continue;
       });
   }
+  // Shows a run's progress (for engines without an observer).
+  void Progress(const QAVGAProgress& iProgress) { _Progress.Update(iProgress); }
   // Ends the progress line and gives standard output back for the answer.
   void Speak();
 
