@@ -47,6 +47,12 @@ struct Settings
   QAVToolHistory history; // of the genetic run
 };
 
+// The data file as messages name it.
+std::string Name(const Settings& iS)
+{
+  return iS.file == "-" ? "standard input" : iS.file;
+}
+
 void Declare(QAVToolCli& ioCli, Settings& ioS)
 {
   ioCli.InFile("FILE", ioS.file, "the tolerancing data file (- for standard input)");
@@ -233,11 +239,11 @@ Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOpti
   a.seconds = iSession.Seconds() - start;
   const std::int32_t line = ErrorDepthHandler::_i_errline_;
   if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == 710)
-    return a.status = 4, a.state = "infeasible", a.message = iS.file + ": no tolerances meet these bounds", a;
+    return a.status = 4, a.state = "infeasible", a.message = Name(iS) + ": no tolerances meet these bounds", a;
   if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == 711)
-    return a.status = 3, a.message = iS.file + ": the exact solver could not certify an optimum", a;
+    return a.status = 3, a.message = Name(iS) + ": the exact solver could not certify an optimum", a;
   if (hr != S_OK)
-    return a.message = iS.file + ": the library refused the problem" + iSession.Detail(), a;
+    return a.message = Name(iS) + ": the library refused the problem" + iSession.Detail(), a;
   a.x = ioO._Exact.X;
   a.objective = ioO._Exact.Objective;
   WorstViolation(ioO, a.x, a.violation);
@@ -257,7 +263,7 @@ Answer SolveGenetic(const Settings& iS, QAVToolSession& ioSession, QAVTasOptimiz
   if (hr != S_OK || ioO.GetResultX(a.x) != S_OK)
   {
     a.x.clear();
-    return a.message = iS.file + ": the genetic run failed" + ioSession.Detail(), a;
+    return a.message = Name(iS) + ": the genetic run failed" + ioSession.Detail(), a;
   }
   a.objective = SumOfInverses(a.x);
   const std::string worst = WorstViolation(ioO, a.x, a.violation);
@@ -307,8 +313,8 @@ int Finish(const Settings& iS, QAVToolSession& ioSession, const Answer* ipGeneti
       return status;
   if (ipGenetic && !ipGenetic->x.empty())
   {
-    const std::size_t slash = iS.file.find_last_of('/');
-    if (const int status = iS.history.Write(ioSession, "Tolerancing " + iS.file.substr(slash + 1) + ", genetic run"))
+    const std::size_t slash = Name(iS).find_last_of('/');
+    if (const int status = iS.history.Write(ioSession, "Tolerancing " + Name(iS).substr(slash + 1) + ", genetic run"))
       return status;
   }
   if (ipGenetic && ipExact && ipGenetic->status == 1)
