@@ -71,6 +71,7 @@ void Declare(QAVToolCli& ioCli, Settings& ioS)
   ioS.history.Declare(ioCli);
   ioCli.WithProgress();
   ioCli.WithJson();
+  ioCli.Excludes("--json", "--report");
 }
 
 // What the data file should hold at the step that failed, by the line of the reader's report.
