@@ -4,10 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
 #include <limits>
+#include <sstream>
 
 namespace
 {
