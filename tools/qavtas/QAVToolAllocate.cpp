@@ -1,0 +1,194 @@
+// qavtas allocate: the certified allocation of an allocation problem file, as a report or JSON;
+// --from-data converts a tolerancing data file into such a file.
+#include "QAVNullBuffer.h"
+#include "QAVTasAllocationFile.h"
+#include "QAVTasAllocationSolver.h"
+#include "QAVToolAllocateReport.h"
+#include "QAVToolCli.h"
+#include "QAVToolCommands.h"
+#include "QAVToolDataFile.h"
+#include "QAVToolLineReader.h"
+#include "QAVToolOutput.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char kFooter[] =
+  "FILE is an allocation problem in JSON ('-' reads standard input):\n"
+  "  {\"format\": \"qavtas-allocation/1\",\n"
+  "   \"dimensions\": [{\"name\": \"hub\", \"min\": 0.005, \"max\": 0.5,\n"
+  "                   \"cost\": {\"model\": \"reciprocal\", \"a\": 0, \"b\": 1}}, ...],\n"
+  "   \"stackups\": [{\"name\": \"gap\", \"law\": \"worst-case\", \"limit\": 0.3,\n"
+  "                 \"sensitivities\": {\"hub\": 1.0, \"pin\": -1.0}}, ...]}\n"
+  "Cost models: reciprocal a + b/t, power a + b/t^k, exponential a + b exp(-m t), table\n"
+  "{\"points\": [[t, cost], ...]} (convex, non-increasing; its t range bounds the dimension).\n"
+  "A dimension may instead have a fixed \"tolerance\", and a \"mean_shift\" in [0, 1).\n"
+  "Laws: worst-case, rss (\"factor\" >= 1, default 1), mean-shift (limit > 0), linear\n"
+  "(\"lower\" and \"upper\" instead of \"limit\"). Keys beginning with x- are notes. The schema\n"
+  "is docs/allocation.schema.json.\n"
+  "\n"
+  "--json prints {\"status\": \"optimal\" | \"infeasible\" | \"not solved\", \"reason\", \"cost\",\n"
+  "\"lower_bound\", \"relative_gap\", \"tolerances\": {name: t}, \"stackups\": {name: {\"value\",\n"
+  "\"limit\" (linear: \"lower\", \"upper\"), \"shadow_price\"}}}; shadow prices are the saving per\n"
+  "unit of loosening, -d cost / d limit.\n"
+  "\n"
+  "Exit status: 0 certified optimal, 4 certified infeasible, 3 not solved, 1 a bad file or an\n"
+  "I/O error, 2 a usage error.\n";
+
+const char kDescription[] = "Allocates tolerances: the least-cost tolerances that meet every stack-up of FILE,\n"
+                            "with a certificate of optimality (or of infeasibility).";
+
+struct Settings
+{
+  std::string file;
+  std::string fromData;
+  std::string report = "-";
+};
+
+int Failure(const std::string& iMessage)
+{
+  std::cerr << "qavtas allocate: " << iMessage << '\n';
+  return 1;
+}
+
+std::string NameOf(const std::string& iPath)
+{
+  return iPath == "-" ? "standard input" : iPath;
+}
+
+// The options, declared once: they give the parsing and --help.
+void Declare(QAVToolCli& ioCli, Settings& oSettings)
+{
+  ioCli.InFile("FILE", oSettings.file, "the allocation problem file (- for standard input)", false);
+  ioCli.OutFile("--report", oSettings.report, "write the answer to the file OUT instead of standard output");
+  ioCli.InFile("--from-data", oSettings.fromData,
+               "print the tolerancing data file DATA converted into an allocation problem file", false);
+  ioCli.WithJson();
+}
+
+// The whole text at iPath ("-": standard input); false with oError when it cannot be read.
+bool ReadText(const std::string& iPath, std::string& oText, std::string& oError)
+{
+  QAVToolLineReader reader(iPath);
+  if (!reader.ReadAll(oText))
+    oError = reader.Error();
+  return oError.empty();
+}
+
+bool WriteText(const std::string& iPath, const std::string& iText, std::string& oError)
+{
+  return QAVToolWriteOutput(iPath, iText, oError);
+}
+
+// A tolerancing data file as an allocation problem: X_i costs 1/X_i within its domain, Y_j is a
+// linear row between its bounds. The form number only picks the genetic formulation: both agree.
+QAVTasAllocationProblem ProblemOfData(const QAVTasOptimizerTolerancing& iData)
+{
+  using Problem = QAVTasAllocationProblem;
+  Problem problem;
+  for (std::int32_t i = 0; i < iData._Nx; ++i)
+  {
+    Problem::Dimension dimension;
+    dimension.Name = "X" + std::to_string(i + 1);
+    dimension.Min = iData._pXinf[i];
+    dimension.Max = iData._pXsup[i];
+    dimension.CostOf.Model = Problem::CostModel::Reciprocal;
+    dimension.CostOf.B = 1.0;
+    problem.Dimensions.push_back(dimension);
+  }
+  for (std::int32_t j = 0; j < iData._Ny; ++j)
+  {
+    Problem::Stackup row;
+    row.Name = "Y" + std::to_string(j + 1);
+    row.Rule = Problem::Law::Linear;
+    row.Lower = iData._pYmin[j];
+    row.Upper = iData._pYmax[j];
+    for (std::int32_t i = 0; i < iData._Nx; ++i)
+      if (iData._ppW[j][i] != 0.0)
+        row.Sensitivity.emplace_back(i, iData._ppW[j][i]);
+    problem.Stackups.push_back(row);
+  }
+  return problem;
+}
+
+// The problem of a data file; the optimiser's construction lines would only spoil the output.
+std::string ReadData(const std::string& iPath, QAVTasAllocationProblem& oProblem)
+{
+  struct Silence
+  {
+    QAVNullBuffer null;
+    std::streambuf* saved = std::cout.rdbuf(&null);
+    ~Silence() { std::cout.rdbuf(saved); }
+  } silence;
+  QAVTasOptimizerTolerancing data;
+  const std::string error = QAVToolReadDataFile(iPath, data);
+  if (error.empty())
+    oProblem = ProblemOfData(data);
+  return error;
+}
+
+int ConvertData(const Settings& iSettings)
+{
+  QAVTasAllocationProblem problem;
+  std::string error = ReadData(iSettings.fromData, problem);
+  if (!error.empty())
+    return Failure(error);
+  const std::string text = QAVTasAllocationFile::Write(problem);
+  // What the allocation reader refuses (a lower bound <= 0, say) is no convertible problem.
+  QAVTasAllocationProblem check;
+  if (!QAVTasAllocationFile::Read(text, check, error))
+    return Failure(iSettings.fromData + ": cannot be converted: " + error);
+  return WriteText(iSettings.report, text, error) ? 0 : Failure(error);
+}
+
+int ExitStatusOf(const QAVTasAllocationResult& iResult)
+{
+  switch (iResult.State)
+  {
+    case QAVTasAllocationResult::Status::Optimal:
+      return 0;
+    case QAVTasAllocationResult::Status::Infeasible:
+      return 4;
+    case QAVTasAllocationResult::Status::NotSolved:
+      break;
+  }
+  return 3;
+}
+
+int Allocate(const Settings& iSettings, bool iJson)
+{
+  std::string text, error;
+  if (!ReadText(iSettings.file, text, error))
+    return Failure(error);
+  QAVTasAllocationProblem problem;
+  if (!QAVTasAllocationFile::Read(text, problem, error))
+    return Failure(NameOf(iSettings.file) + ": " + error);
+  const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
+  const std::string answer = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  if (!WriteText(iSettings.report, answer, error))
+    return Failure(error);
+  if (result.State == QAVTasAllocationResult::Status::NotSolved)
+    std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';
+  return ExitStatusOf(result);
+}
+} // namespace
+
+int QAVToolRunAllocate(int argc, char** argv)
+{
+  Settings settings;
+  QAVToolCli cli("allocate", kDescription, kFooter);
+  Declare(cli, settings);
+  if (!cli.Parse(argc, argv))
+    return 0;
+  if (settings.file.empty() == settings.fromData.empty())
+    throw QAVToolUsageError{"one problem file, or --from-data DATA"};
+  return settings.fromData.empty() ? Allocate(settings, cli.common.json) : ConvertData(settings);
+}
