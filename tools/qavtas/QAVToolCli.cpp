@@ -225,11 +225,6 @@ void QAVToolCli::Excludes(const char* iName, const char* iOther)
   _pApp->get_option(iName)->excludes(_pApp->get_option(iOther));
 }
 
-bool QAVToolCli::Given(const char* iName) const
-{
-  return _pApp->count(iName) > 0;
-}
-
 bool QAVToolCli::Parse(int argc, char** argv)
 {
   std::vector<std::string> args(argv, argv + argc);

@@ -73,7 +73,6 @@ public:
   // Parses the arguments after the command name. False when --help or --version was answered
   // (exit 0); a usage error throws QAVToolUsageError.
   bool Parse(int argc, char** argv);
-  bool Given(const char* iName) const;
 
   Common common;
   const std::vector<Spec>& Specs() const { return _Specs; }
