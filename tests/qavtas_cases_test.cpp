@@ -1,5 +1,5 @@
 // The command-line suite: every case of tests/data/qavtas_cases.txt runs 'qavtas' through the
-// shell in a fresh scratch folder (with qavtas on PATH, @EX naming examples/) and must end with
+// shell in a fresh scratch folder (with qavtas on PATH, $EX naming examples/) and must end with
 // the status, the standard error and output fragments, the JSON keys and the files it names.
 #include <gtest/gtest.h>
 
@@ -53,54 +53,36 @@ std::vector<Case> ReadCases()
   return cases;
 }
 
-std::string Replace(std::string iText, const std::string& iFrom, const std::string& iTo)
-{
-  for (std::size_t at = 0; (at = iText.find(iFrom, at)) != std::string::npos; at += iTo.size())
-    iText.replace(at, iFrom.size(), iTo);
-  return iText;
-}
-
-// "\n" and "\xHH" escapes of a stdin value.
-std::string Unescape(const std::string& iText)
-{
-  std::string out;
-  for (std::size_t i = 0; i < iText.size(); ++i)
-    if (iText[i] == '\\' && i + 1 < iText.size() && iText[i + 1] == 'n')
-      out += '\n', ++i;
-    else if (iText[i] == '\\' && i + 3 < iText.size() && iText[i + 1] == 'x')
-      out += static_cast<char>(std::stoi(iText.substr(i + 2, 2), nullptr, 16)), i += 3;
-    else
-      out += iText[i];
-  return out;
-}
-
 std::string Field(const Case& iCase, const std::string& iName)
 {
   const auto it = iCase.find(iName);
   return it == iCase.end() ? "" : it->second;
 }
 
+// Every fragment of field iName (present, or with "not " absent) in iText.
+void ExpectFragments(const Case& iCase, const std::string& iName, const std::string& iText)
+{
+  for (const bool present : {true, false})
+    for (auto [it, end] = iCase.equal_range(present ? iName : "not " + iName); it != end; ++it)
+      EXPECT_EQ(iText.find(it->second) != std::string::npos, present)
+        << iName << (present ? " lacks '" : " holds '") << it->second << "':\n"
+        << iText;
+}
+
 void RunCase(const Case& iCase, const fs::path& iDir)
 {
-  const std::string run = Replace(Field(iCase, "run"), "@EX", std::string(QAV_SOURCE_DIR) + "/examples");
-  SCOPED_TRACE(run);
+  SCOPED_TRACE(Field(iCase, "run"));
   fs::create_directories(iDir / "bin");
   fs::create_symlink(QAVTAS_EXE, iDir / "bin/qavtas");
-  std::ofstream(iDir / ".stdin", std::ios::binary) << Unescape(Field(iCase, "stdin"));
-  std::ofstream(iDir / ".run") << run << '\n';
-  const std::string command = "cd '" + iDir.string() + "' && PATH=\"$PWD/bin:$PATH\" sh .run <.stdin >.out 2>.err";
+  std::ofstream(iDir / ".stdin") << Field(iCase, "stdin"); // a printf format: \n and octal escapes
+  std::ofstream(iDir / ".run") << Field(iCase, "run") << '\n';
+  const std::string command = "cd '" + iDir.string() +
+    "' && printf \"$(cat .stdin)\" | EX='" QAV_SOURCE_DIR "/examples' PATH=\"$PWD/bin:$PATH\" sh .run >.out 2>.err";
   const int raw = std::system(command.c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   const std::string out = Slurp(iDir / ".out"), err = Slurp(iDir / ".err");
-  EXPECT_EQ(status, std::stoi(Field(iCase, "status"))) << err;
-  for (auto [it, end] = iCase.equal_range("stderr"); it != end; ++it)
-    EXPECT_NE(err.find(it->second), std::string::npos) << "stderr lacks '" << it->second << "':\n" << err;
-  for (auto [it, end] = iCase.equal_range("not stderr"); it != end; ++it)
-    EXPECT_EQ(err.find(it->second), std::string::npos) << "stderr holds '" << it->second << "':\n" << err;
-  for (auto [it, end] = iCase.equal_range("stdout"); it != end; ++it)
-    EXPECT_NE(out.find(it->second), std::string::npos) << "stdout lacks '" << it->second << "':\n" << out;
-  for (auto [it, end] = iCase.equal_range("not stdout"); it != end; ++it)
-    EXPECT_EQ(out.find(it->second), std::string::npos) << "stdout holds '" << it->second << "':\n" << out;
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::stoi(Field(iCase, "status"))) << err;
+  ExpectFragments(iCase, "stderr", err);
+  ExpectFragments(iCase, "stdout", out);
   if (iCase.count("json"))
   {
     const nlohmann::json answer = nlohmann::json::parse(out, nullptr, false);
