@@ -1,6 +1,8 @@
 // The command-line suite: every case of tests/data/qavtas_cases.txt runs 'qavtas' through the
 // shell in a fresh scratch folder (with qavtas on PATH, $EX naming examples/) and must end with
 // the status, the standard error and output fragments, the JSON keys and the files it names.
+#include "QAVToolRun.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -29,17 +31,11 @@ void PrintTo(const Case& iCase, std::ostream* ioOut)
   *ioOut << iCase.find("name")->second;
 }
 
-std::string Slurp(const fs::path& iPath)
-{
-  std::ifstream in(iPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Blocks of "field: value" lines separated by blank lines; '#' lines are comments.
 std::vector<Case> ReadCases()
 {
   std::vector<Case> cases(1);
-  std::istringstream in(Slurp(fs::path(QAV_SOURCE_DIR) / "tests/data/qavtas_cases.txt"));
+  std::istringstream in(QAVToolSlurp(fs::path(QAV_SOURCE_DIR) / "tests/data/qavtas_cases.txt"));
   for (std::string line; std::getline(in, line);)
   {
     const std::size_t colon = line.find(": ");
@@ -79,7 +75,7 @@ void RunCase(const Case& iCase, const fs::path& iDir)
   const std::string command = "cd '" + iDir.string() +
     "' && printf \"$(cat .stdin)\" | EX='" QAV_SOURCE_DIR "/examples' PATH=\"$PWD/bin:$PATH\" sh .run >.out 2>.err";
   const int raw = std::system(command.c_str());
-  const std::string out = Slurp(iDir / ".out"), err = Slurp(iDir / ".err");
+  const std::string out = QAVToolSlurp(iDir / ".out"), err = QAVToolSlurp(iDir / ".err");
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::stoi(Field(iCase, "status"))) << err;
   ExpectFragments(iCase, "stderr", err);
   ExpectFragments(iCase, "stdout", out);
