@@ -2,6 +2,7 @@
 #include "QAVToolDataFile.h"
 
 #include "ErrorDepthHandler.h"
+#include "QAVTasDataFileItems.h"
 #include "QAVToolLineReader.h"
 
 #include <algorithm>
@@ -14,35 +15,10 @@
 namespace
 {
 // What the data file should hold at the step that failed, by the line of the reader's report.
-const char* ExpectedItem(std::int32_t iLine)
+const char* ExpectedAt(std::int32_t iLine)
 {
-  switch (iLine)
-  {
-    case 277:
-      return "the form number (2 direct, 3 multiplier)";
-    case 281:
-      return "'Dimension du vecteur Nx : <count>' with a count of 0 or more";
-    case 283:
-      return "'Dimension du vecteur Ny : <count>' with a count of 0 or more";
-    case 292:
-      return "the line 'Coefficients de la matrice W :'";
-    case 300:
-      return "Ny rows of Nx coefficients of W";
-    case 310:
-      return "the line 'Tolerancement sur Y (Ymin puis Ymax) :'";
-    case 314:
-      return "the Ny lower bounds of Y (Ymin)";
-    case 321:
-      return "the Ny upper bounds of Y (Ymax)";
-    case 329:
-      return "the line 'Domaine de definition de X (bornes inf puis sup) :'";
-    case 333:
-      return "the Nx lower bounds of X (Xinf)";
-    case 342:
-      return "the Nx upper bounds of X (Xsup)";
-    default:
-      return "a line end";
-  }
+  const char* expected = QAVTasDataFileItems::Expected(iLine);
+  return expected != nullptr ? expected : "a line end";
 }
 
 // Line of the last item the reader took in before it stopped (1 when it took none): the reader
@@ -83,7 +59,7 @@ std::string QAVToolReadDataFile(const std::string& iPath, QAVTasOptimizerToleran
   if (!in)
     return name + ": " + std::strerror(errno);
   if (ioOptimizer.ReadDataFile(in.get()) != S_OK)
-    return name + ":" + std::to_string(LineAt(in.get())) + ": expected " + ExpectedItem(ErrorDepthHandler::_i_errline_);
+    return name + ":" + std::to_string(LineAt(in.get())) + ": expected " + ExpectedAt(ErrorDepthHandler::_i_errline_);
   if (ioOptimizer._Formulation != 2 && ioOptimizer._Formulation != 3)
     return name + ":1: the form number must be 2 (direct) or 3 (multiplier), not " +
       std::to_string(ioOptimizer._Formulation);

@@ -1,5 +1,6 @@
 // qavtas tolerance: solves a tolerancing problem read from a data file and writes its report.
 #include "ErrorDepthHandler.h"
+#include "QAVTasDataFileItems.h"
 #include "QAVTasOptimizerTolerancing.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
@@ -35,7 +36,8 @@ const char kFooter[] =
   "error names the worst) or an optimum that could not be certified, 4 no tolerances meet the bounds,\n"
   "1 a data or I/O error, 2 a usage error. With --compare, the status of the certified run.";
 
-// A broken bound is one beyond this, relative to max(1, |bound|), as QAVTasExactSolver measures it.
+// A broken bound is one beyond this, relative to max(1, |bound|), as the allocation problem measures it.
+using Items = QAVTasDataFileItems;
 constexpr double kViolationTolerance = 1.0e-6;
 
 struct Settings
@@ -162,6 +164,15 @@ struct Answer
   }
 };
 
+// Why the library refused to solve: the data it checks (what it expected), or the engine.
+std::string Refusal(const Settings& iS, const QAVToolSession& iSession)
+{
+  const char* expected = Items::Expected(ErrorDepthHandler::_i_errline_);
+  if (ErrorDepthHandler::_ier_ == 1 && expected != nullptr)
+    return Name(iS) + ": the data cannot be solved: expected " + expected + iSession.Detail();
+  return Name(iS) + ": the library refused the run" + iSession.Detail();
+}
+
 Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOptimizerTolerancing& ioO)
 {
   Answer a{"exact"};
@@ -169,14 +180,14 @@ Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOpti
   const HRESULT hr = ioO.OptimizeExact();
   a.seconds = iSession.Seconds() - start;
   const std::int32_t line = ErrorDepthHandler::_i_errline_;
-  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == 710)
+  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == Items::kInfeasible)
     return a.status = 4, a.state = "infeasible", a.message = Name(iS) + ": no tolerances meet these bounds", a;
-  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == 711)
+  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == Items::kNotCertified)
     return a.status = 3, a.message = Name(iS) + ": the exact solver could not certify an optimum", a;
   if (hr != S_OK)
-    return a.message = Name(iS) + ": the library refused the problem" + iSession.Detail(), a;
-  a.x = ioO._Exact.X;
-  a.objective = ioO._Exact.Objective;
+    return a.message = Refusal(iS, iSession), a;
+  a.x = ioO._Exact.Tolerances;
+  a.objective = ioO._Exact.Cost;
   WorstViolation(ioO, a.x, a.violation);
   a.status = 0;
   a.state = "optimal";
@@ -194,7 +205,7 @@ Answer SolveGenetic(const Settings& iS, QAVToolSession& ioSession, QAVTasOptimiz
   if (hr != S_OK || ioO.GetResultX(a.x) != S_OK)
   {
     a.x.clear();
-    return a.message = Name(iS) + ": the genetic run failed" + ioSession.Detail(), a;
+    return a.message = Refusal(iS, ioSession), a;
   }
   a.objective = SumOfInverses(a.x);
   const std::string worst = WorstViolation(ioO, a.x, a.violation);
