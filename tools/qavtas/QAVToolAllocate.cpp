@@ -4,6 +4,8 @@
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocationPage.h"
+#include "QAVToolAllocationPicture.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
 #include "QAVToolOptions.h"
@@ -50,6 +52,9 @@ struct Settings
   std::string file;
   std::string fromData;
   std::string report;
+  std::string svg;
+  std::string html;
+  std::string commandLine;
   bool json = false;
 };
 
@@ -78,6 +83,10 @@ void Declare(CLI::App& ioApp, Settings& oSettings)
     .add_option("--from-data", oSettings.fromData,
                 "print the tolerancing data file DATA converted into an allocation problem file")
     ->option_text("DATA");
+  ioApp.add_option("--svg", oSettings.svg, "draw the allocation (utilisation, contributions, tolerances) to OUT")
+    ->option_text("OUT");
+  ioApp.add_option("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT")
+    ->option_text("OUT");
 }
 
 // False when --help was asked for (the help is printed); a usage error is thrown.
@@ -86,6 +95,9 @@ bool Parse(int argc, char** argv, Settings& oSettings)
   CLI::App app("", "qavtas allocate");
   Declare(app, oSettings);
   std::vector<std::string> args(argv, argv + argc);
+  oSettings.commandLine = "qavtas allocate";
+  for (const std::string& a : args)
+    oSettings.commandLine += " " + a;
   std::reverse(args.begin(), args.end());
   try
   {
@@ -222,6 +234,25 @@ int ExitStatusOf(const QAVTasAllocationResult& iResult)
   return 3;
 }
 
+// The picture and the page, when asked for; they show the tolerances of an answer only.
+bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
+                   const QAVTasAllocationResult& iResult, std::string& oError)
+{
+  if (iSettings.svg.empty() && iSettings.html.empty())
+    return true;
+  const std::string title = "Allocation of " + NameOf(iSettings.file);
+  const std::string svg = QAVToolAllocationPicture::Svg(iProblem, iResult, title);
+  if (!iSettings.svg.empty() && !WriteText(iSettings.svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + svg, oError))
+    return false;
+  QAVToolAllocationPage::Content content;
+  content.Title = title;
+  content.Svg = svg;
+  content.CommandLine = iSettings.commandLine;
+  content.Version = "qavtas";
+  return iSettings.html.empty() ||
+    WriteText(iSettings.html, QAVToolAllocationPage::Html(iProblem, iResult, content), oError);
+}
+
 int Allocate(const Settings& iSettings)
 {
   std::string text, error;
@@ -233,7 +264,7 @@ int Allocate(const Settings& iSettings)
   const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
   const std::string answer =
     iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
-  if (!WriteText(iSettings.report, answer, error))
+  if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';
