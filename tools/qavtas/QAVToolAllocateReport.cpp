@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace
@@ -155,15 +156,17 @@ void AddContributions(const QAVTasAllocationProblem& iProblem, const QAVTasAlloc
                       nlohmann::ordered_json& ioAnswer)
 {
   const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
-  nlohmann::ordered_json& shares = ioAnswer["contributions"] = nlohmann::ordered_json::object();
-  nlohmann::ordered_json& used = ioAnswer["utilisation"] = nlohmann::ordered_json::object();
+  nlohmann::ordered_json shares = nlohmann::ordered_json::object(), used = nlohmann::ordered_json::object();
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
   {
-    nlohmann::ordered_json& node = shares[iProblem.Stackups[j].Name] = nlohmann::ordered_json::object();
+    nlohmann::ordered_json node = nlohmann::ordered_json::object();
     for (const auto& share : k.Shares[j])
       node[iProblem.Dimensions[share.Dimension].Name] = share.Percent;
+    shares[iProblem.Stackups[j].Name] = std::move(node);
     used[iProblem.Stackups[j].Name] = k.Utilisation[j];
   }
+  ioAnswer["contributions"] = std::move(shares);
+  ioAnswer["utilisation"] = std::move(used);
 }
 
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
