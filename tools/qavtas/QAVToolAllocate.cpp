@@ -3,7 +3,10 @@
 #include "QAVNullBuffer.h"
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
+#include "QAVTasOptimizerVersion.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocationPage.h"
+#include "QAVToolAllocationPicture.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
@@ -51,6 +54,9 @@ struct Settings
   std::string file;
   std::string fromData;
   std::string report = "-";
+  std::string svg;
+  std::string html;
+  std::string commandLine;
 };
 
 int Failure(const std::string& iMessage)
@@ -71,6 +77,8 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
   ioCli.OutFile("--report", oSettings.report, "write the answer to the file OUT instead of standard output");
   ioCli.InFile("--from-data", oSettings.fromData,
                "print the tolerancing data file DATA converted into an allocation problem file", false);
+  ioCli.OutFile("--svg", oSettings.svg, "draw the allocation (utilisation, contributions, tolerances) to OUT");
+  ioCli.OutFile("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT");
   ioCli.WithJson();
 }
 
@@ -132,6 +140,25 @@ int ExitStatusOf(const QAVTasAllocationResult& iResult)
   return 3;
 }
 
+// The picture and the page, when asked for.
+bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
+                   const QAVTasAllocationResult& iResult, std::string& oError)
+{
+  if (iSettings.svg.empty() && iSettings.html.empty())
+    return true;
+  const std::string title = "Allocation of " + NameOf(iSettings.file);
+  const std::string svg = QAVToolAllocationPicture::Svg(iProblem, iResult, title);
+  if (!iSettings.svg.empty() && !WriteText(iSettings.svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + svg, oError))
+    return false;
+  QAVToolAllocationPage::Content content;
+  content.Title = title;
+  content.Svg = svg;
+  content.CommandLine = iSettings.commandLine;
+  content.Version = "qavtas " QAV_TASOPT_VERSION;
+  return iSettings.html.empty() ||
+    WriteText(iSettings.html, QAVToolAllocationPage::Html(iProblem, iResult, content), oError);
+}
+
 int Allocate(const Settings& iSettings, bool iJson)
 {
   std::string text, error;
@@ -142,7 +169,7 @@ int Allocate(const Settings& iSettings, bool iJson)
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
   const std::string answer = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
-  if (!WriteText(iSettings.report, answer, error))
+  if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';
@@ -153,6 +180,9 @@ int Allocate(const Settings& iSettings, bool iJson)
 int QAVToolRunAllocate(int argc, char** argv)
 {
   Settings settings;
+  settings.commandLine = "qavtas allocate";
+  for (int k = 0; k < argc; ++k)
+    settings.commandLine += std::string(" ") + argv[k];
   QAVToolCli cli("allocate", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))

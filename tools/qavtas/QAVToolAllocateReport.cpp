@@ -3,12 +3,15 @@
 
 #include "QAVTasAllocationFile.h"
 
+#include "QAVTasStackupContributions.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace
@@ -161,6 +164,24 @@ std::string QAVToolAllocationReport(const QAVTasAllocationProblem& iProblem, con
   return text + WhatBinds(iProblem, iResult);
 }
 
+// Each stack-up's contributors in percent of its value, and the share of its limit it uses.
+void AddContributions(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                      nlohmann::ordered_json& ioAnswer)
+{
+  const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
+  nlohmann::ordered_json shares = nlohmann::ordered_json::object(), used = nlohmann::ordered_json::object();
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    nlohmann::ordered_json node = nlohmann::ordered_json::object();
+    for (const auto& share : k.Shares[j])
+      node[iProblem.Dimensions[share.Dimension].Name] = share.Percent;
+    shares[iProblem.Stackups[j].Name] = std::move(node);
+    used[iProblem.Stackups[j].Name] = k.Utilisation[j];
+  }
+  ioAnswer["contributions"] = std::move(shares);
+  ioAnswer["utilisation"] = std::move(used);
+}
+
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
 {
   nlohmann::ordered_json answer = {{"status", StatusName(iResult.State)}};
@@ -192,5 +213,6 @@ std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const
       node["limit"] = s.Limit;
     node["shadow_price"] = Entry(iResult.StackupPrices, j);
   }
+  AddContributions(iProblem, iResult, answer);
   return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
