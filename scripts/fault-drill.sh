@@ -29,7 +29,7 @@ INT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVMathIntGAOptimizer.cpp"
 REPORT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVGAReportWriter.h"
 TOL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing.cpp"
 ELLIPSE = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasCovarianceEllipse.cpp"
-PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParameters.cpp"
+PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParametersRun.cpp"
 
 # (name, what it breaks, [(file, snippet, replacement)], suite)
 FAULTS = [
@@ -74,7 +74,8 @@ FAULTS = [
     ("refresh-period", "periodic reports one generation off",
      [(ENGINE, "counters.generations % refresh == 1)", "counters.generations % refresh == 0)")], "release"),
     ("direct-sign", "direct form penalises W.X + delta",
-     [(TOL, "std::fabs(wx - ipX[_Nx + j])", "std::fabs(wx + ipX[_Nx + j])")], "release"),
+     [(TOL, "std::fabs(model.StackUp(j, ipX) - ipX[_Nx + j])", "std::fabs(model.StackUp(j, ipX) + ipX[_Nx + j])")],
+     "release"),
     ("multiplier-sign", "multiplier form penalises lambda (WY + Ymax)",
      [(TOL, "(wy - _pYmax[j])", "(wy + _pYmax[j])")], "release"),
     ("eigen-pairing", "semi-axis 1 taken from the other eigenvalue",

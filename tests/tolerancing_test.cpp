@@ -243,6 +243,47 @@ TEST(TolerancingRun, FailuresAndTheirLines)
   EXPECT_NE(nullptr, bad->_pParams);
 }
 
+TEST(TolerancingRun, UnsolvableDataIsRefusedBeforeTheEngineAndKeepsTheResult)
+{
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  const struct
+  {
+    void (*spoil)(Tol&, double, double);
+    std::int32_t line;
+    bool exactToo; // OptimizeExact takes no 1/X of a gene: a lower X bound of 0 is its business
+  } cases[] = {
+    {[](Tol& o, double, double n) { o._ppW[1][0] = n; }, 190, true},
+    {[](Tol& o, double i, double) { o._pYmax[1] = i; }, 191, true},
+    {[](Tol& o, double, double n) { o._pYmin[0] = n; }, 191, true},
+    {[](Tol& o, double, double) { o._pYmin[1] = 0.2; }, 192, true},
+    {[](Tol& o, double i, double) { o._pXsup[2] = i; }, 193, true},
+    {[](Tol& o, double, double n) { o._pXinf[0] = n; }, 193, true},
+    {[](Tol& o, double, double) { o._pXinf[1] = 0.3; }, 194, true},
+    {[](Tol& o, double, double) { o._pXinf[2] = 0.0; }, 195, false},
+    {[](Tol& o, double, double) { o._pXinf[2] = -1.0; }, 195, false},
+  };
+  QAVCoutCapture quiet;
+  const std::int32_t evaluations = nbeval;
+  for (const auto& c : cases)
+  {
+    std::unique_ptr<Tol> opt = kThreeByTwo.Make();
+    SetParams(*opt, {1, 2, 3, 4, 5});
+    const double* params = opt->_pParams;
+    c.spoil(*opt, inf, nan);
+    EXPECT_EQ(E_FAIL, opt->Optimize());
+    ExpectReport(1, "", c.line);
+    EXPECT_TRUE(opt->_pParams == params && params[4] == 5.0 && opt->_PopulationSize == 30) << c.line;
+    EXPECT_EQ(c.exactToo ? E_FAIL : S_OK, opt->OptimizeExact());
+    if (c.exactToo)
+      ExpectReport(1, "", c.line);
+  }
+  EXPECT_EQ(evaluations, nbeval); // the engine never ran
+  // The multiplier form takes no 1/X of a gene: a lower X bound of 0 is its own.
+  Tol multiplier;
+  ASSERT_EQ(S_OK, Read(multiplier, OneLine(3, 2, 1, "1 1", "0 0.5", "0 0 1 1")));
+  EXPECT_EQ(S_OK, multiplier.Optimize());
+}
+
 TEST(TolerancingRun, RefinementNeverWorsensAndStaysInTheBox)
 {
   QAVCoutCapture quiet;
