@@ -6,7 +6,7 @@ BENCH   := build/bench
 CONSUMER := build/consumer
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan test-consumer bench fuzz clean
+.PHONY: all deps demo test test-release test-asan test-consumer format-check bench bench-deps fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -20,7 +20,11 @@ $(RELEASE)/Makefile: | deps
 $(ASAN)/Makefile: | deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE=ON $(CMAKE_FLAGS)
 
-$(BENCH)/Makefile: | deps
+# The packaged solvers the benchmarks measure ours against come with the bench only.
+bench-deps:
+	@sh scripts/install-bench-deps.sh
+
+$(BENCH)/Makefile: | bench-deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DQAV_BUILD_TESTS=OFF -DQAV_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
 # Only the library and the tool: the demonstration needs no test suite.
@@ -31,7 +35,7 @@ demo: $(RELEASE)/Makefile
 	@echo "== the same problem, genetic answer beside the certified optimum"
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt --compare --quiet
 
-test: test-release test-consumer test-asan
+test: format-check test-release test-consumer test-asan
 
 test-release: all
 	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
@@ -58,6 +62,10 @@ test-asan: $(ASAN)/Makefile
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# Every C++ file of the tree as the project's .clang-format has it; any difference fails.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 bench: $(BENCH)/Makefile
 	cmake --build $(BENCH) -j $(JOBS)
