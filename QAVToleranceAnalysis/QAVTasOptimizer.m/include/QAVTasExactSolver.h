@@ -40,9 +40,9 @@ class QAV_TASOPT_API QAVTasExactSolver
 public:
   enum class Status
   {
-    Optimal,      // X feasible and the relative gap within the target
-    Infeasible,   // the bounds admit no X > 0 (or the data hold a NaN)
-    NotConverged  // no certified answer within the iteration limit
+    Optimal,     // X feasible and the relative gap within the target
+    Infeasible,  // the bounds admit no X > 0 (or the data hold a NaN)
+    NotConverged // no certified answer within the iteration limit
   };
 
   struct Solution

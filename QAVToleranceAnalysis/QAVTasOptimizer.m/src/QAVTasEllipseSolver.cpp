@@ -33,7 +33,10 @@ QAVTasEllipseSolver::~QAVTasEllipseSolver()
   _pCoord = nullptr;
 }
 
-void QAVTasEllipseSolver::SetWithoutUParameters(unsigned char iWithoutU) { _WithoutU = iWithoutU; }
+void QAVTasEllipseSolver::SetWithoutUParameters(unsigned char iWithoutU)
+{
+  _WithoutU = iWithoutU;
+}
 
 double QAVTasEllipseSolver::EvalFitness(std::int32_t, double* ipX)
 {
@@ -104,6 +107,7 @@ HRESULT QAVTasEllipseSolver::ComputeEllipseParameters(double* iopParameters)
   SetMutatValue(0.8);
   SetCrossValue(0.75);
   SetIdemFitnessCount(1000);
+  SetEvaluationThreads(1); // the penalty grows in call order
   Minimize();
   double best[3] = {0.0, 0.0, 0.0};
   GetOptimumParams(best);

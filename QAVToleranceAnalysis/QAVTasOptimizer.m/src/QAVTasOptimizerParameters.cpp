@@ -143,14 +143,13 @@ struct QAVTasOptimizerParameters::Sites
 };
 
 QAVTasOptimizerParameters::QAVTasOptimizerParameters()
-  : _piAnalysis(nullptr), _piResults(nullptr), _pFile(nullptr), _ErrorFitness(kInitialErrorFitness),
-    _EvalFailed(0), _pGenomeIndex(new QAVTasGenomeIndex)
+  : _piAnalysis(nullptr), _piResults(nullptr), _pFile(nullptr), _ErrorFitness(kInitialErrorFitness), _EvalFailed(0),
+    _pGenomeIndex(new QAVTasGenomeIndex)
 {
 }
 
 QAVTasOptimizerParameters::QAVTasOptimizerParameters(QAVITasAnalysis* iAnalysis, QAVITasDisplayResults* iResults,
-                                                     QAVListValQAVBaseUnknown_var& iFeatures,
-                                                     QAVRawColldouble& iBounds)
+                                                     QAVListValQAVBaseUnknown_var& iFeatures, QAVRawColldouble& iBounds)
   : QAVTasOptimizerParameters()
 {
   _ParameterFeatures = iFeatures;
@@ -367,6 +366,9 @@ HRESULT QAVTasOptimizerParameters::Optimize()
   SetFitnessReference(0.001);
   SetRefresh(100);
   SetMutatValue(0.5);
+  // One shared analysis, a log line per call: evaluations stay in turn, in this thread.
+  SetEvaluationThreads(1);
+  SetFitnessBatch(nullptr);
   Minimize();
   GetOptimumParams(best.get());
   const HRESULT hr = ApplyBestGenome(best.get());
@@ -465,9 +467,9 @@ bool QAVTasOptimizerParameters::ReadResults(double& oFitness)
   float* pValues = nullptr;
   std::int32_t* pRequirements = nullptr;
   double* pNominals = nullptr;
-  const HRESULT hr = _piResults ? _piResults->GetResults(QAVTasImageOptions(), resultSet, count, pValues,
-                                                         pRequirements, pNominals)
-                                : E_FAIL;
+  const HRESULT hr = _piResults
+    ? _piResults->GetResults(QAVTasImageOptions(), resultSet, count, pValues, pRequirements, pNominals)
+    : E_FAIL;
   std::unique_ptr<float[]> values(pValues);
   delete[] pRequirements;
   delete[] pNominals;

@@ -19,22 +19,22 @@ namespace
 {
 const char kErrFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing";
 
-const double kFeasibility = 1.0e-6;      // a bound counts as violated beyond this
-const double kPenaltyWeight = 1.0;       // matching term (direct) and multiplier term (multiplier)
-const double kHalf = 0.5;                // inside the cube root
+const double kFeasibility = 1.0e-6; // a bound counts as violated beyond this
+const double kPenaltyWeight = 1.0;  // matching term (direct) and multiplier term (multiplier)
+const double kHalf = 0.5;           // inside the cube root
 const double kNullVectorFitness = 1.0e10;
 const double kInitialPenalty = 1.0e10;
 const std::int32_t kDirectForm = 2;
 const std::int32_t kMultiplierForm = 3;
-const std::int32_t kMaxGenes = 500;      // the engine's chromosome capacity
-const double kMultiplierLimit = 1000.0;  // multiplier genes lie in [0, this]
-const double kNewtonBoxHigh = 1.0e9;     // upper end of the refinement box of every gene
+const std::int32_t kMaxGenes = 500;     // the engine's chromosome capacity
+const double kMultiplierLimit = 1000.0; // multiplier genes lie in [0, this]
+const double kNewtonBoxHigh = 1.0e9;    // upper end of the refinement box of every gene
 
 // Lines of this source's reports that the reference line numbers leave free.
 const std::int32_t kLineBadForm = 150;
 const std::int32_t kLineTooManyGenes = 151;
 const std::int32_t kLineNoMatrix = 181;
-const std::int32_t kLineExactData = 700;   // 700 to 705: the data the exact solver needs
+const std::int32_t kLineExactData = 700; // 700 to 705: the data the exact solver needs
 const std::int32_t kLineInfeasible = 710;
 const std::int32_t kLineNotCertified = 711;
 const std::int32_t kLineExactReport = 720; // 720, 721: the exact report's stream and solution
@@ -128,8 +128,8 @@ bool IsViolated(double iValue, double iLow, double iHigh)
 // The first-constraint block of both reports: iRow(j) is the stacked value of bound j, printed as
 // iName[j] when it breaks its bounds and against iLimit[j] when it does not.
 template <class RowValue>
-void WriteFirstConstraint(FILE* iopFile, std::int32_t iNy, const double* iLow, const double* iHigh,
-                          const char* iName, const char* iLimit, RowValue&& iRow)
+void WriteFirstConstraint(FILE* iopFile, std::int32_t iNy, const double* iLow, const double* iHigh, const char* iName,
+                          const char* iLimit, RowValue&& iRow)
 {
   bool violated = false;
   for (std::int32_t j = 0; j < iNy; ++j)
@@ -169,7 +169,7 @@ QAVTasOptimizerTolerancing::QAVTasOptimizerTolerancing(const std::int32_t iNy, s
 {
   _WithNewtonRefinement = 1;
   bool complete = iNy > 0 && iNx > 0 && ippW != nullptr && ipYmin != nullptr && ipYmax != nullptr &&
-                  ipXsup != nullptr && ipXinf != nullptr;
+    ipXsup != nullptr && ipXinf != nullptr;
   for (std::int32_t j = 0; complete && j < iNy; ++j)
     complete = ippW[j] != nullptr;
   if (!complete)
@@ -209,7 +209,7 @@ void QAVTasOptimizerTolerancing::ReleaseData()
 {
   for (double** array : {&_pYmax, &_pYmin, &_pXsup, &_pXinf, &_pParams})
   {
-    delete[] *array;
+    delete[] * array;
     *array = nullptr;
   }
   if (_ppW != nullptr)
@@ -407,12 +407,14 @@ void QAVTasOptimizerTolerancing::WriteDirectReport(FILE* iopFile, const double* 
     std::fprintf(iopFile, "delta[%d] = %lf\n", j + 1, ipDelta[j]);
   Rule(iopFile, 2);
 
-  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWx", "pWx", [&](std::int32_t j) {
-    double wx = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      wx += _ppW[j][i] * ipX[i];
-    return wx;
-  });
+  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWx", "pWx",
+                       [&](std::int32_t j)
+                       {
+                         double wx = 0.0;
+                         for (std::int32_t i = 0; i < _Nx; ++i)
+                           wx += _ppW[j][i] * ipX[i];
+                         return wx;
+                       });
 
   bool violated = false;
   for (std::int32_t j = 0; j < _Ny; ++j)
@@ -448,12 +450,14 @@ void QAVTasOptimizerTolerancing::WriteMultiplierReport(FILE* iopFile) const
     std::fprintf(iopFile, "lambda[%d] = %lf\n", j + 1, _pParams[j]);
   Rule(iopFile, 2);
 
-  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWy", "Ymoy", [&](std::int32_t j) {
-    double wy = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      wy += _ppW[j][i] / s[i];
-    return wy;
-  });
+  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWy", "Ymoy",
+                       [&](std::int32_t j)
+                       {
+                         double wy = 0.0;
+                         for (std::int32_t i = 0; i < _Nx; ++i)
+                           wy += _ppW[j][i] / s[i];
+                         return wy;
+                       });
   for (std::int32_t j = 0; j < _Ny; ++j)
   {
     double rowSum = 0.0;
@@ -527,6 +531,9 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
   SetParamValLimits(lower.data(), upper.data());
   SetFitnessReference(-10.0);
   SetRefresh(100);
+  // The penalty, the working buffer and the error record all follow the order of the calls.
+  SetEvaluationThreads(1);
+  SetFitnessBatch(nullptr);
   Minimize();
   GetOptimumParams(_pParams);
   GetOptimumFitness();
@@ -595,13 +602,13 @@ HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
   QAVTasExactSolver::Solution solution;
   switch (solver.Solve(solution))
   {
-  case QAVTasExactSolver::Status::Optimal:
-    _Exact = std::move(solution);
-    return S_OK;
-  case QAVTasExactSolver::Status::Infeasible:
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineInfeasible);
-  default:
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineNotCertified);
+    case QAVTasExactSolver::Status::Optimal:
+      _Exact = std::move(solution);
+      return S_OK;
+    case QAVTasExactSolver::Status::Infeasible:
+      return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineInfeasible);
+    default:
+      return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineNotCertified);
   }
 }
 
