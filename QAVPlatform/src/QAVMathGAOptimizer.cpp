@@ -54,23 +54,23 @@ void QAVMathGAOptimizer::SetEvaluationThreads(std::int32_t iCount)
 
 void QAVMathGAOptimizer::SetMaxNumber(std::int32_t iCount)
 {
-  _MaxNumberOfGenerations = DE::PositiveOr(iCount, 100);
+  _MaxNumberOfGenerations = DE::SetterRule::MaxNumber(iCount);
 }
 void QAVMathGAOptimizer::SetPopulationSize(std::int32_t iSize)
 {
-  _PopulationSize = DE::PositiveOr(iSize, 30);
+  _PopulationSize = DE::SetterRule::PopulationSize(iSize);
 }
 void QAVMathGAOptimizer::SetNumParams(std::int32_t iCount)
 {
-  _NumParams = iCount >= 1 && iCount <= kMaxGenes ? iCount : kMaxGenes;
+  _NumParams = DE::SetterRule::NumParams(iCount, kMaxGenes);
 }
 void QAVMathGAOptimizer::SetCrossValue(double iValue)
 {
-  _CrossValue = DE::FractionOr(iValue, 0.8);
+  _CrossValue = DE::SetterRule::CrossValue(iValue);
 }
 void QAVMathGAOptimizer::SetMutatValue(double iValue)
 {
-  _MutatValue = DE::FractionOr(iValue, 1.0);
+  _MutatValue = DE::SetterRule::MutatValue(iValue);
 }
 void QAVMathGAOptimizer::SetParamValLimits(double* ipMin, double* ipMax)
 {
@@ -87,7 +87,7 @@ void QAVMathGAOptimizer::SetProcess(std::int32_t iProcess)
 }
 void QAVMathGAOptimizer::SetRefresh(std::int32_t iRefresh)
 {
-  _Refresh = DE::PositiveOr(iRefresh, 1);
+  _Refresh = DE::SetterRule::Refresh(iRefresh);
 }
 void QAVMathGAOptimizer::SetSeed(std::int32_t iSeed)
 {
@@ -95,7 +95,7 @@ void QAVMathGAOptimizer::SetSeed(std::int32_t iSeed)
 }
 void QAVMathGAOptimizer::SetIdemFitnessCount(std::int32_t iCount)
 {
-  _IdemFitnessCount = DE::PositiveOr(iCount, 10);
+  _IdemFitnessCount = DE::SetterRule::IdemFitnessCount(iCount);
 }
 
 void QAVMathGAOptimizer::GetOptimumParams(double* opParams) const
