@@ -2,11 +2,12 @@
 JOBS    ?= $(shell nproc)
 RELEASE := build/release
 ASAN    := build/asan
+TSAN    := build/tsan
 BENCH   := build/bench
 CONSUMER := build/consumer
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan test-consumer bench fuzz clean
+.PHONY: all deps demo test test-release test-asan test-consumer tsan bench fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -29,7 +30,7 @@ demo: all
 	@echo "== the same problem, genetic answer beside the exact optimum"
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt --compare --quiet
 
-test: test-release test-consumer test-asan
+test: test-release test-consumer test-asan tsan
 
 test-release: all
 	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
@@ -51,6 +52,14 @@ test-asan: $(ASAN)/Makefile
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer over the library and the parallel suite only; any report fails the run.
+$(TSAN)/Makefile: | deps
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE_THREAD=ON $(CMAKE_FLAGS)
+
+tsan: $(TSAN)/Makefile
+	cmake --build $(TSAN) -j $(JOBS) --target parallel_test
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L parallel
 
 bench: $(BENCH)/Makefile
 	cmake --build $(BENCH) -j $(JOBS)
