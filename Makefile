@@ -64,6 +64,7 @@ tsan: $(TSAN)/Makefile
 bench: $(BENCH)/Makefile
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/*_bench; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+	@echo "== MPI, 1 ms fitness" && sh bench/mpi_bench.sh $(BENCH)
 
 # libFuzzer targets under fuzz/, built with clang in build/fuzz; FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60
