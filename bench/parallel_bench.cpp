@@ -49,7 +49,7 @@ void Runs(benchmark::State& ioState, std::chrono::nanoseconds iCost, std::int32_
   o.SetParamValLimits(min.data(), max.data());
   o.SetPopulationSize(kPopulation);
   o.SetProcess(7);
-  o.SetCrossValue(0.5);
+  o.SetCrossValue(0.25);
   o.SetMutatValue(0.9);
   o.SetMaxNumber(iGenerations);
   o.SetIdemFitnessCount(iGenerations);
