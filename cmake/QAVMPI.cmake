@@ -6,7 +6,7 @@ target_link_libraries(QAVTasOptimizerMPI PUBLIC QAVTasOptimizer MPI::MPI_CXX)
 target_compile_options(QAVTasOptimizerMPI PRIVATE ${QAV_WARNINGS})
 # Its only API is one class template, instantiated here for both gene types.
 set_target_properties(QAVTasOptimizerMPI PROPERTIES CXX_VISIBILITY_PRESET default VISIBILITY_INLINES_HIDDEN OFF
-                      VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+                      VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR} INSTALL_RPATH "$ORIGIN")
 install(TARGETS QAVTasOptimizerMPI LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${QAV_MPI_DIR}/include/QAVTasMPIEvaluation.h DESTINATION ${QAV_INSTALL_INCLUDEDIR})
 
