@@ -27,6 +27,7 @@ struct DeSettings
   std::optional<double> cr;
   std::int32_t seed = -3;
   std::int32_t refresh = 10;
+  std::int32_t threads = 1;
   bool maximize = false;
   bool real = false;
   QAVToolHistory history;
@@ -84,6 +85,8 @@ const char kHelp[] =
   "                      change of 0.1 % or less as none)\n"
   "  --refresh N         report every N generations, 1 or more (default 10;\n"
   "                      1 reports the last generation only)\n"
+  "  --threads N         threads evaluating each generation, the output unchanged\n"
+  "                      (default 1; 0 or less: one per hardware thread)\n"
   "  --maximize          maximise instead of minimise (the run then ends by --idem\n"
   "                      or --generations)\n";
 const char kHelpEnd[] = "  --help              this text\n";
@@ -150,6 +153,8 @@ bool ParseOption(QAVToolOptions& ioOptions, const std::string& iName, DeSettings
     ioS.idem = InRange(ioOptions, iName, 1, kMany);
   else if (iName == "--refresh")
     ioS.refresh = InRange(ioOptions, iName, 1, kMany);
+  else if (iName == "--threads")
+    ioS.threads = ioOptions.Int32Value(iName);
   else if (iName == "--maximize")
     ioS.maximize = true;
   else if (iName == "--real")
@@ -191,6 +196,7 @@ int RunEngine(DeSettings& iS, Gene iLower, Gene iUpper)
   opt.SetIdemFitnessCount(*iS.idem);
   opt.SetRefresh(iS.refresh);
   opt.SetParamValLimits(lower.data(), upper.data());
+  opt.SetEvaluationThreads(iS.threads);
   iS.history.Watch(opt);
   if (iS.maximize)
   {
