@@ -2,11 +2,12 @@
 JOBS    ?= $(shell nproc)
 RELEASE := build/release
 ASAN    := build/asan
+TSAN    := build/tsan
 BENCH   := build/bench
 CONSUMER := build/consumer
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan test-consumer format-check bench bench-deps fuzz clean
+.PHONY: all deps demo test test-release test-asan test-consumer format-check tsan bench bench-deps fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -35,7 +36,7 @@ demo: $(RELEASE)/Makefile
 	@echo "== the same problem, genetic answer beside the certified optimum"
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt --compare --quiet
 
-test: format-check test-release test-consumer test-asan
+test: format-check test-release test-consumer test-asan tsan
 
 test-release: all
 	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
@@ -67,9 +68,18 @@ test-asan: $(ASAN)/Makefile
 format-check: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
+# ThreadSanitizer over the library and the parallel suite only; any report fails the run.
+$(TSAN)/Makefile: | deps
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE_THREAD=ON $(CMAKE_FLAGS)
+
+tsan: $(TSAN)/Makefile
+	cmake --build $(TSAN) -j $(JOBS) --target parallel_test
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L parallel
+
 bench: $(BENCH)/Makefile
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/*_bench; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+	@echo "== MPI, 1 ms fitness" && sh bench/mpi_bench.sh $(BENCH)
 
 # libFuzzer targets under fuzz/, built with clang in build/fuzz; FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

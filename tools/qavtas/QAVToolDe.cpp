@@ -30,6 +30,7 @@ struct DeSettings
   std::optional<double> cr;
   std::int32_t seed = -3;
   std::int32_t refresh = 10;
+  std::int32_t threads = 1;
   bool maximize = false;
   bool real = false;
   QAVToolHistory history;
@@ -91,6 +92,10 @@ void Declare(QAVToolCli& ioCli, DeSettings& ioS)
             "minimisation counts a change of 0.1 % or less as none)");
   ioCli.Int("--refresh", ioS.refresh, 1, kMany,
             "report every N generations (default 10; 1 reports the last generation only)");
+  ioCli.Int("--threads", ioS.threads, INT32_MIN, INT32_MAX,
+            "threads evaluating each generation, the output unchanged (default 1; 0 or less: one per hardware "
+            "thread)",
+            4);
   ioCli.Flag("--maximize", ioS.maximize, "maximise instead of minimise (the run then ends by --idem or --generations)");
   ioS.history.Declare(ioCli);
   ioCli.WithProgress();
@@ -150,6 +155,7 @@ int RunEngine(DeSettings& iS, QAVToolSession& ioSession, Gene iLower, Gene iUppe
   opt.SetIdemFitnessCount(*iS.idem);
   opt.SetRefresh(iS.refresh);
   opt.SetParamValLimits(lower.data(), upper.data());
+  opt.SetEvaluationThreads(iS.threads);
   QAVGAProgress last{};
   ioSession.Watch(opt,
                   [&](const QAVGAProgress& p)
