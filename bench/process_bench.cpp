@@ -8,6 +8,7 @@
 #include <CbcModel.hpp>
 #include <CbcSolver.hpp>
 #include <CoinPackedMatrix.hpp>
+#include <CoinPackedVector.hpp>
 #include <OsiClpSolverInterface.hpp>
 #endif
 

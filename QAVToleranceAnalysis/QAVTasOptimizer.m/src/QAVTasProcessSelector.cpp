@@ -14,16 +14,38 @@ using Runs = QAVTasProcessRelaxation::Runs;
 
 namespace
 {
+// A branching candidate: the position at or below the relaxed tolerance, and where the tolerance
+// lies from it to the next option (0 to 1); on an option, Gap is the envelope's shortfall there.
+struct Candidate
+{
+  std::int32_t Choice, Cut;
+  bool OnPoint;
+  double Fraction, Gap;
+};
+
+// Average bound increase per unit of fraction moved, per choice and side (pseudo-costs).
+struct Pseudo
+{
+  double Sum[2] = {0.0, 0.0};
+  std::int64_t Count[2] = {0, 0};
+};
+
+const std::int64_t kReliable = 1; // pseudo-cost observations before a choice is trusted
+
 struct Node
 {
   Runs Choices;
   double Bound = -HUGE_VAL;
   QAVTasProcessRelaxation::Prices Prices;
   bool HasPrices = false;
-  // Where to branch: a choice, the position at or below its relaxed tolerance, and whether the
-  // relaxed tolerance sits on that option (then it is split off on its own).
-  std::int32_t Split = -1, Cut = 0;
-  bool OnPoint = false;
+  // Where it may branch: choices whose relaxed tolerance lies between options, or on an option the
+  // envelope prices below its cost.
+  std::vector<Candidate> Candidates;
+  // How it was made: the choice its parent split, the side, and how far (as a fraction of the
+  // options' gap) the split moved the relaxed tolerance; pseudo-costs learn from it.
+  std::int32_t From = -1;
+  bool Up = false;
+  double Moved = 0.0, ParentBound = 0.0;
 };
 
 bool Above(const Node& a, const Node& b)
@@ -36,7 +58,7 @@ class Search
 public:
   Search(const Problem& iProblem, const QAVTasProcessSelector::Options& iOptions)
     : _Options(iOptions), _Choices(iProblem), _Relaxed(iProblem), _Solver(iOptions.Relaxation),
-      _Start(std::chrono::steady_clock::now())
+      _Start(std::chrono::steady_clock::now()), _Pseudo(_Choices.Choices())
   {
   }
 
@@ -52,6 +74,9 @@ private:
   void Consider(Node&& ioNode);
   bool Bound(Node& ioNode, std::vector<double>& oT);
   bool Settled(Node& ioNode, const std::vector<double>& iT, Runs& oPick);
+  double Estimate(const Candidate& iC, bool iUp) const;
+  void Learn(const Node& iNode);
+  int Probe(const Node& iNode, const Candidate& iC);
   void Round(const Node& iNode, const std::vector<double>& iT);
   void Leaf(const Node& iNode);
   void Branch(const Node& iNode);
@@ -72,6 +97,8 @@ private:
   std::int64_t _Nodes = 0;
   std::int32_t _Iterations = 0;
   std::string _Unproven, _Limit;
+  std::vector<Pseudo> _Pseudo;
+  Pseudo _PseudoAll;
 };
 
 bool Search::OutOfBudget()
@@ -151,12 +178,12 @@ bool Search::Bound(Node& ioNode, std::vector<double>& oT)
   return true;
 }
 
-// Picks the branching choice; true when the relaxed tolerances are all options that the envelope
-// prices exactly, so the relaxation solved the node with the selection oPick.
+// Lists the branching candidates; true when there are none: the relaxed tolerances are all
+// options that the envelope prices exactly, so the relaxation solved the node with oPick.
 bool Search::Settled(Node& ioNode, const std::vector<double>& iT, Runs& oPick)
 {
   oPick = ioNode.Choices;
-  double best = -1.0;
+  ioNode.Candidates.clear();
   for (std::size_t c = 0; c < _Choices.Choices(); ++c)
   {
     const std::int32_t lo = ioNode.Choices.Lo[c], hi = ioNode.Choices.Hi[c];
@@ -167,35 +194,83 @@ bool Search::Settled(Node& ioNode, const std::vector<double>& iT, Runs& oPick)
     std::int32_t k = lo;
     while (k < hi && points[k + 1].Tolerance <= t)
       ++k;
-    double score;
     bool onPoint = std::fabs(t - points[k].Tolerance) <= 1e-9 * points[k].Tolerance;
     if (!onPoint && k < hi && std::fabs(points[k + 1].Tolerance - t) <= 1e-9 * t)
       onPoint = true, ++k;
+    Candidate candidate{static_cast<std::int32_t>(c), k, onPoint, 0.0, 0.0};
     if (onPoint)
     {
       const double envelope = _Relaxed.Dimensions[_Choices.DimensionOf(c)].CostOf.Value(points[k].Tolerance);
-      score = points[k].Cost - envelope;
-      if (score <= 1e-12 * std::max(1.0, std::fabs(points[k].Cost)))
+      candidate.Gap = points[k].Cost - envelope;
+      if (candidate.Gap <= 1e-12 * std::max(1.0, std::fabs(points[k].Cost)))
       {
         oPick.Lo[c] = oPick.Hi[c] = k;
         continue;
       }
     }
     else
+      candidate.Fraction = (t - points[k].Tolerance) / (points[k + 1].Tolerance - points[k].Tolerance);
+    ioNode.Candidates.push_back(candidate);
+  }
+  return ioNode.Candidates.empty();
+}
+
+// Estimated bound increase of moving a choice's relaxed tolerance by a fraction to one side: its
+// own pseudo-cost once it has one, else the average of all, else the options' cost step.
+double Search::Estimate(const Candidate& iC, bool iUp) const
+{
+  const std::size_t side = iUp ? 1 : 0;
+  const double moved = iUp ? 1.0 - iC.Fraction : iC.Fraction;
+  const Pseudo& own = _Pseudo[iC.Choice];
+  if (own.Count[side] > 0)
+    return moved * own.Sum[side] / own.Count[side];
+  if (_PseudoAll.Count[side] > 0)
+    return moved * _PseudoAll.Sum[side] / _PseudoAll.Count[side];
+  const auto& points = _Choices.PointsOf(iC.Choice);
+  return moved * std::fabs(points[iC.Cut].Cost - points[iC.Cut + 1].Cost);
+}
+
+// Strong branching: solves both children of a split to learn its pseudo-costs. Returns a mask
+// of the sides (1 down, 2 up) that hold nothing better than the incumbent.
+int Search::Probe(const Node& iNode, const Candidate& iC)
+{
+  int dead = 0;
+  for (const bool up : {false, true})
+  {
+    if (OutOfBudget())
+      break;
+    Node child;
+    child.Choices = iNode.Choices;
+    (up ? child.Choices.Lo : child.Choices.Hi)[iC.Choice] = up ? iC.Cut + 1 : iC.Cut;
+    child.Bound = child.ParentBound = iNode.Bound;
+    child.From = iC.Choice;
+    child.Up = up;
+    child.Moved = up ? 1.0 - iC.Fraction : iC.Fraction;
+    std::vector<double> t;
+    const bool feasible = Bound(child, t);
+    if (!feasible)
+      child.Bound = std::max(child.Bound, std::min(Cutoff(), 2.0 * std::fabs(iNode.Bound) + 1.0));
+    Learn(child);
+    if (!feasible || !(child.Bound < Cutoff()))
     {
-      const double width = points[k + 1].Tolerance - points[k].Tolerance;
-      const double near = std::min(t - points[k].Tolerance, points[k + 1].Tolerance - t) / width;
-      score = near * (std::fabs(points[k].Cost - points[k + 1].Cost) + 1e-300);
-    }
-    if (score > best)
-    {
-      best = score;
-      ioNode.Split = static_cast<std::int32_t>(c);
-      ioNode.Cut = k;
-      ioNode.OnPoint = onPoint;
+      if (feasible)
+        Prune(child.Bound);
+      dead |= up ? 2 : 1;
     }
   }
-  return ioNode.Split < 0;
+  return dead;
+}
+
+void Search::Learn(const Node& iNode)
+{
+  if (iNode.From < 0 || !(iNode.Moved > 0.0))
+    return;
+  const double rate = std::max(0.0, iNode.Bound - iNode.ParentBound) / iNode.Moved;
+  for (Pseudo* p : {&_Pseudo[iNode.From], &_PseudoAll})
+  {
+    p->Sum[iNode.Up] += rate;
+    ++p->Count[iNode.Up];
+  }
 }
 
 // Incumbents from the relaxed tolerances rounded down to options.
@@ -231,9 +306,10 @@ void Search::Consider(Node&& ioNode)
   std::vector<double> t;
   if (!Bound(ioNode, t))
     return;
+  Learn(ioNode);
   if (!(ioNode.Bound < Cutoff()))
     return Prune(ioNode.Bound);
-  ioNode.Split = -1;
+  ioNode.Candidates.clear();
   if (!t.empty())
   {
     Runs pick;
@@ -257,41 +333,67 @@ void Search::Consider(Node&& ioNode)
   Push(std::move(ioNode));
 }
 
-// Children split one choice's run: at the cut, or around the option the relaxation sits on.
+// Children split one choice's run at the relaxed tolerance, or around the option it sits on; the
+// choice is the one whose smaller estimated side increase is largest (product rule).
 void Search::Branch(const Node& iNode)
 {
-  std::int32_t c = iNode.Split, cut = iNode.Cut;
-  bool onPoint = iNode.OnPoint;
   const auto& lo = iNode.Choices.Lo;
   const auto& hi = iNode.Choices.Hi;
-  if (c < 0 || lo[c] == hi[c] || cut < lo[c] || cut > hi[c])
+  Candidate pick{-1, 0, false, 0.5, 0.0};
+  double best = -1.0;
+  int dead = 0;
+  for (const Candidate& c : iNode.Candidates)
+    if (!c.OnPoint && c.Cut < hi[c.Choice] &&
+        (_Pseudo[c.Choice].Count[0] < kReliable || _Pseudo[c.Choice].Count[1] < kReliable) &&
+        (dead = Probe(iNode, c)) != 0)
+    {
+      pick = c;
+      break;
+    }
+  for (const Candidate& c : iNode.Candidates)
   {
-    c = 0;
-    for (std::size_t k = 1; k < lo.size(); ++k)
-      if (hi[k] - lo[k] > hi[c] - lo[c])
-        c = static_cast<std::int32_t>(k);
-    cut = (lo[c] + hi[c]) / 2;
-    onPoint = false;
+    if (dead)
+      break;
+    if (lo[c.Choice] == hi[c.Choice] || c.Cut < lo[c.Choice] || c.Cut > hi[c.Choice] ||
+        (!c.OnPoint && c.Cut == hi[c.Choice]))
+      continue;
+    const double score =
+      c.OnPoint ? c.Gap * c.Gap : std::max(Estimate(c, false), 1e-12) * std::max(Estimate(c, true), 1e-12);
+    if (score > best)
+      best = score, pick = c;
   }
+  if (pick.Choice < 0)
+  {
+    pick.Choice = 0;
+    for (std::size_t k = 1; k < lo.size(); ++k)
+      if (hi[k] - lo[k] > hi[pick.Choice] - lo[pick.Choice])
+        pick.Choice = static_cast<std::int32_t>(k);
+    pick.Cut = (lo[pick.Choice] + hi[pick.Choice]) / 2;
+  }
+  const std::int32_t c = pick.Choice, cut = pick.Cut;
   std::vector<std::pair<std::int32_t, std::int32_t>> parts;
-  if (onPoint)
+  if (pick.OnPoint)
     parts = {{lo[c], cut - 1}, {cut, cut}, {cut + 1, hi[c]}};
   else
-  {
-    cut = std::min(cut, hi[c] - 1);
     parts = {{lo[c], cut}, {cut + 1, hi[c]}};
-  }
-  for (const auto& [a, b] : parts)
+  for (std::size_t part = 0; part < parts.size(); ++part)
   {
-    if (a > b)
+    const auto [a, b] = parts[part];
+    if (a > b || (dead >> part) & 1)
       continue;
     Node child;
     child.Choices = iNode.Choices;
     child.Choices.Lo[c] = a;
     child.Choices.Hi[c] = b;
-    child.Bound = iNode.Bound;
+    child.Bound = child.ParentBound = iNode.Bound;
     child.Prices = iNode.Prices;
     child.HasPrices = iNode.HasPrices;
+    if (!pick.OnPoint && !iNode.Candidates.empty())
+    {
+      child.From = c;
+      child.Up = part == 1;
+      child.Moved = child.Up ? 1.0 - pick.Fraction : pick.Fraction;
+    }
     Consider(std::move(child));
   }
 }
@@ -333,7 +435,8 @@ Result Search::Finish()
     result.Processes[_Choices.DimensionOf(c)] = _Choices.PointsOf(c)[_Best.Lo[c]].Option;
   for (std::size_t j = 0; j < m; ++j)
     result.StackupValues.push_back(_Choices.Problem().StackupValue(j, _BestT.data()));
-  if (complete && result.RelativeGap <= _Options.Gap)
+  // Bounds recorded at the cutoff give exactly Gap, give or take a rounding.
+  if (complete && result.RelativeGap <= _Options.Gap * (1.0 + 1e-9))
     result.State = Result::Status::Optimal;
   else if (result.Reason.empty())
     result.Reason = "gap not closed";
