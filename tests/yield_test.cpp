@@ -1,6 +1,8 @@
 #include "QAVTasYieldEstimator.h"
+#include "QAVToolRun.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 
@@ -142,4 +144,29 @@ TEST(YieldEstimator, WorstCaseUniformAndThreads)
     EXPECT_EQ(one.Joint.Upper, three.Joint.Upper);
     p.Stackups[0].Limit /= 0.7;
   }
+}
+
+// qavtas allocate picks the processes and simulates them: the keys other tools read, both methods;
+// a node limit leaves the search not solved.
+TEST(QavtasAllocateYield, ProcessesAndYieldInJson)
+{
+  using Json = nlohmann::json;
+  const std::string file = std::string(QAV_SOURCE_DIR) + "/examples/allocation_process.json";
+  const Json expected = Json::parse(QAVToolSlurp(file))["x-expected"];
+  for (const std::string method : {"mc", "qmc"})
+  {
+    const auto run =
+      QAVToolRun("allocate " + file + " --json --yield 20000 --seed 3" + (method == "qmc" ? " --qmc" : ""));
+    ASSERT_EQ(0, run.status) << run.err;
+    const Json answer = Json::parse(run.out), yield = answer["yield"], clearance = yield["stackups"]["clearance"];
+    EXPECT_EQ(expected["processes"], answer["processes"]);
+    EXPECT_EQ(method, answer["method"]);
+    EXPECT_EQ(method, yield["method"]);
+    EXPECT_EQ(20000, yield["samples"]);
+    EXPECT_EQ(1.0, yield["stackups"]["alignment"]["yield"]);
+    EXPECT_EQ(clearance["yield"], yield["joint"]);
+    const double exact = clearance["exact"], lower = clearance["ci95"][0], upper = clearance["ci95"][1];
+    EXPECT_NEAR(clearance["yield"].get<double>(), exact, 1.5 * (upper - lower));
+  }
+  EXPECT_EQ(3, QAVToolRun("allocate " + file + " --max-nodes 1 --json").status);
 }

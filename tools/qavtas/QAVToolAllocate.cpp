@@ -4,6 +4,7 @@
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocateYield.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
 #include "QAVToolOptions.h"
@@ -51,6 +52,7 @@ struct Settings
   std::string fromData;
   std::string report;
   bool json = false;
+  QAVToolAllocateYield processes; // process selection and yield
 };
 
 int Failure(const std::string& iMessage)
@@ -78,6 +80,7 @@ void Declare(CLI::App& ioApp, Settings& oSettings)
     .add_option("--from-data", oSettings.fromData,
                 "print the tolerancing data file DATA converted into an allocation problem file")
     ->option_text("DATA");
+  oSettings.processes.Declare(ioApp);
 }
 
 // False when --help was asked for (the help is printed); a usage error is thrown.
@@ -230,9 +233,10 @@ int Allocate(const Settings& iSettings)
   QAVTasAllocationProblem problem;
   if (!QAVTasAllocationFile::Read(text, problem, error))
     return Failure(NameOf(iSettings.file) + ": " + error);
-  const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
-  const std::string answer =
-    iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
+  const std::string answer = iSettings.processes.Extend(
+    iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result), iSettings.json,
+    problem, result);
   if (!WriteText(iSettings.report, answer, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)

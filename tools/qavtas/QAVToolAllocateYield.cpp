@@ -2,72 +2,67 @@
 
 #include "QAVTasProcessSelector.h"
 
-#include <cerrno>
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <ostream>
+#include <memory>
 
 using Problem = QAVTasAllocationProblem;
 using Result = QAVTasAllocationResult;
 using Estimator = QAVTasYieldEstimator;
-
-const char QAVToolAllocateYield::kHelp[] =
-  "  --max-nodes K       branch-and-bound nodes before giving up on a proof (default 1000000);\n"
-  "                      the best selection found is then reported as not solved, with its gap\n"
-  "  --time-limit S      the same, after S seconds\n"
-  "  --yield N           simulate N assemblies of the allocated tolerances and report the yield\n"
-  "                      of each stack-up and of all at once, with 95 % intervals\n"
-  "  --seed S            seed of the simulation (default 1); a seed gives the same figures on\n"
-  "                      any number of threads\n"
-  "  --qmc               scrambled Sobol points instead of random ones; the interval then comes\n"
-  "                      from 16 independent scramblings\n";
+using Json = nlohmann::ordered_json;
 
 namespace
 {
-std::int64_t PositiveInteger(QAVToolOptions& ioOptions, const std::string& iName)
-{
-  const std::string text = ioOptions.Value(iName);
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno == ERANGE || value < 1)
-    QAVToolOptions::Fail("option " + iName + " takes a positive integer, not '" + text + "'");
-  return value;
-}
-
-nlohmann::json Interval(const Estimator::Estimate& iE)
-{
-  return nlohmann::json::array({iE.Lower, iE.Upper});
-}
-
-std::string Fixed(double iValue, int iDigits)
+std::string Format(const char* iFormat, double iValue)
 {
   char text[64];
-  std::snprintf(text, sizeof text, "%.*f", iDigits, iValue);
+  std::snprintf(text, sizeof text, iFormat, iValue);
   return text;
+}
+
+std::string Padded(const std::string& iText, std::size_t iWidth)
+{
+  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
+}
+
+// A search stopped by a limit still has its best selection.
+bool HasSelection(const Result& iResult)
+{
+  for (const std::int32_t k : iResult.Processes)
+    if (k >= 0)
+      return iResult.State != Result::Status::Infeasible;
+  return false;
+}
+
+Json Figures(const Estimator::Estimate& iE)
+{
+  if (!iE.Defined)
+    return {{"yield", nullptr}, {"note", "undefined for a linear row"}};
+  Json figures = {{"yield", iE.Yield}, {"ci95", {iE.Lower, iE.Upper}}, {"ppm_out", iE.PpmOut}};
+  if (iE.HasExact)
+    figures["exact"] = iE.Exact;
+  return figures;
 }
 } // namespace
 
-bool QAVToolAllocateYield::Parse(const std::string& iName, QAVToolOptions& ioOptions)
+void QAVToolAllocateYield::Declare(CLI::App& ioApp)
 {
-  if (iName == "--yield")
-    _Yield.Samples = PositiveInteger(ioOptions, iName), _WantsYield = true;
-  else if (iName == "--seed")
-    _Yield.Seed = static_cast<std::uint64_t>(PositiveInteger(ioOptions, iName));
-  else if (iName == "--qmc")
-    _Yield.Qmc = true;
-  else if (iName == "--max-nodes")
-    _MaxNodes = PositiveInteger(ioOptions, iName);
-  else if (iName == "--time-limit")
-  {
-    _TimeLimit = ioOptions.DoubleValue(iName);
-    if (!(_TimeLimit > 0.0))
-      QAVToolOptions::Fail("option --time-limit takes a positive number of seconds");
-  }
-  else
-    return false;
-  return true;
+  ioApp
+    .add_option("--max-nodes", _MaxNodes,
+                "branch-and-bound nodes before the search stops (not solved, with its best selection and gap)")
+    ->option_text("K")
+    ->check(CLI::PositiveNumber);
+  ioApp.add_option("--time-limit", _TimeLimit, "seconds before the search stops, likewise")
+    ->option_text("S")
+    ->check(CLI::PositiveNumber);
+  ioApp.add_option("--yield", _Samples, "simulate N assemblies of the allocation: yield of each stack-up and of all")
+    ->option_text("N")
+    ->check(CLI::PositiveNumber);
+  ioApp.add_option("--seed", _Seed, "seed of the simulation (default 1): the same figures on any number of threads")
+    ->option_text("S");
+  ioApp.add_flag("--qmc", _Qmc, "scrambled Sobol points; the interval comes from 16 independent scramblings");
 }
 
 Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
@@ -78,97 +73,99 @@ Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
   return QAVTasProcessSelector(options).Solve(iProblem);
 }
 
-void QAVToolAllocateYield::Simulate(const Problem& iProblem, const Result& iResult)
+std::string QAVToolAllocateYield::Extend(const std::string& iAnswer, bool iJson, const Problem& iProblem,
+                                         const Result& iResult) const
 {
-  _HasYield = false;
-  if (!_WantsYield || iResult.State == Result::Status::Infeasible ||
-      iResult.Tolerances.size() != iProblem.Dimensions.size())
-    return;
-  for (const double t : iResult.Tolerances)
-    if (!(t > 0.0) || !std::isfinite(t))
-      return;
-  _Report = Estimator(_Yield).Simulate(iProblem, iResult.Tolerances);
-  _HasYield = true;
+  std::unique_ptr<Estimator::Report> yield;
+  const bool allocated = iResult.State == Result::Status::Optimal || HasSelection(iResult);
+  if (_Samples > 0 && allocated && iResult.Tolerances.size() == iProblem.Dimensions.size())
+  {
+    Estimator::Options options;
+    options.Samples = _Samples;
+    options.Seed = _Seed;
+    options.Qmc = _Qmc;
+    yield = std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
+  }
+  return iJson ? JsonAnswer(iAnswer, iProblem, iResult, yield.get())
+               : iAnswer + TextAnswer(iProblem, iResult, yield.get());
 }
 
-void QAVToolAllocateYield::Print(std::ostream& oOut, const Problem& iProblem, const Result& iResult) const
+std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Result& iResult,
+                                             const Estimator::Report* ipYield) const
 {
-  bool header = false;
-  for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
+  std::string text;
+  if (iResult.State == Result::Status::NotSolved && HasSelection(iResult))
+    text += "\nbest selection found: cost " + Format("%.10g", iResult.Cost) + ", lower bound " +
+      Format("%.10g", iResult.LowerBound) + ", relative gap " + Format("%.2g", iResult.RelativeGap) + "\n";
+  if (HasSelection(iResult))
   {
-    const std::int32_t k = iResult.Processes[i];
-    if (k < 0)
-      continue;
-    if (!header)
-      oOut << "\nprocesses\n  "
-           << "dimension" << std::string(12, ' ') << "process" << std::string(14, ' ') << "tolerance      cost\n";
-    header = true;
-    const auto& d = iProblem.Dimensions[i];
-    const auto& option = d.Options[k];
-    oOut << "  " << d.Name << std::string(d.Name.size() < 21 ? 21 - d.Name.size() : 1, ' ') << option.Process
-         << std::string(option.Process.size() < 21 ? 21 - option.Process.size() : 1, ' ') << Fixed(option.Tolerance, 6)
-         << "  " << Fixed(option.CostValue, 4) << '\n';
+    text += "\nprocesses\n  " + Padded("dimension", 21) + Padded("process", 21) + "tolerance    cost\n";
+    for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
+      if (iResult.Processes[i] >= 0)
+      {
+        const auto& option = iProblem.Dimensions[i].Options[iResult.Processes[i]];
+        text += "  " + Padded(iProblem.Dimensions[i].Name, 21) + Padded(option.Process, 21) +
+          Padded(Format("%.6g", option.Tolerance), 13) + Format("%.6g", option.CostValue) + "\n";
+      }
   }
-  if (!_HasYield)
-    return;
-  oOut << "\nyield (" << (_Report.Qmc ? "scrambled Sobol" : "Monte Carlo") << ", " << _Report.Samples
-       << " assemblies, seed " << _Yield.Seed << ")\n"
-       << "  stack-up             yield       95 % interval            ppm out    exact\n";
+  if (!ipYield)
+    return text;
+  text += "\nyield (" + std::string(ipYield->Qmc ? "scrambled Sobol" : "Monte Carlo") + ", " +
+    std::to_string(ipYield->Samples) + " assemblies, seed " + std::to_string(_Seed) + ")\n  " + Padded("stack-up", 21) +
+    "yield        95 % interval            ppm out     exact\n";
   const auto line = [&](const std::string& iName, const Estimator::Estimate& iE)
   {
-    oOut << "  " << iName << std::string(iName.size() < 21 ? 21 - iName.size() : 1, ' ');
+    text += "  " + Padded(iName, 21);
     if (!iE.Defined)
     {
-      oOut << "undefined (a linear row has no nominal)\n";
+      text += "undefined: a linear row has no nominal\n";
       return;
     }
-    oOut << Fixed(iE.Yield, 7) << "   [" << Fixed(iE.Lower, 7) << ", " << Fixed(iE.Upper, 7) << "]   "
-         << Fixed(iE.PpmOut, 1);
-    if (iE.HasExact)
-      oOut << "    " << Fixed(iE.Exact, 7);
-    oOut << '\n';
+    text += Format("%.7f", iE.Yield) + "    [" + Format("%.7f", iE.Lower) + ", " + Format("%.7f", iE.Upper) + "]   " +
+      Padded(Format("%.1f", iE.PpmOut), 12) + (iE.HasExact ? Format("%.7f", iE.Exact) : std::string()) + "\n";
   };
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-    line(iProblem.Stackups[j].Name, _Report.Stackups[j]);
-  line("all at once", _Report.Joint);
+    line(iProblem.Stackups[j].Name, ipYield->Stackups[j]);
+  line("all at once", ipYield->Joint);
+  return text;
 }
 
-void QAVToolAllocateYield::AddJson(nlohmann::json& ioOut, const Problem& iProblem, const Result& iResult) const
+std::string QAVToolAllocateYield::JsonAnswer(const std::string& iAnswer, const Problem& iProblem, const Result& iResult,
+                                             const Estimator::Report* ipYield) const
 {
-  nlohmann::json processes = nlohmann::json::object();
-  for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
-    if (iResult.Processes[i] >= 0)
-      processes[iProblem.Dimensions[i].Name] = iProblem.Dimensions[i].Options[iResult.Processes[i]].Process;
-  if (!processes.empty())
-    ioOut["processes"] = processes;
-  if (!_HasYield)
-    return;
-  const Estimator::Estimate& joint = _Report.Joint;
-  nlohmann::json yield = {{"method", _Report.Qmc ? "qmc" : "mc"}, {"samples", _Report.Samples}};
-  if (joint.Defined)
+  Json answer = Json::parse(iAnswer);
+  if (HasSelection(iResult))
   {
-    yield["joint"] = joint.Yield;
-    yield["ci95"] = Interval(joint);
-    yield["ppm_out"] = joint.PpmOut;
-    if (joint.HasExact)
-      yield["exact"] = joint.Exact;
-  }
-  else
-    yield["joint"] = nullptr;
-  nlohmann::json stackups = nlohmann::json::object();
-  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-  {
-    const Estimator::Estimate& e = _Report.Stackups[j];
-    nlohmann::json entry = {{"yield", nullptr}, {"note", "undefined for a linear row"}};
-    if (e.Defined)
+    if (iResult.State != Result::Status::Optimal)
     {
-      entry = {{"yield", e.Yield}, {"ci95", Interval(e)}, {"ppm_out", e.PpmOut}};
-      if (e.HasExact)
-        entry["exact"] = e.Exact;
+      answer["cost"] = iResult.Cost;
+      answer["lower_bound"] = iResult.LowerBound;
+      answer["relative_gap"] = iResult.RelativeGap;
+      answer["tolerances"] = Json::object();
+      for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+        answer["tolerances"][iProblem.Dimensions[i].Name] = iResult.Tolerances[i];
     }
-    stackups[iProblem.Stackups[j].Name] = entry;
+    answer["processes"] = Json::object();
+    for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
+      if (iResult.Processes[i] >= 0)
+        answer["processes"][iProblem.Dimensions[i].Name] = iProblem.Dimensions[i].Options[iResult.Processes[i]].Process;
+    answer["nodes"] = iResult.Nodes;
   }
-  yield["stackups"] = stackups;
-  ioOut["yield"] = yield;
-  ioOut["method"] = yield["method"];
+  if (ipYield)
+  {
+    const Estimator::Estimate& joint = ipYield->Joint;
+    Json yield = {{"joint", joint.Defined ? Json(joint.Yield) : Json(nullptr)}};
+    const Json figures = Figures(joint);
+    for (const auto& [key, value] : figures.items())
+      if (key != "yield")
+        yield[key] = value;
+    yield["samples"] = ipYield->Samples;
+    yield["method"] = ipYield->Qmc ? "qmc" : "mc";
+    yield["stackups"] = Json::object();
+    for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+      yield["stackups"][iProblem.Stackups[j].Name] = Figures(ipYield->Stackups[j]);
+    answer["method"] = yield["method"];
+    answer["yield"] = yield;
+  }
+  return answer.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }

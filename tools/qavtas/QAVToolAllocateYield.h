@@ -7,44 +7,39 @@
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasAllocationResult.h"
 #include "QAVTasYieldEstimator.h"
-#include "QAVToolOptions.h"
 
-#include <nlohmann/json.hpp>
+#include <CLI/CLI.hpp>
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 
 class QAVToolAllocateYield
 {
 public:
-  // Help lines for the options below, in the layout of `qavtas allocate --help`.
-  static const char kHelp[];
-
-  // Takes the option iName (and its value) when it is one of ours: --yield N, --seed S, --qmc,
-  // --max-nodes K, --time-limit S. Returns false for any other option. Bad values are usage errors.
-  bool Parse(const std::string& iName, QAVToolOptions& ioOptions);
+  // --max-nodes K, --time-limit S, --yield N, --seed S, --qmc.
+  void Declare(CLI::App& ioApp);
 
   // The process selector (a proven optimum over the options, or the continuous solver's answer
   // when no dimension has options), within the node and time limits.
   QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
 
-  // Simulates the allocation when --yield was given and the result holds tolerances (not
-  // infeasible); later calls of Print and AddJson show it.
-  void Simulate(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
-
-  // The chosen processes (when any dimension has options) and the yield table.
-  void Print(std::ostream& oOut, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult) const;
-  // "processes": {dimension: process} and "yield": {...}, with "method": "mc" or "qmc".
-  void AddJson(nlohmann::json& ioOut, const QAVTasAllocationProblem& iProblem,
-               const QAVTasAllocationResult& iResult) const;
+  // The command's answer (its report, or its JSON text with iJson) with the chosen processes, the
+  // best selection of an unfinished search and, with --yield, the simulated yield added: JSON keys
+  // "processes": {dimension: process}, "yield": {...} and "method": "mc" or "qmc".
+  std::string Extend(const std::string& iAnswer, bool iJson, const QAVTasAllocationProblem& iProblem,
+                     const QAVTasAllocationResult& iResult) const;
 
 private:
+  std::string TextAnswer(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                         const QAVTasYieldEstimator::Report* ipYield) const;
+  std::string JsonAnswer(const std::string& iAnswer, const QAVTasAllocationProblem& iProblem,
+                         const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
+
   std::int64_t _MaxNodes = 1000000;
   double _TimeLimit = 0.0;
-  QAVTasYieldEstimator::Options _Yield;
-  bool _WantsYield = false, _HasYield = false;
-  QAVTasYieldEstimator::Report _Report;
+  std::int64_t _Samples = 0; // 0: no yield
+  std::uint64_t _Seed = 1;
+  bool _Qmc = false;
 };
 
 #endif
