@@ -25,10 +25,14 @@
 // its nearer side). It lifts the bound, screens children before they are solved, and removes the
 // options whose own term alone lifts L above the incumbent (reduced-cost fixing).
 //
-// Branching splits a dimension's run at its relaxed tolerance; a run of one option fixes the
-// dimension at exactly that option's tolerance. A node whose relaxed tolerances all sit on options
-// that the envelope prices exactly is solved by its relaxation. Incumbents come from rounding t*
-// down to options and loosening greedily while every requirement holds.
+// Branching splits a dimension's run at its relaxed tolerance (or splits off the option it sits on
+// when the envelope prices that option below its cost); a run of one option fixes the dimension at
+// exactly that option's tolerance. The split is chosen by pseudo-costs (the bound increase per unit
+// of fraction moved, learnt per choice and side), which strong branching initialises by solving
+// both children; a side it proves empty is dropped at once. Best-first order. A node whose relaxed
+// tolerances all sit on options that the envelope prices exactly is solved by its relaxation.
+// Incumbents come from rounding t* down to options and loosening greedily while every requirement
+// holds.
 //
 // Contract: Optimal when the best selection's cost is within Gap (relative to max(1, |cost|)) of
 // the lower bound, Infeasible when every selection was proven infeasible, NotSolved on a node or
@@ -44,7 +48,9 @@ public:
     std::int64_t MaxNodes = 1000000;
     double TimeLimit = 0.0; // seconds; 0: no limit
     double Gap = 1e-9;
-    QAVTasAllocationSolver::Options Relaxation;
+    // Relaxations are solved to a tenth of Gap, so that a node solved by its relaxation closes the
+    // proof within Gap.
+    QAVTasAllocationSolver::Options Relaxation = {1e-10, 1e-9, 200};
   };
 
   QAVTasProcessSelector() = default;
