@@ -122,7 +122,8 @@ std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Resu
       return;
     }
     text += Format("%.7f", iE.Yield) + "    [" + Format("%.7f", iE.Lower) + ", " + Format("%.7f", iE.Upper) + "]   " +
-      Padded(Format("%.1f", iE.PpmOut), 12) + (iE.HasExact ? Format("%.7f", iE.Exact) : std::string()) + "\n";
+      (iE.HasExact ? Padded(Format("%.1f", iE.PpmOut), 12) + Format("%.7f", iE.Exact) : Format("%.1f", iE.PpmOut)) +
+      "\n";
   };
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     line(iProblem.Stackups[j].Name, ipYield->Stackups[j]);
