@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -130,4 +131,52 @@ TEST(ProcessSelector, NodeLimitIsNotSolved)
   EXPECT_EQ(r.State, Result::Status::NotSolved);
   EXPECT_EQ(r.Reason, "node limit reached");
   EXPECT_GE(r.RelativeGap, 0.0);
+}
+
+// Options mixed with a continuous dimension: the optimum is the best, over every selection, of the
+// continuous solver's answer with that selection fixed.
+TEST(ProcessSelector, MixedMatchesEnumerationOfContinuousSolves)
+{
+  for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
+  {
+    Problem p = Random(11, law, 1.2);
+    p.Dimensions.resize(4);
+    Problem::Dimension& free = p.Dimensions[3];
+    free.Options.clear();
+    free.Min = 0.001;
+    free.Max = 0.5;
+    free.CostOf.Model = Problem::CostModel::Reciprocal;
+    free.CostOf.B = 0.3;
+    for (auto& s : p.Stackups)
+    {
+      s.Sensitivity.erase(
+        std::remove_if(s.Sensitivity.begin(), s.Sensitivity.end(), [](auto& e) { return e.first > 3; }),
+        s.Sensitivity.end());
+      s.Sensitivity.push_back({3, 1.0});
+      s.Limit += 0.01;
+    }
+    double reference = HUGE_VAL;
+    for (int pick = 0; pick < 27; ++pick)
+    {
+      Problem fixed = p;
+      for (int i = 0, code = pick; i < 3; ++i, code /= 3)
+      {
+        const auto option = p.Dimensions[i].Options[code % 3];
+        fixed.Dimensions[i].Options.clear();
+        fixed.Dimensions[i].Fixed = true;
+        fixed.Dimensions[i].Tolerance = option.Tolerance;
+        fixed.Dimensions[i].CostOf.Model = Problem::CostModel::Reciprocal;
+        fixed.Dimensions[i].CostOf.A = option.CostValue;
+      }
+      const Result r = QAVTasAllocationSolver().Solve(fixed);
+      if (r.Reason == "solver not available")
+        GTEST_SKIP() << "the allocation solver is not available yet";
+      if (r.State == Result::Status::Optimal)
+        reference = std::min(reference, r.Cost);
+    }
+    const Result r = QAVTasProcessSelector().Solve(p);
+    ASSERT_EQ(r.State, Result::Status::Optimal) << r.Reason;
+    EXPECT_NEAR(r.Cost, reference, 1e-8 * reference);
+    EXPECT_LE(p.MaxViolation(r.Tolerances.data()), 1e-9);
+  }
 }
