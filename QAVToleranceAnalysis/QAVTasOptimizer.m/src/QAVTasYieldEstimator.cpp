@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 using Problem = QAVTasAllocationProblem;
@@ -202,12 +204,6 @@ private:
   std::vector<unsigned char> _Joint;
 };
 
-// A block of work: points [First, First + Count) of one stream (MC) or scrambling (QMC).
-struct Job
-{
-  std::int64_t Replicate, First, Count;
-};
-
 double StudentQuantile975(std::int32_t iDf)
 {
   static const double kTable[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228,
@@ -261,64 +257,69 @@ QAVTasYieldEstimator::Report QAVTasYieldEstimator::Simulate(const QAVTasAllocati
   const Model model(iProblem, iTolerances);
   const std::size_t rows = model.Terms.size(), width = rows + 1;
 
-  // Jobs: blocks of one stream (MC), or blocks of each scrambling's share of the points (QMC).
+  // Jobs: blocks of one stream (MC), or blocks of each scrambling's share of the points (QMC),
+  // numbered replicate by replicate; each thread counts into its own totals per replicate.
   const std::int64_t replicates = o.Qmc ? o.Scramblings : 1;
-  std::vector<Job> jobs;
-  for (std::int64_t r = 0; r < replicates; ++r)
-  {
-    const std::int64_t share = o.Samples / replicates + (r < o.Samples % replicates ? 1 : 0);
-    for (std::int64_t first = 0; first < share; first += kBlock)
-      jobs.push_back({r, first, std::min(kBlock, share - first)});
-  }
+  const auto shareOf = [&](std::int64_t r) { return o.Samples / replicates + (r < o.Samples % replicates ? 1 : 0); };
+  const std::int64_t blocksPer = (shareOf(0) + kBlock - 1) / kBlock, jobs = blocksPer * replicates;
   const QAVTasSobolSequence sobol(o.Qmc ? model.Drawn.size() : 0);
   std::vector<QAVTasSobolSequence::Scrambling> scramblings;
   for (std::int64_t r = 0; o.Qmc && r < replicates; ++r)
     scramblings.push_back(sobol.Scramble(o.Seed, static_cast<std::uint64_t>(r)));
 
-  std::vector<std::int64_t> counts(jobs.size() * width, 0);
-  std::atomic<std::size_t> next{0};
-  const auto work = [&]
+  const std::size_t threads = static_cast<std::size_t>(std::max<std::int64_t>(
+    1, std::min<std::int64_t>(jobs, o.Threads > 0 ? o.Threads : std::thread::hardware_concurrency())));
+  std::vector<std::vector<std::int64_t>> counts(threads, std::vector<std::int64_t>(replicates * width, 0));
+  std::atomic<std::int64_t> next{0};
+  const auto work = [&](std::vector<std::int64_t>& ioCounts)
   {
     Sampler sampler(model);
-    for (std::size_t k; (k = next++) < jobs.size();)
+    for (std::int64_t k; (k = next++) < jobs;)
     {
-      const Job& job = jobs[k];
+      const std::int64_t r = k / blocksPer, first = (k % blocksPer) * kBlock;
+      const std::int64_t count = std::min(kBlock, shareOf(r) - first);
+      if (count <= 0)
+        continue;
+      std::int64_t* out = &ioCounts[r * width];
       if (o.Qmc)
       {
-        const auto& s = scramblings[job.Replicate];
+        const auto& s = scramblings[r];
         sampler.Block(
-          job.Count, [&](std::size_t d, double* u) { QAVTasSobolSequence::Fill(s, d, job.First, job.Count, u); },
-          &counts[k * width]);
+          count, [&](std::size_t d, double* u) { QAVTasSobolSequence::Fill(s, d, first, count, u); }, out);
         continue;
       }
-      QAVTasRandomStream stream(o.Seed, static_cast<std::uint64_t>(job.First / kBlock));
+      QAVTasRandomStream stream(o.Seed, static_cast<std::uint64_t>(k));
       sampler.Block(
-        job.Count,
+        count,
         [&](std::size_t, double* u)
         {
-          for (std::int64_t i = 0; i < job.Count; ++i)
+          for (std::int64_t i = 0; i < count; ++i)
             u[i] = stream.Uniform();
         },
-        &counts[k * width]);
+        out);
     }
   };
-  const std::size_t threads = std::max<std::size_t>(
-    1, std::min<std::size_t>(jobs.size(), o.Threads > 0 ? o.Threads : std::thread::hardware_concurrency()));
   std::vector<std::thread> pool;
-  for (std::size_t t = 1; t < threads; ++t)
-    pool.emplace_back(work);
-  work();
+  try
+  {
+    for (std::size_t t = 1; t < threads; ++t)
+      pool.emplace_back(work, std::ref(counts[t]));
+  }
+  catch (const std::system_error&)
+  {
+    // Fewer threads than asked for: the figures do not depend on how many.
+  }
+  work(counts[0]);
   for (auto& t : pool)
     t.join();
 
   // Totals per replicate, then the figures.
   std::vector<std::int64_t> met(replicates * width, 0), drawn(replicates, 0);
-  for (std::size_t k = 0; k < jobs.size(); ++k)
-  {
-    drawn[jobs[k].Replicate] += jobs[k].Count;
-    for (std::size_t c = 0; c < width; ++c)
-      met[jobs[k].Replicate * width + c] += counts[k * width + c];
-  }
+  for (std::int64_t r = 0; r < replicates; ++r)
+    drawn[r] = shareOf(r);
+  for (const auto& perThread : counts)
+    for (std::size_t c = 0; c < met.size(); ++c)
+      met[c] += perThread[c];
   const auto figure = [&](std::size_t c, Estimate& e)
   {
     std::int64_t total = 0;
