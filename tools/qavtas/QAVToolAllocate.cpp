@@ -234,9 +234,9 @@ int Allocate(const Settings& iSettings)
   if (!QAVTasAllocationFile::Read(text, problem, error))
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
-  const std::string answer = iSettings.processes.Extend(
-    iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result), iSettings.json,
-    problem, result);
+  const std::string plain =
+    iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  const std::string answer = iSettings.processes.Extend(plain, iSettings.json, problem, result);
   if (!WriteText(iSettings.report, answer, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
