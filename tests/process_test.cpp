@@ -150,7 +150,7 @@ TEST(ProcessSelector, MixedMatchesEnumerationOfContinuousSolves)
     for (auto& s : p.Stackups)
     {
       s.Sensitivity.erase(
-        std::remove_if(s.Sensitivity.begin(), s.Sensitivity.end(), [](auto& e) { return e.first > 3; }),
+        std::remove_if(s.Sensitivity.begin(), s.Sensitivity.end(), [](auto& e) { return e.first >= 3; }),
         s.Sensitivity.end());
       s.Sensitivity.push_back({3, 1.0});
       s.Limit += 0.01;
