@@ -436,7 +436,7 @@ Result Search::Finish()
   for (std::size_t j = 0; j < m; ++j)
     result.StackupValues.push_back(_Choices.Problem().StackupValue(j, _BestT.data()));
   // Bounds recorded at the cutoff give exactly Gap, give or take a rounding.
-  if (complete && result.RelativeGap <= _Options.Gap * (1.0 + 1e-9))
+  if (complete && result.RelativeGap <= _Options.Gap * (1.0 + 1e-6))
     result.State = Result::Status::Optimal;
   else if (result.Reason.empty())
     result.Reason = "gap not closed";
