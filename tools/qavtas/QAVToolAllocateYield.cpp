@@ -47,22 +47,15 @@ Json Figures(const Estimator::Estimate& iE)
 }
 } // namespace
 
-void QAVToolAllocateYield::Declare(CLI::App& ioApp)
+void QAVToolAllocateYield::Declare(QAVToolCli& ioCli)
 {
-  ioApp
-    .add_option("--max-nodes", _MaxNodes,
-                "branch-and-bound nodes before the search stops (not solved, with its best selection and gap)")
-    ->option_text("K")
-    ->check(CLI::PositiveNumber);
-  ioApp.add_option("--time-limit", _TimeLimit, "seconds before the search stops, likewise")
-    ->option_text("S")
-    ->check(CLI::PositiveNumber);
-  ioApp.add_option("--yield", _Samples, "simulate N assemblies of the allocation: yield of each stack-up and of all")
-    ->option_text("N")
-    ->check(CLI::PositiveNumber);
-  ioApp.add_option("--seed", _Seed, "seed of the simulation (default 1): the same figures on any number of threads")
-    ->option_text("S");
-  ioApp.add_flag("--qmc", _Qmc, "scrambled Sobol points; the interval comes from 16 independent scramblings");
+  const std::int32_t most = 2147483647;
+  ioCli.Int("--max-nodes", _MaxNodes, 1, most,
+            "branch-and-bound nodes before the search stops (not solved, with its best selection and gap)");
+  ioCli.Real("--time-limit", _TimeLimit, 0.0, 1e9, "seconds before the search stops, likewise (0: no limit)");
+  ioCli.Int("--yield", _Samples, 0, most, "simulate N assemblies of the allocation: yield of each stack-up and of all");
+  ioCli.Int("--seed", _Seed, 0, most, "seed of the simulation (default 1): the same figures on any number of threads");
+  ioCli.Flag("--qmc", _Qmc, "scrambled Sobol points; the interval comes from 16 independent scramblings");
 }
 
 Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
@@ -82,7 +75,7 @@ std::string QAVToolAllocateYield::Extend(const std::string& iAnswer, bool iJson,
   {
     Estimator::Options options;
     options.Samples = _Samples;
-    options.Seed = _Seed;
+    options.Seed = static_cast<std::uint64_t>(_Seed);
     options.Qmc = _Qmc;
     yield = std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
   }

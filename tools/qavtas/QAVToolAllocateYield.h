@@ -8,7 +8,7 @@
 #include "QAVTasAllocationResult.h"
 #include "QAVTasYieldEstimator.h"
 
-#include <CLI/CLI.hpp>
+#include "QAVToolCli.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ class QAVToolAllocateYield
 {
 public:
   // --max-nodes K, --time-limit S, --yield N, --seed S, --qmc.
-  void Declare(CLI::App& ioApp);
+  void Declare(QAVToolCli& ioCli);
 
   // The process selector (a proven optimum over the options, or the continuous solver's answer
   // when no dimension has options), within the node and time limits.
@@ -35,10 +35,10 @@ private:
   std::string JsonAnswer(const std::string& iAnswer, const QAVTasAllocationProblem& iProblem,
                          const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
 
-  std::int64_t _MaxNodes = 1000000;
-  double _TimeLimit = 0.0;
-  std::int64_t _Samples = 0; // 0: no yield
-  std::uint64_t _Seed = 1;
+  std::int32_t _MaxNodes = 1000000;
+  double _TimeLimit = 0.0;   // 0: none
+  std::int32_t _Samples = 0; // 0: no yield
+  std::int32_t _Seed = 1;
   bool _Qmc = false;
 };
 
