@@ -5,6 +5,7 @@
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasOptimizerVersion.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocateYield.h"
 #include "QAVToolAllocationPage.h"
 #include "QAVToolAllocationPicture.h"
 #include "QAVToolCli.h"
@@ -57,6 +58,7 @@ struct Settings
   std::string svg;
   std::string html;
   std::string commandLine;
+  QAVToolAllocateYield processes; // process selection and yield
 };
 
 int Failure(const std::string& iMessage)
@@ -79,6 +81,7 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
                "print the tolerancing data file DATA converted into an allocation problem file", false);
   ioCli.OutFile("--svg", oSettings.svg, "draw the allocation (utilisation, contributions, tolerances) to OUT");
   ioCli.OutFile("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT");
+  oSettings.processes.Declare(ioCli);
   ioCli.WithJson();
 }
 
@@ -167,8 +170,9 @@ int Allocate(const Settings& iSettings, bool iJson)
   QAVTasAllocationProblem problem;
   if (!QAVTasAllocationFile::Read(text, problem, error))
     return Failure(NameOf(iSettings.file) + ": " + error);
-  const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
-  const std::string answer = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
+  const std::string plain = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  const std::string answer = iSettings.processes.Extend(plain, iJson, problem, result);
   if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)

@@ -99,8 +99,10 @@ std::string DimensionTable(const Problem& iProblem, const Result& iResult)
   {
     const Problem::Dimension& d = iProblem.Dimensions[i];
     const double t = Entry(iResult.Tolerances, i);
-    text +=
-      Format("%-16s %14.6g %14.6g  ", d.Name.c_str(), t, d.CostOf.Value(t)) + BoundThatBinds(d, iResult, i) + "\n";
+    // A dimension made by a process costs what its chosen option costs.
+    const std::int32_t chosen = i < iResult.Processes.size() ? iResult.Processes[i] : -1;
+    const double cost = chosen >= 0 ? d.Options[static_cast<std::size_t>(chosen)].CostValue : d.CostOf.Value(t);
+    text += Format("%-16s %14.6g %14.6g  ", d.Name.c_str(), t, cost) + BoundThatBinds(d, iResult, i) + "\n";
   }
   return text;
 }

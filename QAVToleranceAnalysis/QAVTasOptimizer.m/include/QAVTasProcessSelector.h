@@ -1,0 +1,65 @@
+#ifndef QAVTasProcessSelector_H
+#define QAVTasProcessSelector_H
+
+#include "QAVTasAllocationProblem.h"
+#include "QAVTasAllocationResult.h"
+#include "QAVTasAllocationSolver.h"
+#include "QAVTasOptimizerExport.h"
+
+#include <cstdint>
+
+// Proven optimum of an allocation problem whose dimensions may be made by discrete processes
+// (Dimension::Options), mixed with continuous and fixed dimensions.
+//
+// Branch and bound. A node restricts every dimension with options to a run of its options sorted
+// by tolerance. Its relaxation replaces that run by the lower convex envelope of its (tolerance,
+// cost) points, a convex non-increasing table cost on [smallest, largest tolerance] (where an
+// option costs less than a tighter one the envelope is cut flat at its lowest point, which keeps
+// it below every option). The certified continuous solver bounds the node; any option lies on or
+// above the envelope, so the bound holds for every selection in the node.
+//
+// With the relaxation's shadow prices lambda_j >= 0 and the gradients g_j of the laws at the relaxed
+// tolerances t*, each law being convex and positively homogeneous gives V_j(t) >= g_j . t, so
+//   L(lambda) = sum_i min_{t_i in node} [c_i(t_i) + t_i sum_j lambda_j g_ij] - sum_j lambda_j T_j
+// is a lower bound for the node that separates by dimension (a linear row enters with the sign of
+// its nearer side). It lifts the bound, screens children before they are solved, and removes the
+// options whose own term alone lifts L above the incumbent (reduced-cost fixing).
+//
+// Branching splits a dimension's run at its relaxed tolerance (or splits off the option it sits on
+// when the envelope prices that option below its cost); a run of one option fixes the dimension at
+// exactly that option's tolerance. The split is chosen by pseudo-costs (the bound increase per unit
+// of fraction moved, learnt per choice and side), which strong branching initialises by solving
+// both children; a side it proves empty is dropped at once. Best-first order. A node whose relaxed
+// tolerances all sit on options that the envelope prices exactly is solved by its relaxation.
+// Incumbents come from rounding t* down to options and loosening greedily while every requirement
+// holds.
+//
+// Contract: Optimal when the best selection's cost is within Gap (relative to max(1, |cost|)) of
+// the lower bound, Infeasible when every selection was proven infeasible, NotSolved on a node or
+// time limit or when a relaxation with continuous dimensions cannot be solved; the result then
+// holds the best selection found and its proven gap. Result::Processes gives the chosen option of
+// each dimension with options (an index into its Options), -1 elsewhere; Result::Nodes the nodes
+// explored. A problem without options is handed to the continuous solver as it is.
+class QAV_TASOPT_API QAVTasProcessSelector
+{
+public:
+  struct Options
+  {
+    std::int64_t MaxNodes = 1000000;
+    double TimeLimit = 0.0; // seconds; 0: no limit
+    double Gap = 1e-9;
+    // Relaxations are solved to a tenth of Gap, so that a node solved by its relaxation closes the
+    // proof within Gap.
+    QAVTasAllocationSolver::Options Relaxation = {1e-10, 1e-9, 200};
+  };
+
+  QAVTasProcessSelector() = default;
+  explicit QAVTasProcessSelector(const Options& iOptions) : _Options(iOptions) {}
+
+  QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
+
+private:
+  Options _Options;
+};
+
+#endif

@@ -1,0 +1,303 @@
+#include "QAVTasProcessRelaxation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+using Model = QAVTasAllocationProblem;
+
+namespace
+{
+bool InLinearRow(const Model& iProblem, std::size_t iDim)
+{
+  for (const auto& s : iProblem.Stackups)
+    if (s.Rule == Model::Law::Linear)
+      for (const auto& [i, w] : s.Sensitivity)
+        if (static_cast<std::size_t>(i) == iDim && w != 0.0)
+          return true;
+  return false;
+}
+
+// Options sorted by tolerance, one per tolerance; with iDominance, costs strictly decreasing.
+std::vector<QAVTasProcessRelaxation::Point> SortedOptions(const Model::Dimension& iDim, bool iDominance)
+{
+  std::vector<QAVTasProcessRelaxation::Point> all;
+  for (std::size_t k = 0; k < iDim.Options.size(); ++k)
+    all.push_back({iDim.Options[k].Tolerance, iDim.Options[k].CostValue, static_cast<std::int32_t>(k)});
+  std::stable_sort(all.begin(), all.end(),
+                   [](const auto& a, const auto& b)
+                   { return a.Tolerance < b.Tolerance || (a.Tolerance == b.Tolerance && a.Cost < b.Cost); });
+  std::vector<QAVTasProcessRelaxation::Point> kept;
+  for (const auto& p : all)
+    if (kept.empty() || p.Tolerance != kept.back().Tolerance)
+      kept.push_back(p);
+  if (!iDominance)
+    return kept;
+  std::vector<QAVTasProcessRelaxation::Point> useful;
+  for (const auto& p : kept)
+    if (useful.empty() || p.Cost < useful.back().Cost)
+      useful.push_back(p);
+  return useful;
+}
+
+// d V_j / d t_i at t, for the three norm laws and the linear row (where it is s_ij itself).
+void AddGradient(const Model& iProblem, const Model::Stackup& iS, const double* ipT, double iScale,
+                 std::vector<double>& ioSlope)
+{
+  double squares = 0.0;
+  for (const auto& [i, w] : iS.Sensitivity)
+  {
+    const double r = (iS.Rule == Model::Law::MeanShift ? 1.0 - iProblem.Dimensions[i].MeanShift : 1.0) * w * ipT[i];
+    squares += r * r;
+  }
+  const double norm = std::sqrt(squares);
+  for (const auto& [i, w] : iS.Sensitivity)
+  {
+    const double m = iProblem.Dimensions[i].MeanShift;
+    double g = 0.0;
+    switch (iS.Rule)
+    {
+      case Model::Law::WorstCase:
+        g = std::fabs(w);
+        break;
+      case Model::Law::Rss:
+        g = norm > 0.0 ? iS.Factor * w * w * ipT[i] / norm : 0.0;
+        break;
+      case Model::Law::MeanShift:
+        g = m * std::fabs(w) + (norm > 0.0 ? (1.0 - m) * (1.0 - m) * w * w * ipT[i] / norm : 0.0);
+        break;
+      case Model::Law::Linear:
+        g = w;
+        break;
+    }
+    ioSlope[i] += iScale * g;
+  }
+}
+} // namespace
+
+QAVTasProcessRelaxation::QAVTasProcessRelaxation(const Model& iProblem)
+  : _Problem(iProblem), _ChoiceOf(iProblem.Dimensions.size(), -1)
+{
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+  {
+    const auto& d = iProblem.Dimensions[i];
+    if (d.Options.empty())
+    {
+      _HasContinuous = _HasContinuous || !d.Fixed;
+      continue;
+    }
+    _ChoiceOf[i] = static_cast<std::int32_t>(_Dim.size());
+    _Dim.push_back(static_cast<std::int32_t>(i));
+    _Points.push_back(SortedOptions(d, !InLinearRow(iProblem, i)));
+  }
+}
+
+QAVTasProcessRelaxation::Runs QAVTasProcessRelaxation::Root() const
+{
+  Runs runs;
+  runs.Lo.assign(_Dim.size(), 0);
+  for (const auto& points : _Points)
+    runs.Hi.push_back(static_cast<std::int32_t>(points.size()) - 1);
+  return runs;
+}
+
+bool QAVTasProcessRelaxation::IsLeaf(const Runs& iRuns)
+{
+  return iRuns.Lo == iRuns.Hi;
+}
+
+// Lower convex hull (Andrew's monotone chain), cut flat after its lowest vertex.
+void QAVTasProcessRelaxation::Envelope(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi,
+                                       std::vector<std::pair<double, double>>& oPoints) const
+{
+  oPoints.clear();
+  const auto& points = _Points[iChoice];
+  for (std::int32_t k = iLo; k <= iHi; ++k)
+  {
+    const std::pair<double, double> p{points[k].Tolerance, points[k].Cost};
+    while (oPoints.size() >= 2)
+    {
+      const auto& o = oPoints[oPoints.size() - 2];
+      const auto& a = oPoints.back();
+      if ((a.first - o.first) * (p.second - o.second) - (a.second - o.second) * (p.first - o.first) > 0.0)
+        break;
+      oPoints.pop_back();
+    }
+    oPoints.push_back(p);
+  }
+  const auto lowest =
+    std::min_element(oPoints.begin(), oPoints.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  const double tEnd = points[iHi].Tolerance, cLow = lowest->second;
+  oPoints.erase(lowest + 1, oPoints.end());
+  if (oPoints.back().first < tEnd)
+    oPoints.push_back({tEnd, cLow});
+}
+
+double QAVTasProcessRelaxation::Relax(const Runs& iRuns, Model& oRelaxed) const
+{
+  double fixedCost = 0.0;
+  for (std::size_t c = 0; c < _Dim.size(); ++c)
+  {
+    Model::Dimension& d = oRelaxed.Dimensions[_Dim[c]];
+    const Point& lo = _Points[c][iRuns.Lo[c]];
+    d.Options.clear();
+    d.Fixed = iRuns.Lo[c] == iRuns.Hi[c];
+    if (d.Fixed)
+    {
+      d.Tolerance = lo.Tolerance;
+      d.CostOf = Model::Cost{};
+      fixedCost += lo.Cost;
+      continue;
+    }
+    d.Min = lo.Tolerance;
+    d.Max = _Points[c][iRuns.Hi[c]].Tolerance;
+    d.CostOf.Model = Model::CostModel::Table;
+    Envelope(c, iRuns.Lo[c], iRuns.Hi[c], d.CostOf.Points);
+  }
+  return fixedCost;
+}
+
+QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* ipT,
+                                                                  const std::vector<double>& iLambda) const
+{
+  Prices prices;
+  prices.Slope.assign(_Problem.Dimensions.size(), 0.0);
+  for (std::size_t j = 0; j < _Problem.Stackups.size() && j < iLambda.size(); ++j)
+  {
+    const double lambda = iLambda[j];
+    if (!(lambda > 0.0) || !std::isfinite(lambda))
+      continue;
+    const auto& s = _Problem.Stackups[j];
+    if (s.Rule != Model::Law::Linear)
+    {
+      AddGradient(_Problem, s, ipT, lambda, prices.Slope);
+      prices.Constant -= lambda * s.Limit;
+      continue;
+    }
+    // Any side with any price >= 0 gives a valid bound; the nearer side is the one that binds.
+    const double v = _Problem.StackupValue(j, ipT);
+    const bool upper = std::fabs(v - s.Upper) <= std::fabs(v - s.Lower);
+    AddGradient(_Problem, s, ipT, upper ? lambda : -lambda, prices.Slope);
+    prices.Constant += upper ? -lambda * s.Upper : lambda * s.Lower;
+  }
+  return prices;
+}
+
+double QAVTasProcessRelaxation::TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope) const
+{
+  double best = HUGE_VAL;
+  for (std::int32_t k = iLo; k <= iHi; ++k)
+    best = std::min(best, _Points[iChoice][k].Cost + iSlope * _Points[iChoice][k].Tolerance);
+  return best;
+}
+
+// min over [Min, Max] of c(t) + a t: c is convex, so its stationary point clamped to the bounds.
+double QAVTasProcessRelaxation::ContinuousMin(std::size_t iDim, double iSlope) const
+{
+  const auto& d = _Problem.Dimensions[iDim];
+  if (d.Fixed)
+    return d.CostOf.Value(d.Tolerance) + iSlope * d.Tolerance;
+  const auto& c = d.CostOf;
+  if (c.Model == Model::CostModel::Table)
+  {
+    double best = std::min(c.Value(d.Min) + iSlope * d.Min, c.Value(d.Max) + iSlope * d.Max);
+    for (const auto& [t, v] : c.Points)
+      if (t > d.Min && t < d.Max)
+        best = std::min(best, v + iSlope * t);
+    return best;
+  }
+  double t = d.Max;
+  if (iSlope > 0.0)
+  {
+    t = d.Min;
+    if (c.Model == Model::CostModel::Reciprocal && c.B > 0.0)
+      t = std::sqrt(c.B / iSlope);
+    else if (c.Model == Model::CostModel::Power && c.B > 0.0)
+      t = std::pow(c.K * c.B / iSlope, 1.0 / (c.K + 1.0));
+    else if (c.Model == Model::CostModel::Exponential && c.M * c.B > 0.0)
+      t = std::log(c.M * c.B / iSlope) / c.M;
+  }
+  t = std::clamp(t, d.Min, d.Max);
+  return c.Value(t) + iSlope * t;
+}
+
+double QAVTasProcessRelaxation::Lagrangian(const Runs& iRuns, const Prices& iPrices) const
+{
+  double total = iPrices.Constant;
+  for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
+  {
+    const std::int32_t c = _ChoiceOf[i];
+    total += c < 0 ? ContinuousMin(i, iPrices.Slope[i]) : TermMin(c, iRuns.Lo[c], iRuns.Hi[c], iPrices.Slope[i]);
+  }
+  return total;
+}
+
+bool QAVTasProcessRelaxation::Trim(Runs& ioRuns, const Prices& iPrices, double iCutoff) const
+{
+  const double bound = Lagrangian(ioRuns, iPrices);
+  if (!(bound < iCutoff))
+    return false;
+  for (std::size_t c = 0; c < _Dim.size(); ++c)
+  {
+    const double a = iPrices.Slope[_Dim[c]];
+    const double rest = bound - TermMin(c, ioRuns.Lo[c], ioRuns.Hi[c], a);
+    const auto lifts = [&](std::int32_t k)
+    { return rest + _Points[c][k].Cost + a * _Points[c][k].Tolerance >= iCutoff; };
+    while (ioRuns.Lo[c] < ioRuns.Hi[c] && lifts(ioRuns.Lo[c]))
+      ++ioRuns.Lo[c];
+    while (ioRuns.Lo[c] < ioRuns.Hi[c] && lifts(ioRuns.Hi[c]))
+      --ioRuns.Hi[c];
+  }
+  return true;
+}
+
+void QAVTasProcessRelaxation::Place(const Runs& iRuns, std::vector<double>& ioT) const
+{
+  for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
+    if (_Problem.Dimensions[i].Fixed && _ChoiceOf[i] < 0)
+      ioT[i] = _Problem.Dimensions[i].Tolerance;
+  for (std::size_t c = 0; c < _Dim.size(); ++c)
+    ioT[_Dim[c]] = _Points[c][iRuns.Lo[c]].Tolerance;
+}
+
+double QAVTasProcessRelaxation::CostOf(const Runs& iRuns, const double* ipT) const
+{
+  double total = 0.0;
+  for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
+  {
+    const std::int32_t c = _ChoiceOf[i];
+    total += c < 0 ? _Problem.Dimensions[i].CostOf.Value(ipT[i]) : _Points[c][iRuns.Lo[c]].Cost;
+  }
+  return total;
+}
+
+void QAVTasProcessRelaxation::Loosen(Runs& ioRuns, std::vector<double>& ioT, double iFeasibility) const
+{
+  std::vector<std::size_t> order(_Dim.size());
+  for (bool moved = true; moved;)
+  {
+    moved = false;
+    const auto saving = [&](std::size_t c)
+    {
+      const std::int32_t k = ioRuns.Lo[c];
+      return k + 1 < static_cast<std::int32_t>(_Points[c].size()) ? _Points[c][k].Cost - _Points[c][k + 1].Cost : 0.0;
+    };
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return saving(a) > saving(b); });
+    for (const std::size_t c : order)
+    {
+      if (!(saving(c) > 0.0))
+        continue;
+      const std::int32_t k = ioRuns.Lo[c];
+      double& t = ioT[_Dim[c]];
+      t = _Points[c][k + 1].Tolerance;
+      if (_Problem.MaxViolation(ioT.data()) <= iFeasibility)
+      {
+        ioRuns.Lo[c] = ioRuns.Hi[c] = k + 1;
+        moved = true;
+      }
+      else
+        t = _Points[c][k].Tolerance;
+    }
+  }
+}

@@ -1,0 +1,182 @@
+#include "QAVTasAllocationSolver.h"
+#include "QAVTasProcessRelaxation.h"
+#include "QAVTasProcessSelector.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+using Problem = QAVTasAllocationProblem;
+using Result = QAVTasAllocationResult;
+
+namespace
+{
+// Every selection tried: the reference optimum (HUGE_VAL when none is feasible).
+double Enumerate(const Problem& iProblem)
+{
+  const std::size_t n = iProblem.Dimensions.size();
+  std::vector<std::size_t> pick(n, 0);
+  std::vector<double> t(n);
+  double best = HUGE_VAL;
+  for (;;)
+  {
+    double cost = 0.0;
+    for (std::size_t i = 0; i < n; ++i)
+    {
+      t[i] = iProblem.Dimensions[i].Options[pick[i]].Tolerance;
+      cost += iProblem.Dimensions[i].Options[pick[i]].CostValue;
+    }
+    if (iProblem.MaxViolation(t.data()) <= 1e-9)
+      best = std::min(best, cost);
+    std::size_t i = 0;
+    while (i < n && ++pick[i] == iProblem.Dimensions[i].Options.size())
+      pick[i++] = 0;
+    if (i == n)
+      return best;
+  }
+}
+
+// Options loosely like a shop's (tighter costs more), with now and then an option that costs more
+// than a tighter one; stack-ups of three dimensions whose limits a random selection just meets.
+Problem Random(std::uint32_t iSeed, Problem::Law iLaw, double iTightness)
+{
+  std::mt19937 gen(iSeed);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  Problem p;
+  for (int i = 0; i < 6; ++i)
+  {
+    Problem::Dimension d;
+    d.Name = "d" + std::to_string(i);
+    d.MeanShift = 0.3 * u(gen);
+    double t = 0.005 + 0.01 * u(gen), c = 20.0 + 20.0 * u(gen);
+    for (int k = 0; k < 3; ++k, t *= 1.5 + 2.0 * u(gen), c *= 0.3 + (u(gen) < 0.1 ? 1.0 : 0.6 * u(gen)))
+      d.Options.push_back({t, c, "p" + std::to_string(k)});
+    p.Dimensions.push_back(d);
+  }
+  std::vector<double> some(6);
+  for (int j = 0; j < 4; ++j)
+  {
+    Problem::Stackup s;
+    s.Rule = iLaw;
+    s.Factor = 1.0 + u(gen);
+    for (int i = 0; i < 6; ++i)
+      if (u(gen) < 0.5)
+        s.Sensitivity.push_back({i, (u(gen) < 0.3 ? -1.0 : 1.0) * (0.5 + u(gen))});
+    p.Stackups.push_back(s);
+  }
+  for (int i = 0; i < 6; ++i)
+    some[i] = p.Dimensions[i].Options[gen() % 3].Tolerance;
+  for (std::size_t j = 0; j < p.Stackups.size(); ++j)
+  {
+    const double v = p.StackupValue(j, some.data());
+    p.Stackups[j].Limit = v * iTightness;
+    p.Stackups[j].Lower = v - std::fabs(v) * (iTightness - 1.0) - 0.001;
+    p.Stackups[j].Upper = v * iTightness + 0.001;
+  }
+  return p;
+}
+} // namespace
+
+// The proven optimum is the enumerated one for every law; without the continuous solver the search
+// still proves it, by exhausting the selections.
+TEST(ProcessSelector, MatchesEnumeration)
+{
+  const Problem::Law laws[] = {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift,
+                               Problem::Law::Linear};
+  for (const Problem::Law law : laws)
+    for (std::uint32_t seed = 1; seed <= 6; ++seed)
+    {
+      const Problem p = Random(seed, law, seed % 3 == 0 ? 0.9 : 1.1);
+      const double reference = Enumerate(p);
+      const Result r = QAVTasProcessSelector().Solve(p);
+      SCOPED_TRACE(testing::Message() << "law " << static_cast<int>(law) << " seed " << seed);
+      if (reference == HUGE_VAL)
+      {
+        EXPECT_EQ(r.State, Result::Status::Infeasible);
+        continue;
+      }
+      ASSERT_EQ(r.State, Result::Status::Optimal) << r.Reason;
+      // The separable bound holds for any prices at any tolerances.
+      const QAVTasProcessRelaxation relaxation(p);
+      std::mt19937 gen(seed);
+      std::vector<double> t(p.Dimensions.size()), lambda(p.Stackups.size());
+      for (std::size_t i = 0; i < t.size(); ++i)
+        t[i] = p.Dimensions[i].Options[gen() % 3].Tolerance;
+      for (double& l : lambda)
+        l = 1e4 * std::generate_canonical<double, 53>(gen);
+      const auto prices = relaxation.PricesAt(t.data(), lambda);
+      EXPECT_LE(relaxation.Lagrangian(relaxation.Root(), prices), reference * (1.0 + 1e-12));
+      EXPECT_NEAR(r.Cost, reference, 1e-9 * reference);
+      EXPECT_LE(r.RelativeGap, 1e-9);
+      double cost = 0.0;
+      for (std::size_t i = 0; i < p.Dimensions.size(); ++i)
+      {
+        const auto& option = p.Dimensions[i].Options.at(r.Processes[i]);
+        EXPECT_EQ(r.Tolerances[i], option.Tolerance);
+        cost += option.CostValue;
+      }
+      EXPECT_DOUBLE_EQ(cost, r.Cost);
+    }
+}
+
+// A node limit stops the search with the best selection found and a gap that says what is unproven.
+TEST(ProcessSelector, NodeLimitIsNotSolved)
+{
+  const Problem p = Random(7, Problem::Law::WorstCase, 1.1);
+  QAVTasProcessSelector::Options options;
+  options.MaxNodes = 3;
+  const Result r = QAVTasProcessSelector(options).Solve(p);
+  EXPECT_EQ(r.State, Result::Status::NotSolved);
+  EXPECT_EQ(r.Reason, "node limit reached");
+  EXPECT_GE(r.RelativeGap, 0.0);
+}
+
+// Options mixed with a continuous dimension: the optimum is the best, over every selection, of the
+// continuous solver's answer with that selection fixed.
+TEST(ProcessSelector, MixedMatchesEnumerationOfContinuousSolves)
+{
+  for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
+  {
+    Problem p = Random(11, law, 1.2);
+    p.Dimensions.resize(4);
+    Problem::Dimension& free = p.Dimensions[3];
+    free.Options.clear();
+    free.Min = 0.001;
+    free.Max = 0.5;
+    free.CostOf.Model = Problem::CostModel::Reciprocal;
+    free.CostOf.B = 0.3;
+    for (auto& s : p.Stackups)
+    {
+      s.Sensitivity.erase(
+        std::remove_if(s.Sensitivity.begin(), s.Sensitivity.end(), [](auto& e) { return e.first >= 3; }),
+        s.Sensitivity.end());
+      s.Sensitivity.push_back({3, 1.0});
+      s.Limit += 0.01;
+    }
+    double reference = HUGE_VAL;
+    for (int pick = 0; pick < 27; ++pick)
+    {
+      Problem fixed = p;
+      for (int i = 0, code = pick; i < 3; ++i, code /= 3)
+      {
+        const auto option = p.Dimensions[i].Options[code % 3];
+        fixed.Dimensions[i].Options.clear();
+        fixed.Dimensions[i].Fixed = true;
+        fixed.Dimensions[i].Tolerance = option.Tolerance;
+        fixed.Dimensions[i].CostOf.Model = Problem::CostModel::Reciprocal;
+        fixed.Dimensions[i].CostOf.A = option.CostValue;
+      }
+      const Result r = QAVTasAllocationSolver().Solve(fixed);
+      if (r.Reason == "solver not available")
+        GTEST_SKIP() << "the allocation solver is not available yet";
+      if (r.State == Result::Status::Optimal)
+        reference = std::min(reference, r.Cost);
+    }
+    const Result r = QAVTasProcessSelector().Solve(p);
+    ASSERT_EQ(r.State, Result::Status::Optimal) << r.Reason;
+    EXPECT_NEAR(r.Cost, reference, 1e-8 * reference);
+    EXPECT_LE(p.MaxViolation(r.Tolerances.data()), 1e-9);
+  }
+}

@@ -1,0 +1,165 @@
+#include "QAVToolAllocateYield.h"
+
+#include "QAVTasProcessSelector.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+using Problem = QAVTasAllocationProblem;
+using Result = QAVTasAllocationResult;
+using Estimator = QAVTasYieldEstimator;
+using Json = nlohmann::ordered_json;
+
+namespace
+{
+std::string Format(const char* iFormat, double iValue)
+{
+  char text[64];
+  std::snprintf(text, sizeof text, iFormat, iValue);
+  return text;
+}
+
+std::string Padded(const std::string& iText, std::size_t iWidth)
+{
+  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
+}
+
+// A search stopped by a limit still has its best selection.
+bool HasSelection(const Result& iResult)
+{
+  for (const std::int32_t k : iResult.Processes)
+    if (k >= 0)
+      return iResult.State != Result::Status::Infeasible;
+  return false;
+}
+
+Json Figures(const Estimator::Estimate& iE)
+{
+  if (!iE.Defined)
+    return {{"yield", nullptr}, {"note", "undefined for a linear row"}};
+  Json figures = {{"yield", iE.Yield}, {"ci95", {iE.Lower, iE.Upper}}, {"ppm_out", iE.PpmOut}};
+  if (iE.HasExact)
+    figures["exact"] = iE.Exact;
+  return figures;
+}
+} // namespace
+
+void QAVToolAllocateYield::Declare(QAVToolCli& ioCli)
+{
+  const std::int32_t most = 2147483647;
+  ioCli.Int("--max-nodes", _MaxNodes, 1, most,
+            "branch-and-bound nodes before the search stops (not solved, with its best selection and gap)");
+  ioCli.Real("--time-limit", _TimeLimit, 0.0, 1e9, "seconds before the search stops, likewise (0: no limit)");
+  ioCli.Int("--yield", _Samples, 0, most, "simulate N assemblies of the allocation: yield of each stack-up and of all");
+  ioCli.Int("--seed", _Seed, 0, most, "seed of the simulation (default 1): the same figures on any number of threads");
+  ioCli.Flag("--qmc", _Qmc, "scrambled Sobol points; the interval comes from 16 independent scramblings");
+}
+
+Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
+{
+  QAVTasProcessSelector::Options options;
+  options.MaxNodes = _MaxNodes;
+  options.TimeLimit = _TimeLimit;
+  return QAVTasProcessSelector(options).Solve(iProblem);
+}
+
+std::string QAVToolAllocateYield::Extend(const std::string& iAnswer, bool iJson, const Problem& iProblem,
+                                         const Result& iResult) const
+{
+  std::unique_ptr<Estimator::Report> yield;
+  const bool allocated = iResult.State == Result::Status::Optimal || HasSelection(iResult);
+  if (_Samples > 0 && allocated && iResult.Tolerances.size() == iProblem.Dimensions.size())
+  {
+    Estimator::Options options;
+    options.Samples = _Samples;
+    options.Seed = static_cast<std::uint64_t>(_Seed);
+    options.Qmc = _Qmc;
+    yield = std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
+  }
+  return iJson ? JsonAnswer(iAnswer, iProblem, iResult, yield.get())
+               : iAnswer + TextAnswer(iProblem, iResult, yield.get());
+}
+
+std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Result& iResult,
+                                             const Estimator::Report* ipYield) const
+{
+  std::string text;
+  if (iResult.State == Result::Status::NotSolved && HasSelection(iResult))
+    text += "\nbest selection found: cost " + Format("%.10g", iResult.Cost) + ", lower bound " +
+      Format("%.10g", iResult.LowerBound) + ", relative gap " + Format("%.2g", iResult.RelativeGap) + "\n";
+  if (HasSelection(iResult))
+  {
+    text += "\nprocesses\n  " + Padded("dimension", 21) + Padded("process", 21) + "tolerance    cost\n";
+    for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
+      if (iResult.Processes[i] >= 0)
+      {
+        const auto& option = iProblem.Dimensions[i].Options[iResult.Processes[i]];
+        text += "  " + Padded(iProblem.Dimensions[i].Name, 21) + Padded(option.Process, 21) +
+          Padded(Format("%.6g", option.Tolerance), 13) + Format("%.6g", option.CostValue) + "\n";
+      }
+  }
+  if (!ipYield)
+    return text;
+  text += "\nyield (" + std::string(ipYield->Qmc ? "scrambled Sobol" : "Monte Carlo") + ", " +
+    std::to_string(ipYield->Samples) + " assemblies, seed " + std::to_string(_Seed) + ")\n  " + Padded("stack-up", 21) +
+    "yield        95 % interval            ppm out     exact\n";
+  const auto line = [&](const std::string& iName, const Estimator::Estimate& iE)
+  {
+    text += "  " + Padded(iName, 21);
+    if (!iE.Defined)
+    {
+      text += "undefined: a linear row has no nominal\n";
+      return;
+    }
+    text += Format("%.7f", iE.Yield) + "    [" + Format("%.7f", iE.Lower) + ", " + Format("%.7f", iE.Upper) + "]   " +
+      (iE.HasExact ? Padded(Format("%.1f", iE.PpmOut), 12) + Format("%.7f", iE.Exact) : Format("%.1f", iE.PpmOut)) +
+      "\n";
+  };
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+    line(iProblem.Stackups[j].Name, ipYield->Stackups[j]);
+  line("all at once", ipYield->Joint);
+  return text;
+}
+
+std::string QAVToolAllocateYield::JsonAnswer(const std::string& iAnswer, const Problem& iProblem, const Result& iResult,
+                                             const Estimator::Report* ipYield) const
+{
+  Json answer = Json::parse(iAnswer);
+  if (HasSelection(iResult))
+  {
+    if (iResult.State != Result::Status::Optimal)
+    {
+      answer["cost"] = iResult.Cost;
+      answer["lower_bound"] = iResult.LowerBound;
+      answer["relative_gap"] = iResult.RelativeGap;
+      answer["tolerances"] = Json::object();
+      for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+        answer["tolerances"][iProblem.Dimensions[i].Name] = iResult.Tolerances[i];
+    }
+    answer["processes"] = Json::object();
+    for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
+      if (iResult.Processes[i] >= 0)
+        answer["processes"][iProblem.Dimensions[i].Name] = iProblem.Dimensions[i].Options[iResult.Processes[i]].Process;
+    answer["nodes"] = iResult.Nodes;
+  }
+  if (ipYield)
+  {
+    const Estimator::Estimate& joint = ipYield->Joint;
+    Json yield = {{"joint", joint.Defined ? Json(joint.Yield) : Json(nullptr)}};
+    const Json figures = Figures(joint);
+    for (const auto& [key, value] : figures.items())
+      if (key != "yield")
+        yield[key] = value;
+    yield["samples"] = ipYield->Samples;
+    yield["method"] = ipYield->Qmc ? "qmc" : "mc";
+    yield["stackups"] = Json::object();
+    for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+      yield["stackups"][iProblem.Stackups[j].Name] = Figures(ipYield->Stackups[j]);
+    answer["method"] = yield["method"];
+    answer["yield"] = yield;
+  }
+  return answer.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}

@@ -1,0 +1,45 @@
+#ifndef QAVToolAllocateYield_H
+#define QAVToolAllocateYield_H
+
+// Process selection and yield for `qavtas allocate`: the options they add, the solve that picks
+// processes when the file lists them, and their part of the human report and of the JSON.
+
+#include "QAVTasAllocationProblem.h"
+#include "QAVTasAllocationResult.h"
+#include "QAVTasYieldEstimator.h"
+
+#include "QAVToolCli.h"
+
+#include <cstdint>
+#include <string>
+
+class QAVToolAllocateYield
+{
+public:
+  // --max-nodes K, --time-limit S, --yield N, --seed S, --qmc.
+  void Declare(QAVToolCli& ioCli);
+
+  // The process selector (a proven optimum over the options, or the continuous solver's answer
+  // when no dimension has options), within the node and time limits.
+  QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
+
+  // The command's answer (its report, or its JSON text with iJson) with the chosen processes, the
+  // best selection of an unfinished search and, with --yield, the simulated yield added: JSON keys
+  // "processes": {dimension: process}, "yield": {...} and "method": "mc" or "qmc".
+  std::string Extend(const std::string& iAnswer, bool iJson, const QAVTasAllocationProblem& iProblem,
+                     const QAVTasAllocationResult& iResult) const;
+
+private:
+  std::string TextAnswer(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                         const QAVTasYieldEstimator::Report* ipYield) const;
+  std::string JsonAnswer(const std::string& iAnswer, const QAVTasAllocationProblem& iProblem,
+                         const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
+
+  std::int32_t _MaxNodes = 1000000;
+  double _TimeLimit = 0.0;   // 0: none
+  std::int32_t _Samples = 0; // 0: no yield
+  std::int32_t _Seed = 1;
+  bool _Qmc = false;
+};
+
+#endif
