@@ -16,9 +16,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -144,8 +146,25 @@ int ExitStatusOf(const QAVTasAllocationResult& iResult)
 }
 
 // The picture and the page, when asked for.
+// The yield table of the page: each stack-up with a yield, then all at once.
+std::vector<QAVToolAllocationPage::YieldRow> YieldRows(const QAVTasAllocationProblem& iProblem,
+                                                       const QAVTasYieldEstimator::Report& iYield)
+{
+  std::vector<QAVToolAllocationPage::YieldRow> rows;
+  const auto add = [&rows](const std::string& iName, const QAVTasYieldEstimator::Estimate& iE)
+  {
+    if (iE.Defined)
+      rows.push_back({iName, iE.Yield, iE.Lower, iE.Upper, iE.PpmOut, iE.HasExact ? iE.Exact : std::nan("")});
+  };
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+    add(iProblem.Stackups[j].Name, iYield.Stackups[j]);
+  add("all at once", iYield.Joint);
+  return rows;
+}
+
 bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
-                   const QAVTasAllocationResult& iResult, std::string& oError)
+                   const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield,
+                   std::string& oError)
 {
   if (iSettings.svg.empty() && iSettings.html.empty())
     return true;
@@ -158,6 +177,12 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
   content.Svg = svg;
   content.CommandLine = iSettings.commandLine;
   content.Version = "qavtas " QAV_TASOPT_VERSION;
+  if (ipYield)
+  {
+    content.Yield = YieldRows(iProblem, *ipYield);
+    content.YieldMethod = ipYield->Qmc ? "qmc" : "mc";
+    content.YieldSamples = ipYield->Samples;
+  }
   return iSettings.html.empty() ||
     WriteText(iSettings.html, QAVToolAllocationPage::Html(iProblem, iResult, content), oError);
 }
@@ -172,8 +197,9 @@ int Allocate(const Settings& iSettings, bool iJson)
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
   const std::string plain = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
-  const std::string answer = iSettings.processes.Extend(plain, iJson, problem, result);
-  if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, error))
+  const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
+  const std::string answer = iSettings.processes.Extend(plain, iJson, problem, result, yield.get());
+  if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, yield.get(), error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';

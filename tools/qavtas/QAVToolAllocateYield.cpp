@@ -66,21 +66,22 @@ Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
   return QAVTasProcessSelector(options).Solve(iProblem);
 }
 
-std::string QAVToolAllocateYield::Extend(const std::string& iAnswer, bool iJson, const Problem& iProblem,
-                                         const Result& iResult) const
+std::unique_ptr<Estimator::Report> QAVToolAllocateYield::Yield(const Problem& iProblem, const Result& iResult) const
 {
-  std::unique_ptr<Estimator::Report> yield;
   const bool allocated = iResult.State == Result::Status::Optimal || HasSelection(iResult);
-  if (_Samples > 0 && allocated && iResult.Tolerances.size() == iProblem.Dimensions.size())
-  {
-    Estimator::Options options;
-    options.Samples = _Samples;
-    options.Seed = static_cast<std::uint64_t>(_Seed);
-    options.Qmc = _Qmc;
-    yield = std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
-  }
-  return iJson ? JsonAnswer(iAnswer, iProblem, iResult, yield.get())
-               : iAnswer + TextAnswer(iProblem, iResult, yield.get());
+  if (_Samples <= 0 || !allocated || iResult.Tolerances.size() != iProblem.Dimensions.size())
+    return nullptr;
+  Estimator::Options options;
+  options.Samples = _Samples;
+  options.Seed = static_cast<std::uint64_t>(_Seed);
+  options.Qmc = _Qmc;
+  return std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
+}
+
+std::string QAVToolAllocateYield::Extend(const std::string& iAnswer, bool iJson, const Problem& iProblem,
+                                         const Result& iResult, const Estimator::Report* ipYield) const
+{
+  return iJson ? JsonAnswer(iAnswer, iProblem, iResult, ipYield) : iAnswer + TextAnswer(iProblem, iResult, ipYield);
 }
 
 std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Result& iResult,

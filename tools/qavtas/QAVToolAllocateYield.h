@@ -11,6 +11,7 @@
 #include "QAVToolCli.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QAVToolAllocateYield
@@ -24,10 +25,14 @@ public:
   QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
 
   // The command's answer (its report, or its JSON text with iJson) with the chosen processes, the
-  // best selection of an unfinished search and, with --yield, the simulated yield added: JSON keys
+  // best selection of an unfinished search and the simulated yield (ipYield, may be null) added: JSON keys
   // "processes": {dimension: process}, "yield": {...} and "method": "mc" or "qmc".
   std::string Extend(const std::string& iAnswer, bool iJson, const QAVTasAllocationProblem& iProblem,
-                     const QAVTasAllocationResult& iResult) const;
+                     const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
+
+  // With --yield, the simulated yield of an answer that allocates every tolerance; else null.
+  std::unique_ptr<QAVTasYieldEstimator::Report> Yield(const QAVTasAllocationProblem& iProblem,
+                                                      const QAVTasAllocationResult& iResult) const;
 
 private:
   std::string TextAnswer(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
