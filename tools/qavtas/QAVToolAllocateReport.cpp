@@ -38,21 +38,7 @@ double Entry(const std::vector<double>& iValues, std::size_t iAt)
   return iAt < iValues.size() ? iValues[iAt] : 0.0;
 }
 
-const char* StatusName(Result::Status iStatus)
-{
-  switch (iStatus)
-  {
-    case Result::Status::Optimal:
-      return "optimal";
-    case Result::Status::Infeasible:
-      return "infeasible";
-    case Result::Status::NotSolved:
-      break;
-  }
-  return "not solved";
-}
-
-std::string BoundThatBinds(const Problem::Dimension& iDimension, const Result& iResult, std::size_t i)
+std::string BindsOf(const Problem::Dimension& iDimension, const Result& iResult, std::size_t i)
 {
   if (iDimension.Fixed)
     return "fixed";
@@ -99,10 +85,8 @@ std::string DimensionTable(const Problem& iProblem, const Result& iResult)
   {
     const Problem::Dimension& d = iProblem.Dimensions[i];
     const double t = Entry(iResult.Tolerances, i);
-    // A dimension made by a process costs what its chosen option costs.
-    const std::int32_t chosen = i < iResult.Processes.size() ? iResult.Processes[i] : -1;
-    const double cost = chosen >= 0 ? d.Options[static_cast<std::size_t>(chosen)].CostValue : d.CostOf.Value(t);
-    text += Format("%-16s %14.6g %14.6g  ", d.Name.c_str(), t, cost) + BoundThatBinds(d, iResult, i) + "\n";
+    const double cost = QAVToolAllocationCost(iProblem, iResult, i);
+    text += Format("%-16s %14.6g %14.6g  ", d.Name.c_str(), t, cost) + BindsOf(d, iResult, i) + "\n";
   }
   return text;
 }
@@ -138,7 +122,7 @@ std::string WhatBinds(const Problem& iProblem, const Result& iResult)
   }
   for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
   {
-    const std::string bound = BoundThatBinds(iProblem.Dimensions[i], iResult, i);
+    const std::string bound = BindsOf(iProblem.Dimensions[i], iResult, i);
     if (bound == "min" || bound == "max")
       binding.emplace_back(Entry(bound == "min" ? iResult.MinPrices : iResult.MaxPrices, i),
                            bound + " of " + iProblem.Dimensions[i].Name);
@@ -155,7 +139,7 @@ std::string WhatBinds(const Problem& iProblem, const Result& iResult)
 
 std::string QAVToolAllocationReport(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
 {
-  std::string text = std::string("status: ") + StatusName(iResult.State);
+  std::string text = std::string("status: ") + QAVToolAllocationStatusName(iResult.State);
   if (iResult.State == Result::Status::Infeasible)
     text += " (certified: no tolerances meet every requirement)";
   if (iResult.State != Result::Status::Optimal)
@@ -186,7 +170,7 @@ void AddContributions(const QAVTasAllocationProblem& iProblem, const QAVTasAlloc
 
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
 {
-  nlohmann::ordered_json answer = {{"status", StatusName(iResult.State)}};
+  nlohmann::ordered_json answer = {{"status", QAVToolAllocationStatusName(iResult.State)}};
   if (iResult.State != Result::Status::Optimal)
   {
     answer["reason"] = iResult.Reason;
@@ -217,4 +201,34 @@ std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const
   }
   AddContributions(iProblem, iResult, answer);
   return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+const char* QAVToolAllocationStatusName(QAVTasAllocationResult::Status iStatus)
+{
+  switch (iStatus)
+  {
+    case Result::Status::Optimal:
+      return "optimal";
+    case Result::Status::Infeasible:
+      return "infeasible";
+    case Result::Status::NotSolved:
+      break;
+  }
+  return "not solved";
+}
+
+std::string QAVToolAllocationBinds(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                                   std::size_t iDimension)
+{
+  return BindsOf(iProblem.Dimensions[iDimension], iResult, iDimension);
+}
+
+double QAVToolAllocationCost(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                             std::size_t iDimension)
+{
+  // A dimension made by a process costs what its chosen option costs.
+  const Problem::Dimension& d = iProblem.Dimensions[iDimension];
+  const std::int32_t chosen = iDimension < iResult.Processes.size() ? iResult.Processes[iDimension] : -1;
+  return chosen >= 0 ? d.Options[static_cast<std::size_t>(chosen)].CostValue
+                     : d.CostOf.Value(Entry(iResult.Tolerances, iDimension));
 }

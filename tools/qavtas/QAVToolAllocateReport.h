@@ -4,6 +4,7 @@
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasAllocationResult.h"
 
+#include <cstddef>
 #include <string>
 
 // The answers of 'qavtas allocate' to a solved problem. The report: the status; for an optimum,
@@ -13,5 +14,14 @@
 // tolerances and the stack-ups by name.
 std::string QAVToolAllocationReport(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
+// "optimal", "infeasible" or "not solved", as the answers say it.
+const char* QAVToolAllocationStatusName(QAVTasAllocationResult::Status iStatus);
+// A dimension's cost at the answer: its chosen option's, else its cost model's.
+double QAVToolAllocationCost(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                             std::size_t iDimension);
+// What holds a dimension's tolerance: "min" or "max" when the answer sits on that bound, "fixed",
+// "option PROCESS", or "-".
+std::string QAVToolAllocationBinds(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                                   std::size_t iDimension);
 
 #endif

@@ -1,6 +1,8 @@
 #include "QAVToolAllocationPage.h"
 
+#include "QAVTasAllocationFile.h"
 #include "QAVTasStackupContributions.h"
+#include "QAVToolAllocateReport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,36 +43,6 @@ std::string Num(double iValue)
   return s.str();
 }
 
-const char* StatusText(QAVTasAllocationResult::Status iStatus)
-{
-  switch (iStatus)
-  {
-    case QAVTasAllocationResult::Status::Optimal:
-      return "optimal";
-    case QAVTasAllocationResult::Status::Infeasible:
-      return "infeasible";
-    case QAVTasAllocationResult::Status::NotSolved:
-      break;
-  }
-  return "not solved";
-}
-
-const char* LawText(Law iLaw)
-{
-  switch (iLaw)
-  {
-    case Law::WorstCase:
-      return "worst-case";
-    case Law::Rss:
-      return "rss";
-    case Law::MeanShift:
-      return "mean-shift";
-    case Law::Linear:
-      break;
-  }
-  return "linear";
-}
-
 double At(const std::vector<double>& iValues, std::size_t i)
 {
   return i < iValues.size() ? iValues[i] : std::nan("");
@@ -95,19 +67,16 @@ void Head(std::ostream& out, std::initializer_list<const char*> iNames)
 void Dimensions(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
 {
   out << "<h2>Dimensions</h2>\n";
-  Head(out, {"dimension", "tolerance", "min", "max", "cost", "binds", "process"});
+  Head(out, {"dimension", "tolerance", "min", "max", "cost", "binds"});
   for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
   {
     const auto& d = iProblem.Dimensions[i];
     const double t = At(iResult.Tolerances, i);
-    const std::string binds = d.Fixed ? "fixed"
-      : At(iResult.MinPrices, i) > 0  ? "min"
-      : At(iResult.MaxPrices, i) > 0  ? "max"
-                                      : "";
-    const std::int32_t p = i < iResult.Processes.size() ? iResult.Processes[i] : -1;
+    const std::string binds = QAVToolAllocationBinds(iProblem, iResult, i);
+    const bool free = !d.Fixed && d.Options.empty();
     Row(out,
-        {Escape(d.Name), Num(t), d.Fixed ? "-" : Num(d.Min), d.Fixed ? "-" : Num(d.Max), Num(d.CostOf.Value(t)), binds,
-         p >= 0 && p < static_cast<std::int32_t>(d.Options.size()) ? Escape(d.Options[p].Process) : ""});
+        {Escape(d.Name), Num(t), free ? Num(d.Min) : "-", free ? Num(d.Max) : "-",
+         Num(QAVToolAllocationCost(iProblem, iResult, i)), Escape(binds)});
   }
   out << "</tbody></table>\n";
 }
@@ -124,7 +93,7 @@ void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const 
     const bool linear = s.Rule == Law::Linear;
     const double slack = linear ? std::min(v - s.Lower, s.Upper - v) : s.Limit - v;
     Row(out,
-        {Escape(s.Name), LawText(s.Rule), Num(v),
+        {Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
          linear ? "[" + Num(s.Lower) + ", " + Num(s.Upper) + "]" : Num(s.Limit), Num(slack),
          Num(At(iResult.StackupPrices, j)), Num(100.0 * k.Utilisation[j])});
   }
@@ -174,7 +143,7 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
                                         const Content& iContent)
 {
   std::ostringstream out;
-  const char* status = StatusText(iResult.State);
+  const char* status = QAVToolAllocationStatusName(iResult.State);
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" << Escape(iContent.Title)
       << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>" << Escape(iContent.Title) << "</h1>\n<p>"
       << iProblem.Dimensions.size() << " dimensions, " << iProblem.Stackups.size() << " stack-ups. Status: <b class=\""
