@@ -2,11 +2,12 @@
 JOBS    ?= $(shell nproc)
 RELEASE := build/release
 ASAN    := build/asan
+TSAN    := build/tsan
 BENCH   := build/bench
 CONSUMER := build/consumer
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan test-consumer bench fuzz clean
+.PHONY: all deps demo test test-release test-asan test-consumer format-check tsan bench bench-deps fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -20,16 +21,22 @@ $(RELEASE)/Makefile: | deps
 $(ASAN)/Makefile: | deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE=ON $(CMAKE_FLAGS)
 
-$(BENCH)/Makefile: | deps
+# The packaged solvers the benchmarks measure ours against come with the bench only.
+bench-deps:
+	@sh scripts/install-bench-deps.sh
+
+$(BENCH)/Makefile: | bench-deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DQAV_BUILD_TESTS=OFF -DQAV_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
-demo: all
+# Only the library and the tool: the demonstration needs no test suite.
+demo: $(RELEASE)/Makefile
+	cmake --build $(RELEASE) -j $(JOBS) --target qavtas
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt
 	@echo
-	@echo "== the same problem, genetic answer beside the exact optimum"
+	@echo "== the same problem, genetic answer beside the certified optimum"
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt --compare --quiet
 
-test: test-release test-consumer test-asan
+test: format-check test-release test-consumer test-asan tsan
 
 test-release: all
 	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
@@ -44,6 +51,11 @@ test-consumer: all
 	  -DCMAKE_PREFIX_PATH=$(CURDIR)/$(CONSUMER)/prefix >/dev/null
 	cmake --build $(CONSUMER)/build -j $(JOBS)
 	cd $(CONSUMER)/build && ctest --output-on-failure
+	@# The README's pkg-config line, word for word but for the prefix and the program: it must
+	@# build a program that runs without LD_LIBRARY_PATH.
+	cd $(CONSUMER) && eval "$$(grep -o 'g++ -std=c++17 app.cpp [^`]*' $(CURDIR)/README.md \
+	  | sed -e 's|/opt/qavtas|$(CURDIR)/$(CONSUMER)/prefix|' \
+	    -e 's|app.cpp|$(CURDIR)/examples/consumer/engines.cpp -o readme-app|')" && env -u LD_LIBRARY_PATH ./readme-app >/dev/null
 
 # Any sanitizer report, leaks included, fails the run.
 test-asan: $(ASAN)/Makefile
@@ -52,9 +64,22 @@ test-asan: $(ASAN)/Makefile
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Every C++ file of the tree as the project's .clang-format has it; any difference fails.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# ThreadSanitizer over the library and the parallel suite only; any report fails the run.
+$(TSAN)/Makefile: | deps
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE_THREAD=ON $(CMAKE_FLAGS)
+
+tsan: $(TSAN)/Makefile
+	cmake --build $(TSAN) -j $(JOBS) --target parallel_test
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L parallel
+
 bench: $(BENCH)/Makefile
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/*_bench; do [ -x "$$b" ] && echo "== $$b" && "$$b" || exit 1; done
+	@echo "== MPI, 1 ms fitness" && sh bench/mpi_bench.sh $(BENCH)
 
 # libFuzzer targets under fuzz/, built with clang in build/fuzz; FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

@@ -14,12 +14,22 @@
 // An engine supplies, through its traits, the gene type, the draw, the five formulas, the
 // evaluation and the failure lines; nothing else differs, so each engine keeps its own numbers.
 //
+// Batched generations. A trial is built from the old population, the leader and the draws only;
+// the new population, written by selection, is never read before the generation ends. So all the
+// trials can be built first, in the same draw order, evaluated together in any order, and then
+// selected in target order: the populations, statistics, optimum and draws are those of the
+// sequential step, bit for bit. Only a fitness that reaches into the engine itself could tell.
+//
 // Traits requirements (t an object of the traits class, G its Gene type):
 //   double t.Draw();                           next uniform value in [0, 1)
 //   double t.Evaluate(G* code, std::int32_t d); fitness of a trial
 //   void t.Fail(bool maximizing, StepFailure);  writes the failure line
+//   QAVTrialBatch<G>* t.Batch();                the batch to evaluate trials in, nullptr for none
+//   void t.EvaluateBatch(QAVTrialBatch<G>&);    fills the batch's fitness values and counts them
 //   static G Best1(F, b, x2, x3), Rand1(F, x1, x2, x3), RandToBest1(F, t, b, x1, x2),
 //            Best2(F, b, x1, x2, x3, x4), Rand2(F, x5, x1, x2, x3, x4)
+
+#include "QAVTrialBatch.h"
 
 #include <cmath>
 #include <cstdint>
@@ -41,7 +51,10 @@ struct Minimizing
 {
   static constexpr bool kMaximizing = false;
   template <class Population>
-  static std::int32_t BestIndex(const Population& iPop) { return iPop._MinIndex; }
+  static std::int32_t BestIndex(const Population& iPop)
+  {
+    return iPop._MinIndex;
+  }
   static bool TrialWins(double iTrial, double iTarget) { return iTrial <= iTarget; }
   static bool Improves(double iCandidate, double iOptimum) { return iCandidate < iOptimum; }
 };
@@ -50,7 +63,10 @@ struct Maximizing
 {
   static constexpr bool kMaximizing = true;
   template <class Population>
-  static std::int32_t BestIndex(const Population& iPop) { return iPop._MaxIndex; }
+  static std::int32_t BestIndex(const Population& iPop)
+  {
+    return iPop._MaxIndex;
+  }
   static bool TrialWins(double iTrial, double iTarget) { return iTrial >= iTarget; }
   static bool Improves(double iCandidate, double iOptimum) { return iCandidate > iOptimum; }
 };
@@ -275,8 +291,8 @@ inline bool Admissible(const Gene* iCode, const Gene* iMin, const Gene* iMax, st
 }
 
 template <class Direction, class Traits, class Population, class Individual>
-inline void Select(Traits& ioTraits, const StepData<Population, typename Traits::Gene>& iS,
-                   const Individual& iTarget, Individual& oChild)
+inline void Select(Traits& ioTraits, const StepData<Population, typename Traits::Gene>& iS, const Individual& iTarget,
+                   Individual& oChild)
 {
   const std::int32_t d = iS.numParams;
   if (Admissible(iS.trial, iS.paramValMin, iS.paramValMax, d))
@@ -291,6 +307,65 @@ inline void Select(Traits& ioTraits, const StepData<Population, typename Traits:
   }
   CopyGenes(oChild._Code, iTarget._Code, d);
   oChild._Fitness = iTarget._Fitness;
+}
+
+// The new population's best becomes the optimum when it improves on it.
+template <class Direction, class Traits, class Population>
+void UpdateOptimum(Traits& ioTraits, const StepData<Population, typename Traits::Gene>& iS)
+{
+  Population* newPop = iS.newPopulation;
+  if (!Addressable(newPop))
+    return ioTraits.Fail(Direction::kMaximizing, StepFailure::NewBest);
+  const auto& newBest = newPop->_Individuals[Direction::BestIndex(*newPop)];
+  if (Direction::Improves(newBest._Fitness, *iS.optimumFitness))
+  {
+    CopyGenes(iS.optimumCode, newBest._Code, iS.numParams);
+    *iS.optimumFitness = newBest._Fitness;
+  }
+}
+
+// Every trial built and the admissible ones kept, then one evaluation of them all, then selection
+// in target order; both populations are addressable (checked by the caller).
+template <class Crossover, class Direction, class Traits, class Population, class SetGene>
+void RunBatchStep(Traits& ioTraits, const StepData<Population, typename Traits::Gene>& iS,
+                  QAVTrialBatch<typename Traits::Gene>& ioBatch, GeneSources<typename Traits::Gene>& ioSources,
+                  typename Traits::Gene*& ioTrial, SetGene&& iSetGene)
+{
+  const std::int32_t d = iS.numParams;
+  const std::int32_t count = *iS.populationSize;
+  const auto* old = iS.oldPopulation->_Individuals;
+  ioBatch.Reserve(count, d);
+  std::int32_t partner[5];
+  for (std::int32_t i = 0; i < count; ++i)
+  {
+    DrawPartners(ioTraits, count, i, partner);
+    ioTrial = ioBatch.NextSlot();
+    ioSources.t = ioTrial;
+    CopyGenes(ioTrial, old[i]._Code, d);
+    for (int k = 0; k < 5; ++k)
+      ioSources.x[k] = old[partner[k]]._Code;
+    Crossover::Run(ioTraits, iS.mutatValue, d, RandomIndex(ioTraits, d), iSetGene);
+    if (Admissible(ioTrial, iS.paramValMin, iS.paramValMax, d))
+      ioBatch.Add(i);
+  }
+  ioTraits.EvaluateBatch(ioBatch);
+  auto* children = iS.newPopulation->_Individuals;
+  for (std::int32_t i = 0, k = 0; i < count; ++i)
+  {
+    const bool tried = k < ioBatch.Count() && ioBatch.Target(k) == i;
+    if (tried && Direction::TrialWins(ioBatch.Fitness(k), old[i]._Fitness))
+    {
+      CopyGenes(children[i]._Code, ioBatch.Code(k), d);
+      children[i]._Fitness = ioBatch.Fitness(k);
+    }
+    else
+    {
+      CopyGenes(children[i]._Code, old[i]._Code, d);
+      children[i]._Fitness = old[i]._Fitness;
+    }
+    k += tried ? 1 : 0;
+    TrackStatistics(*iS.newPopulation, i, children[i]._Fitness);
+  }
 }
 
 template <class Scheme, class Crossover, class Direction, class Traits, class Population>
@@ -310,10 +385,15 @@ void RunStep(Traits& ioTraits, const StepData<Population, typename Traits::Gene>
   CopyGenes(iS.leader, best._Code, d);
   *iS.leaderFitness = best._Fitness;
 
-  GeneSources<Gene> sources{iS.leader, {}, iS.trial};
-  const auto setGene = [&](std::int32_t n) {
-    iS.trial[n] = Scheme::template At<Traits>(iS.crossValue, sources, n);
-  };
+  Gene* trial = iS.trial;
+  GeneSources<Gene> sources{iS.leader, {}, trial};
+  const auto setGene = [&](std::int32_t n) { trial[n] = Scheme::template At<Traits>(iS.crossValue, sources, n); };
+  // A missing new population fails on the sequential path, with its own failure line.
+  if (QAVTrialBatch<Gene>* batch = ioTraits.Batch(); batch != nullptr && Addressable(newPop))
+  {
+    RunBatchStep<Crossover, Direction>(ioTraits, iS, *batch, sources, trial, setGene);
+    return UpdateOptimum<Direction>(ioTraits, iS);
+  }
   std::int32_t partner[5];
   for (std::int32_t i = 0; i < *iS.populationSize; ++i)
   {
@@ -322,7 +402,7 @@ void RunStep(Traits& ioTraits, const StepData<Population, typename Traits::Gene>
     if (!Addressable(oldPop))
       return ioTraits.Fail(Direction::kMaximizing, StepFailure::Target);
     const auto* old = oldPop->_Individuals;
-    CopyGenes(iS.trial, old[i]._Code, d);
+    CopyGenes(trial, old[i]._Code, d);
     for (int k = 0; k < 5; ++k)
       sources.x[k] = old[partner[k]]._Code;
     Crossover::Run(ioTraits, iS.mutatValue, d, RandomIndex(ioTraits, d), setGene);
@@ -333,14 +413,7 @@ void RunStep(Traits& ioTraits, const StepData<Population, typename Traits::Gene>
     Select<Direction>(ioTraits, iS, old[i], child);
     TrackStatistics(*newPop, i, child._Fitness);
   }
-  if (!Addressable(newPop))
-    return ioTraits.Fail(Direction::kMaximizing, StepFailure::NewBest);
-  const auto& newBest = newPop->_Individuals[Direction::BestIndex(*newPop)];
-  if (Direction::Improves(newBest._Fitness, *iS.optimumFitness))
-  {
-    CopyGenes(iS.optimumCode, newBest._Code, d);
-    *iS.optimumFitness = newBest._Fitness;
-  }
+  UpdateOptimum<Direction>(ioTraits, iS);
 }
 
 // One generation with the scheme numbered iProcess: 1 to 5 exponential, 6 to 9 binomial with the
@@ -351,16 +424,26 @@ void Generate(Traits& ioTraits, const StepData<Population, typename Traits::Gene
 {
   switch (iProcess)
   {
-  case 1: return RunStep<Best1Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
-  case 2: return RunStep<Rand1Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
-  case 3: return RunStep<RandToBest1Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
-  case 4: return RunStep<Best2Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
-  case 5: return RunStep<Rand2Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
-  case 6: return RunStep<Best1Scheme, BinomialCrossover, Direction>(ioTraits, iS);
-  case 7: return RunStep<Rand1Scheme, BinomialCrossover, Direction>(ioTraits, iS);
-  case 8: return RunStep<RandToBest1Scheme, BinomialCrossover, Direction>(ioTraits, iS);
-  case 9: return RunStep<Best2Scheme, BinomialCrossover, Direction>(ioTraits, iS);
-  default: return RunStep<Rand2Scheme, BinomialCrossover, Direction>(ioTraits, iS);
+    case 1:
+      return RunStep<Best1Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
+    case 2:
+      return RunStep<Rand1Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
+    case 3:
+      return RunStep<RandToBest1Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
+    case 4:
+      return RunStep<Best2Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
+    case 5:
+      return RunStep<Rand2Scheme, ExponentialCrossover, Direction>(ioTraits, iS);
+    case 6:
+      return RunStep<Best1Scheme, BinomialCrossover, Direction>(ioTraits, iS);
+    case 7:
+      return RunStep<Rand1Scheme, BinomialCrossover, Direction>(ioTraits, iS);
+    case 8:
+      return RunStep<RandToBest1Scheme, BinomialCrossover, Direction>(ioTraits, iS);
+    case 9:
+      return RunStep<Best2Scheme, BinomialCrossover, Direction>(ioTraits, iS);
+    default:
+      return RunStep<Rand2Scheme, BinomialCrossover, Direction>(ioTraits, iS);
   }
 }
 

@@ -14,7 +14,7 @@
 //
 // ApplyTo(engine) calls each setter once, in the order a run configures an engine: the search
 // rates first (ApplyRatesTo: CrossValue, MutatValue, IdemFitnessCount), then NumParams, MaxNumber,
-// Process, PopulationSize, FitnessReference, Refresh and, when it is set, Seed. Each setter keeps
+// Process, PopulationSize, FitnessReference, Refresh, EvaluationThreads and, when it is set, Seed. Each setter keeps
 // its own rule for a value out of its range. No setter prints, so only the final state is
 // observable; a run whose specified order applies the rates before checks that may refuse it
 // calls ApplyRatesTo there and ApplyTo after the checks.
@@ -30,9 +30,10 @@ struct QAVGASettings
   std::int32_t MaxNumber = 100;       // most generations of a run
   std::int32_t Process = 2;           // the scheme that builds trial chromosomes
   std::int32_t PopulationSize = 30;
-  double FitnessReference = 0.0;    // a run stops once the optimum reaches it
-  std::int32_t Refresh = 2;         // report period in generations
-  std::optional<std::int32_t> Seed; // unset: the engine keeps the seed it has
+  double FitnessReference = 0.0;      // a run stops once the optimum reaches it
+  std::int32_t Refresh = 2;           // report period in generations
+  std::optional<std::int32_t> Seed;   // unset: the engine keeps the seed it has
+  std::int32_t EvaluationThreads = 1; // 1: trials evaluated in turn; n <= 0: the hardware's count
 
   static QAVGASettings IntegerEngine()
   {
@@ -61,6 +62,7 @@ struct QAVGASettings
     ioEngine.SetPopulationSize(PopulationSize);
     ioEngine.SetFitnessReference(FitnessReference);
     ioEngine.SetRefresh(Refresh);
+    ioEngine.SetEvaluationThreads(EvaluationThreads);
     if (Seed)
       ioEngine.SetSeed(*Seed);
   }

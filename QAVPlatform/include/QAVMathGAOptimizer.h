@@ -8,12 +8,19 @@
 #include <vector>
 
 class QAVMathGAPopulation;
+namespace QAVDifferentialEvolutionDetail
+{
+template <class Gene>
+class QAVTrialBatch;
+}
 
 // The platform's real-coded optimiser: differential evolution over chromosomes of doubles, with
 // the settings, drivers and results of the library's real engine, and silent: it writes nothing.
 // A subclass supplies EvalFitness; a caller sets at least SetNumParams and SetParamValLimits, runs
 // Minimize or Maximize and reads GetOptimumParams / GetOptimumFitness. Every evaluated candidate
 // lies within the limits. A run is reproducible: it reseeds the process-wide drand48 generator.
+// With SetEvaluationThreads(n > 1) a generation's trials are evaluated as one batch on n threads,
+// with the same result, bit for bit; EvalFitness must then be safe to call concurrently.
 class QAV_PLATFORM_API QAVMathGAOptimizer
 {
 public:
@@ -22,21 +29,22 @@ public:
   QAVMathGAOptimizer(const QAVMathGAOptimizer&) = delete;
   QAVMathGAOptimizer& operator=(const QAVMathGAOptimizer&) = delete;
 
-  // Fitness of a chromosome of iCount genes.
+  // Fitness of a chromosome of iCount genes; called concurrently when threads are set.
   virtual double EvalFitness(std::int32_t iCount, double* ipX) = 0;
 
   // Each setter replaces an invalid value by its default, as the library's real engine does.
-  void SetMaxNumber(std::int32_t iCount);        // n > 0, else 100
-  void SetPopulationSize(std::int32_t iSize);    // n > 0, else 30; runs use at least 6
-  void SetNumParams(std::int32_t iCount);        // 1..500, else 500
-  void SetCrossValue(double iValue);             // F in [0, 1], else 0.8
-  void SetMutatValue(double iValue);             // CR in [0, 1], else 1.0
+  void SetMaxNumber(std::int32_t iCount);               // n > 0, else 100
+  void SetPopulationSize(std::int32_t iSize);           // n > 0, else 30; runs use at least 6
+  void SetNumParams(std::int32_t iCount);               // 1..500, else 500
+  void SetCrossValue(double iValue);                    // F in [0, 1], else 0.8
+  void SetMutatValue(double iValue);                    // CR in [0, 1], else 1.0
   void SetParamValLimits(double* ipMin, double* ipMax); // borrowed for the run
   void SetFitnessReference(double iReference);
-  void SetProcess(std::int32_t iProcess);        // recombination scheme, 1 to 10
-  void SetRefresh(std::int32_t iRefresh);        // n > 0, else 1 (the optimiser writes no reports)
+  void SetProcess(std::int32_t iProcess); // recombination scheme, 1 to 10
+  void SetRefresh(std::int32_t iRefresh); // n > 0, else 1 (the optimiser writes no reports)
   void SetSeed(std::int32_t iSeed);
-  void SetIdemFitnessCount(std::int32_t iCount); // n > 0, else 10
+  void SetIdemFitnessCount(std::int32_t iCount);  // n > 0, else 10
+  void SetEvaluationThreads(std::int32_t iCount); // 1 (default): in turn; n <= 0: the hardware's count
 
   // A run without limits or genes does nothing.
   void Minimize();
@@ -82,12 +90,13 @@ private:
   void Run();
 
   std::int32_t _Generations = 0;
-  std::int32_t _RunSize = 0;   // individuals of the current populations
-  std::int32_t _RunGenes = 0;  // genes of the current populations
+  std::int32_t _RunSize = 0;  // individuals of the current populations
+  std::int32_t _RunGenes = 0; // genes of the current populations
   std::unique_ptr<QAVMathGAPopulation> _OldPopulation;
   std::unique_ptr<QAVMathGAPopulation> _NewPopulation;
   std::vector<double> _Leader; // working chromosomes of the generation step
   std::vector<double> _Trial;
+  std::unique_ptr<QAVDifferentialEvolutionDetail::QAVTrialBatch<double>> _Batch;
 };
 
 #endif

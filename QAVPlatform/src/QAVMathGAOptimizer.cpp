@@ -20,8 +20,14 @@ struct SilentTraits : DE::RealFormulas
 {
   using Gene = double;
   QAVMathGAOptimizer& optimizer;
+  DE::QAVTrialBatch<double>* batch;
   double Draw() { return drand48(); }
   double Evaluate(double* ipCode, std::int32_t iCount) { return optimizer.EvalFitness(iCount, ipCode); }
+  DE::QAVTrialBatch<double>* Batch() { return batch; }
+  void EvaluateBatch(DE::QAVTrialBatch<double>& ioBatch)
+  {
+    ioBatch.Evaluate([this](double* ipCode, std::int32_t iCount) { return optimizer.EvalFitness(iCount, ipCode); });
+  }
   void Fail(bool, DE::StepFailure) {}
 };
 } // namespace
@@ -38,6 +44,13 @@ QAVMathGAPopulation::QAVMathGAPopulation(std::int32_t iSize, std::int32_t iLengt
 QAVMathGAOptimizer::QAVMathGAOptimizer() : _Optimum{{}, std::numeric_limits<double>::quiet_NaN()} {}
 
 QAVMathGAOptimizer::~QAVMathGAOptimizer() = default;
+
+void QAVMathGAOptimizer::SetEvaluationThreads(std::int32_t iCount)
+{
+  if (!_Batch)
+    _Batch.reset(new DE::QAVTrialBatch<double>);
+  _Batch->SetThreads(iCount);
+}
 
 void QAVMathGAOptimizer::SetMaxNumber(std::int32_t iCount)
 {
@@ -64,13 +77,22 @@ void QAVMathGAOptimizer::SetParamValLimits(double* ipMin, double* ipMax)
   _ParamValMin = ipMin;
   _ParamValMax = ipMax;
 }
-void QAVMathGAOptimizer::SetFitnessReference(double iReference) { _FitnessReference = iReference; }
-void QAVMathGAOptimizer::SetProcess(std::int32_t iProcess) { _Process = iProcess; }
+void QAVMathGAOptimizer::SetFitnessReference(double iReference)
+{
+  _FitnessReference = iReference;
+}
+void QAVMathGAOptimizer::SetProcess(std::int32_t iProcess)
+{
+  _Process = iProcess;
+}
 void QAVMathGAOptimizer::SetRefresh(std::int32_t iRefresh)
 {
   _Refresh = DE::SetterRule::Refresh(iRefresh);
 }
-void QAVMathGAOptimizer::SetSeed(std::int32_t iSeed) { _Seed = iSeed; }
+void QAVMathGAOptimizer::SetSeed(std::int32_t iSeed)
+{
+  _Seed = iSeed;
+}
 void QAVMathGAOptimizer::SetIdemFitnessCount(std::int32_t iCount)
 {
   _IdemFitnessCount = DE::SetterRule::IdemFitnessCount(iCount);
@@ -82,8 +104,14 @@ void QAVMathGAOptimizer::GetOptimumParams(double* opParams) const
     std::copy(_Optimum._Code.begin(), _Optimum._Code.end(), opParams);
 }
 
-double QAVMathGAOptimizer::GetOptimumFitness() const { return _Optimum._Fitness; }
-std::int32_t QAVMathGAOptimizer::GetGenerationCount() const { return _Generations; }
+double QAVMathGAOptimizer::GetOptimumFitness() const
+{
+  return _Optimum._Fitness;
+}
+std::int32_t QAVMathGAOptimizer::GetGenerationCount() const
+{
+  return _Generations;
+}
 
 // As the library's real engine: a fresh random population, each individual scored once, and the
 // lowest-fitness one as the optimum, whichever driver runs.
@@ -100,10 +128,13 @@ void QAVMathGAOptimizer::Initialize()
     for (std::int32_t k = 0; k < _RunGenes; ++k)
       code[k] = _ParamValMin[k] + drand48() * (_ParamValMax[k] - _ParamValMin[k]);
   }
-  for (std::int32_t i = 0; i < _RunSize; ++i)
+  const auto fitness = [this](double* ipCode, std::int32_t iCount) { return EvalFitness(iCount, ipCode); };
+  if (_Batch && _Batch->Active())
+    _Batch->EvaluateAll(_OldPopulation->_Individuals, _RunSize, _RunGenes, fitness);
+  for (std::int32_t i = 0; !(_Batch && _Batch->Active()) && i < _RunSize; ++i)
   {
     QAVMathGAIndividual& individual = _OldPopulation->_Individuals[i];
-    individual._Fitness = EvalFitness(_RunGenes, individual._Code);
+    individual._Fitness = fitness(individual._Code, _RunGenes);
   }
   DE::ComputeStatistics(_OldPopulation.get(), _RunSize);
   const QAVMathGAIndividual& best = _OldPopulation->_Individuals[_OldPopulation->_MinIndex];
@@ -120,16 +151,25 @@ void QAVMathGAOptimizer::Generate()
     return;
   double leaderFitness = 0.0;
   const DE::StepData<QAVMathGAPopulation, double> data{
-    _OldPopulation.get(), _NewPopulation.get(), &_RunSize, _RunGenes,           _CrossValue,
-    _MutatValue,          _ParamValMin,         _ParamValMax, _Leader.data(), &leaderFitness,
+    _OldPopulation.get(), _NewPopulation.get(),  &_RunSize,         _RunGenes,      _CrossValue,
+    _MutatValue,          _ParamValMin,          _ParamValMax,      _Leader.data(), &leaderFitness,
     _Trial.data(),        _Optimum._Code.data(), &_Optimum._Fitness};
-  SilentTraits traits{{}, *this};
+  SilentTraits traits{{}, *this, _Batch && _Batch->Active() ? _Batch.get() : nullptr};
   DE::Generate<Direction>(traits, data, _Process);
 }
 
-void QAVMathGAOptimizer::GenerateMin() { Generate<DE::Minimizing>(); }
-void QAVMathGAOptimizer::GenerateMax() { Generate<DE::Maximizing>(); }
-void QAVMathGAOptimizer::ShiftPopulation() { std::swap(_OldPopulation, _NewPopulation); }
+void QAVMathGAOptimizer::GenerateMin()
+{
+  Generate<DE::Minimizing>();
+}
+void QAVMathGAOptimizer::GenerateMax()
+{
+  Generate<DE::Maximizing>();
+}
+void QAVMathGAOptimizer::ShiftPopulation()
+{
+  std::swap(_OldPopulation, _NewPopulation);
+}
 void QAVMathGAOptimizer::Report(std::int32_t) {}
 
 template <class Direction, class Rule>
@@ -142,5 +182,11 @@ void QAVMathGAOptimizer::Run()
   _Generations = DE::RunEngine<Direction, Rule>(*this).generations;
 }
 
-void QAVMathGAOptimizer::Minimize() { Run<DE::Minimizing, DE::RelativeChange>(); }
-void QAVMathGAOptimizer::Maximize() { Run<DE::Maximizing, DE::ExactChange>(); }
+void QAVMathGAOptimizer::Minimize()
+{
+  Run<DE::Minimizing, DE::RelativeChange>();
+}
+void QAVMathGAOptimizer::Maximize()
+{
+  Run<DE::Maximizing, DE::ExactChange>();
+}

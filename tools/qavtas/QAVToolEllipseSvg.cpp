@@ -35,8 +35,7 @@ void EqualScaleAxes(Box b, QAVToolSvgPlot::Axis& oX, QAVToolSvgPlot::Axis& oY)
 }
 } // namespace
 
-bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>& iPoints,
-                            const QAVToolEllipseFigure& iE)
+std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iE)
 {
   const double c = std::cos(iE.angle), s = std::sin(iE.angle);
   std::vector<double> curve;
@@ -57,8 +56,8 @@ bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>&
   EqualScaleAxes(box, x, y);
 
   using P = QAVToolSvgPlot;
-  QAVToolSvgPlot plot("Fitted ellipse: centre (" + P::Num(iE.centreX) + ", " + P::Num(iE.centreY) +
-                        "), semi-axes " + P::Num(iE.semiAxis1) + " and " + P::Num(iE.semiAxis2) + ", angle " +
+  QAVToolSvgPlot plot("Fitted ellipse: centre (" + P::Num(iE.centreX) + ", " + P::Num(iE.centreY) + "), semi-axes " +
+                        P::Num(iE.semiAxis1) + " and " + P::Num(iE.semiAxis2) + ", angle " +
                         P::Num(iE.angle * 180 / kPi) + "\xC2\xB0",
                       x, y);
   plot.Line(curve, "#d62728");
@@ -70,5 +69,5 @@ bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>&
   plot.LegendLine("fitted ellipse", "#d62728");
   plot.LegendCross("focal points", 4, "#2ca02c");
   plot.LegendCross("centre", 3, "#555");
-  return plot.Write(iPath);
+  return plot.Text();
 }

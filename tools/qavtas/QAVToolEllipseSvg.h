@@ -13,9 +13,8 @@ struct QAVToolEllipseFigure
   double focal1X, focal1Y, focal2X, focal2Y;
 };
 
-// Writes an SVG picture of the points (interleaved x, y), the ellipse and its focal points, with
-// axes, tick labels and a legend. Returns false when the file cannot be written.
-bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>& iPoints,
-                            const QAVToolEllipseFigure& iEllipse);
+// An SVG picture of the points (interleaved x, y), the ellipse and its focal points, with axes,
+// tick labels and a legend.
+std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iEllipse);
 
 #endif

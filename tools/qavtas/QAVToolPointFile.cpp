@@ -1,58 +1,67 @@
 #include "QAVToolPointFile.h"
 
+#include "QAVToolLineReader.h"
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace
 {
-// Next number of the line, or false when the next word is no finite number.
-bool NextNumber(std::istringstream& ioWords, double& oValue)
+bool IsSpace(char iChar)
 {
-  std::string word;
-  if (!(ioWords >> word))
+  return std::isspace(static_cast<unsigned char>(iChar)) != 0;
+}
+
+// The next word of [ioAt, iEnd) as a finite number; false when there is none or it is no number.
+// The whole word must be the number: one with a NUL inside is not "0". iEnd is followed by a NUL.
+bool NextNumber(const char*& ioAt, const char* iEnd, double& oValue)
+{
+  while (ioAt < iEnd && IsSpace(*ioAt))
+    ++ioAt;
+  const char* word = ioAt;
+  while (ioAt < iEnd && !IsSpace(*ioAt))
+    ++ioAt;
+  if (word == ioAt)
     return false;
   char* end = nullptr;
   errno = 0;
-  oValue = std::strtod(word.c_str(), &end);
-  // The whole word must be the number: one with a NUL inside is not "0".
-  return end == word.c_str() + word.size() && errno != ERANGE && std::isfinite(oValue);
+  oValue = std::strtod(word, &end);
+  return end == ioAt && errno != ERANGE && std::isfinite(oValue);
+}
+
+bool OnlySpace(const char* iAt, const char* iEnd)
+{
+  while (iAt < iEnd && IsSpace(*iAt))
+    ++iAt;
+  return iAt == iEnd;
 }
 } // namespace
 
 bool QAVToolReadPoints(const std::string& iPath, std::vector<double>& oPoints, std::string& oError)
 {
-  std::ifstream in(iPath);
-  if (!in)
-  {
-    oError = iPath + ": cannot open the file";
-    return false;
-  }
+  QAVToolLineReader in(iPath);
   std::string line;
-  for (int number = 1; std::getline(in, line); ++number)
+  while (in.Next(line))
   {
-    line = line.substr(0, line.find('#'));
-    std::istringstream words(line);
-    std::string probe;
-    if (!(words >> probe))
+    line.resize(std::min(line.size(), line.find('#')));
+    const char* at = line.c_str();
+    const char* end = at + line.size();
+    if (OnlySpace(at, end))
       continue;
-    words.clear();
-    words.seekg(0);
     double x = 0.0, y = 0.0;
-    if (!NextNumber(words, x) || !NextNumber(words, y) || (words >> probe))
+    const bool read = NextNumber(at, end, x) && NextNumber(at, end, y) && OnlySpace(at, end);
+    if (!read || oPoints.size() / 2 == kQAVToolMostPoints)
     {
-      oError = iPath + ":" + std::to_string(number) + ": expected two numbers, x and y";
+      oError = in.Path() + ":" + std::to_string(in.LineNumber()) + ": " +
+        (read ? "more than 10^7 points" : "expected two finite numbers, x and y");
       return false;
     }
     oPoints.push_back(x);
     oPoints.push_back(y);
   }
-  if (in.bad())
-  {
-    oError = iPath + ": read error";
-    return false;
-  }
-  return true;
+  oError = in.Error();
+  return oError.empty();
 }

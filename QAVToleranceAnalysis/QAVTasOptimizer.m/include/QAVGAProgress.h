@@ -8,9 +8,9 @@
 // 0), then after every generation, the last one included.
 struct QAVGAProgress
 {
-  std::int32_t _Generation;   // 0 for the initial population, then 1, 2, ...
-  double _OptimumFitness;     // the best fitness found so far
-  std::int64_t _Evaluations;  // fitness evaluations of this run so far
+  std::int32_t _Generation;  // 0 for the initial population, then 1, 2, ...
+  double _OptimumFitness;    // the best fitness found so far
+  std::int64_t _Evaluations; // fitness evaluations of this run so far
 };
 
 enum class QAVGAObserverReply

@@ -26,9 +26,8 @@ public:
   QAVTasCovarianceEllipse(const double iLevel, const double* iParameters, const double iU);
   // Centred at the barycentre of the points with Q(centre) = iU·iLevel, or, with iWithoutU, at the
   // origin with no linear or constant term.
-  QAVTasCovarianceEllipse(const double iLevel, const double iU, const double iCxx, const double iCyy,
-                          const double iCxy, const double* iPoints, const std::int32_t iPointCount,
-                          const unsigned char iWithoutU);
+  QAVTasCovarianceEllipse(const double iLevel, const double iU, const double iCxx, const double iCyy, const double iCxy,
+                          const double* iPoints, const std::int32_t iPointCount, const unsigned char iWithoutU);
   virtual ~QAVTasCovarianceEllipse();
 
   // Derived members from the coefficients; a conic that is no usable ellipse is not an error.
@@ -75,7 +74,6 @@ QAV_TASOPT_API HRESULT QAVTas2DEigenVectors(QAVMath2x2Matrix& iMatrix, double* o
 // The largest pairwise distance, exactly the largest |p_i − p_j|, in O(n log n).
 QAV_TASOPT_API HRESULT QAVTasGetMaxDistance(const double* iPoints, const std::int32_t iPointCount, double& oMax);
 // The barycentre, (0, 0) for no points.
-QAV_TASOPT_API HRESULT QAVTasGetBaryCenter2D(const double* iPoints, const std::int32_t iPointCount,
-                                             double* oCentre);
+QAV_TASOPT_API HRESULT QAVTasGetBaryCenter2D(const double* iPoints, const std::int32_t iPointCount, double* oCentre);
 
 #endif

@@ -15,6 +15,8 @@
 // over the points (F1, F2 its focal points): 0 when every point lies on it. A candidate that is no
 // usable ellipse gets a penalty that grows by 1.0 each time, so no two of them tie. The points are
 // copied at construction; their largest pairwise distance is worked out there once.
+// Since the penalty depends on the order of the calls, the fit evaluates in one thread whatever
+// SetEvaluationThreads said; a direct Minimize must keep to one thread as well.
 class QAV_TASOPT_API QAVTasEllipseSolver : public QAVMathGAOptimizer
 {
 public:

@@ -1,12 +1,20 @@
 #ifndef QAVTasGAOptimizer_H
 #define QAVTasGAOptimizer_H
 
+#include "QAVFitnessBatch.h"
+#include "QAVGAProgress.h"
 #include "QAVTasMathGAIndividual.h"
 #include "QAVTasMathGAPopulation.h"
-#include "QAVGAProgress.h"
 #include "QAVTasOptimizerExport.h"
 
 #include <cstdint>
+#include <memory>
+
+namespace QAVDifferentialEvolutionDetail
+{
+template <class Gene>
+class QAVTrialBatch;
+}
 
 // Fitness evaluations of the real-coded engine since the library was loaded; never reset.
 extern QAV_TASOPT_API std::int32_t nbeval;
@@ -19,12 +27,17 @@ QAV_TASOPT_API void repchar(const char* text, std::int32_t count);
 // Differential evolution over double genes (at most 500). A subclass supplies EvalFitness; a
 // caller sets at least the gene count and limits, runs Minimize or Maximize and reads the optimum.
 // Reports go to the platform stream QAVDRQOutput, debug and failure lines to standard output.
+//
+// Evaluations may run in parallel (SetEvaluationThreads) or elsewhere (SetFitnessBatch): a
+// generation's trials are then built first and evaluated as one batch, and the run (optimum,
+// reports, nbeval, observer calls) is the same, bit for bit, as with one thread. EvalFitness must
+// then be safe to call concurrently and must not touch the optimiser.
 class QAV_TASOPT_API QAVTasGAOptimizer
 {
 public:
   QAVTasGAOptimizer();
   virtual ~QAVTasGAOptimizer();
-  // The fitness of a chromosome of iCount genes.
+  // The fitness of a chromosome of iCount genes; called concurrently when threads are set.
   virtual double EvalFitness(std::int32_t iCount, double* ipCode) = 0;
 
   QAVTasGAOptimizer(const QAVTasGAOptimizer&) = delete;
@@ -46,6 +59,11 @@ public:
   // Called after the initial population and after every generation of a run (see QAVGAProgress);
   // a Stop reply ends the run there. Without one (the default) runs are exactly as before.
   void SetObserver(QAVGAObserver iObserver);
+  // Threads that evaluate a generation's trials: 1 (the default) evaluates each in turn, n <= 0
+  // means the hardware's count. The pool starts with the first run that needs it.
+  void SetEvaluationThreads(std::int32_t n);
+  // Borrowed, nullptr to go back to the threads: evaluates every batch instead of the threads.
+  void SetFitnessBatch(QAVFitnessBatch<double>* ipBatch);
 
   void GetOptimum(QAVTasMathGAIndividual& ind);
   void GetOptimumParams(double* out);
@@ -87,8 +105,11 @@ protected:
 private:
   QAVGAObserver _Observer;
   std::int64_t _Evaluations = 0; // of the current run
+  std::unique_ptr<QAVDifferentialEvolutionDetail::QAVTrialBatch<double>> _Batch;
 
   bool Observe(std::int32_t iGeneration);
+  QAVDifferentialEvolutionDetail::QAVTrialBatch<double>* ActiveBatch() const;
+  QAVDifferentialEvolutionDetail::QAVTrialBatch<double>& Batch();
   std::int32_t HeldGenes() const;
   template <class Direction>
   void Generate();

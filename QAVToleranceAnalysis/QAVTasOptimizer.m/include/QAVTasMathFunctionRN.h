@@ -16,8 +16,7 @@ class QAV_TASOPT_API QAVTasMathFunctionRN : public QAVMathFunctionRN
 public:
   // No data: Eval returns NaN.
   explicit QAVTasMathFunctionRN(const std::int32_t iNy);
-  QAVTasMathFunctionRN(const std::int32_t iNy, const std::int32_t iNx, const double* const* ippW,
-                       const double* ipYmax);
+  QAVTasMathFunctionRN(const std::int32_t iNy, const std::int32_t iNx, const double* const* ippW, const double* ipYmax);
   ~QAVTasMathFunctionRN() override;
 
   // Returns null: the class does not name itself.

@@ -28,6 +28,7 @@ struct QAVMSHNode;
 //
 // Failures are reported through the error record; a failed evaluation returns _ErrorFitness,
 // which grows by 1.0 on every failure so failed genomes never tie.
+// It evaluates in one thread, in turn: its runs set one thread and no batch evaluator.
 class QAV_TASOPT_API QAVTasOptimizerParameters : public QAVMathIntGAOptimizer
 {
 public:

@@ -22,14 +22,18 @@ QAV_TASOPT_API double QAVTasSqrt3(double x);
 // The problem comes from memory (the data constructor, which also asks for a Newton refinement of
 // the genetic optimum) or from a text data file (default constructor, then ReadDataFile). Failures
 // are reported through the platform error record and returned as E_FAIL (or the penalty fitness).
+//
+// It evaluates in one thread: its penalty fitness grows by 1.0 at each penalised call, and its
+// working buffer and the error record are shared by all calls, so the order of the calls shows in
+// the results. Its runs set one thread and no batch evaluator, whatever was set before.
 class QAV_TASOPT_API QAVTasOptimizerTolerancing : public QAVTasGAOptimizer
 {
 public:
   QAVTasOptimizerTolerancing();
   // Deep copies; note the order Xsup before Xinf. A zero or negative count, or a null array or
   // row, gives an object without data.
-  QAVTasOptimizerTolerancing(const std::int32_t iNy, std::int32_t iNx, double** ippW, double* ipYmin,
-                             double* ipYmax, double* ipXsup, double* ipXinf);
+  QAVTasOptimizerTolerancing(const std::int32_t iNy, std::int32_t iNx, double** ippW, double* ipYmin, double* ipYmax,
+                             double* ipXsup, double* ipXinf);
   ~QAVTasOptimizerTolerancing() override;
 
   // Reads the problem from an open text stream (which stays open, after the last value read).

@@ -51,16 +51,24 @@ struct IntTraits
   std::int64_t& _Evaluations;
 
   double Draw() { return IntGA_drand48(); }
+  DE::QAVTrialBatch<Gene>* _Batch;
+
   double Evaluate(Gene* ipCode, std::int32_t iCount)
   {
     ++_Evaluations;
     return _Optimizer.EvalFitness(iCount, ipCode);
   }
+  DE::QAVTrialBatch<Gene>* Batch() { return _Batch; }
+  void EvaluateBatch(DE::QAVTrialBatch<Gene>& ioBatch)
+  {
+    ioBatch.Evaluate([this](Gene* ipCode, std::int32_t iCount) { return _Optimizer.EvalFitness(iCount, ipCode); });
+    _Evaluations += ioBatch.Count();
+  }
   void Fail(bool iMaximizing, DE::StepFailure iWhere)
   {
-    static const char* const kMin[] = {
-      "GenerateMin failed -- lg 580 ", "GenerateMin failed -- lg 773 ", "GenerateMin failed -- lg 780 ",
-      "QAVMathIntGAOptimizer::GenerateMin failed -- lg 866 "};
+    static const char* const kMin[] = {"GenerateMin failed -- lg 580 ", "GenerateMin failed -- lg 773 ",
+                                       "GenerateMin failed -- lg 780 ",
+                                       "QAVMathIntGAOptimizer::GenerateMin failed -- lg 866 "};
     static const char* const kMax[] = {
       "QAVMathIntGAOptimizer::GenerateMax failed -- lg 897 ", "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1090 ",
       "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1096 ", "QAVMathIntGAOptimizer::GenerateMax failed -- lg 1159 "};
@@ -93,9 +101,15 @@ struct CoutSink
 {
   void Text(const char* iText) { std::cout << iText; }
   template <class V>
-  void Value(V iValue) { std::cout << iValue; }
+  void Value(V iValue)
+  {
+    std::cout << iValue;
+  }
   template <class V>
-  void Value(V iValue, int iWidth) { std::cout << std::setw(iWidth) << iValue; }
+  void Value(V iValue, int iWidth)
+  {
+    std::cout << std::setw(iWidth) << iValue;
+  }
   void EndLine() { std::cout << std::endl; }
   void Repeat(const char* iText, std::int32_t iCount) { IntGA_repchar(iText, iCount); }
 };
@@ -252,6 +266,28 @@ void QAVMathIntGAOptimizer::SetObserver(QAVGAObserver iObserver)
   _Observer = std::move(iObserver);
 }
 
+void QAVMathIntGAOptimizer::SetEvaluationThreads(std::int32_t n)
+{
+  Batch().SetThreads(n);
+}
+
+void QAVMathIntGAOptimizer::SetFitnessBatch(QAVFitnessBatch<std::int32_t>* ipBatch)
+{
+  Batch().SetEvaluator(ipBatch);
+}
+
+DE::QAVTrialBatch<std::int32_t>& QAVMathIntGAOptimizer::Batch()
+{
+  if (!_Batch)
+    _Batch.reset(new DE::QAVTrialBatch<std::int32_t>);
+  return *_Batch;
+}
+
+DE::QAVTrialBatch<std::int32_t>* QAVMathIntGAOptimizer::ActiveBatch() const
+{
+  return _Batch && _Batch->Active() ? _Batch.get() : nullptr;
+}
+
 void QAVMathIntGAOptimizer::SetMaxNumber(std::int32_t n)
 {
   _MaxNumberOfGenerations = DE::SetterRule::MaxNumber(n);
@@ -343,8 +379,12 @@ void QAVMathIntGAOptimizer::Initialize()
   _NewPopulation = nullptr;
   _OldPopulation = new QAVMathIntGAPopulation(_PopulationSize, _NumParams, _ParamValMin, _ParamValMax);
   _Evaluations = _PopulationSize;
-  for (std::int32_t i = 0; i < _PopulationSize; ++i)
-    _OldPopulation->_Individuals[i]._Fitness = EvalFitness(_NumParams, _OldPopulation->_Individuals[i]._Code);
+  if (DE::QAVTrialBatch<std::int32_t>* batch = ActiveBatch())
+    batch->EvaluateAll(_OldPopulation->_Individuals, _PopulationSize, _NumParams,
+                       [this](std::int32_t* ipCode, std::int32_t iCount) { return EvalFitness(iCount, ipCode); });
+  else
+    for (std::int32_t i = 0; i < _PopulationSize; ++i)
+      _OldPopulation->_Individuals[i]._Fitness = EvalFitness(_NumParams, _OldPopulation->_Individuals[i]._Code);
   _NewPopulation = new QAVMathIntGAPopulation(_OldPopulation);
   Statistics(_OldPopulation);
   CopyIndividual(_Optimum, _OldPopulation->_Individuals[_OldPopulation->_MinIndex], OptimumGenes());
@@ -382,10 +422,9 @@ void QAVMathIntGAOptimizer::Generate()
   QAVMathIntGAIndividual leader(_NumParams);
   QAVMathIntGAIndividual trial(_NumParams);
   const DE::StepData<QAVMathIntGAPopulation, std::int32_t> data{
-    _OldPopulation, _NewPopulation, &_PopulationSize, _NumParams,     _CrossValue,   _MutatValue,
-    _ParamValMin,   _ParamValMax,   leader._Code,     &leader._Fitness, trial._Code, _Optimum._Code,
-    &_Optimum._Fitness};
-  IntTraits traits{*this, _Evaluations};
+    _OldPopulation, _NewPopulation, &_PopulationSize, _NumParams,  _CrossValue,    _MutatValue,       _ParamValMin,
+    _ParamValMax,   leader._Code,   &leader._Fitness, trial._Code, _Optimum._Code, &_Optimum._Fitness};
+  IntTraits traits{*this, _Evaluations, ActiveBatch()};
   DE::Generate<Direction>(traits, data, _Process);
 }
 
@@ -411,8 +450,8 @@ void QAVMathIntGAOptimizer::Run()
 
 bool QAVMathIntGAOptimizer::Observe(std::int32_t iGeneration)
 {
-  return _Observer && _Observer(QAVGAProgress{iGeneration, _Optimum._Fitness, _Evaluations}) ==
-                        QAVGAObserverReply::Stop;
+  return _Observer &&
+    _Observer(QAVGAProgress{iGeneration, _Optimum._Fitness, _Evaluations}) == QAVGAObserverReply::Stop;
 }
 
 void QAVMathIntGAOptimizer::Minimize()

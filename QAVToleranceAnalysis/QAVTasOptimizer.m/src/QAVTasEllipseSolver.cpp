@@ -27,6 +27,7 @@ QAVGASettings RunSettings()
   settings.MutatValue = 0.8;
   settings.CrossValue = 0.75;
   settings.IdemFitnessCount = 1000;
+  settings.EvaluationThreads = 1; // the penalty grows in call order
   return settings;
 }
 } // namespace
@@ -51,7 +52,10 @@ QAVTasEllipseSolver::~QAVTasEllipseSolver()
   _pCoord = nullptr;
 }
 
-void QAVTasEllipseSolver::SetWithoutUParameters(unsigned char iWithoutU) { _WithoutU = iWithoutU; }
+void QAVTasEllipseSolver::SetWithoutUParameters(unsigned char iWithoutU)
+{
+  _WithoutU = iWithoutU;
+}
 
 double QAVTasEllipseSolver::EvalFitness(std::int32_t, double* ipX)
 {

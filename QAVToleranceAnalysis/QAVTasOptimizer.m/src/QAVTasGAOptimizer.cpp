@@ -38,6 +38,7 @@ struct RealTraits : DE::RealFormulas
 
   QAVTasGAOptimizer& _Optimizer;
   std::int64_t& _Evaluations;
+  DE::QAVTrialBatch<Gene>* _Batch;
 
   double Draw() { return drand48(); }
   double Evaluate(Gene* ipCode, std::int32_t iCount)
@@ -46,6 +47,13 @@ struct RealTraits : DE::RealFormulas
     ++nbeval;
     ++_Evaluations;
     return f;
+  }
+  DE::QAVTrialBatch<Gene>* Batch() { return _Batch; }
+  void EvaluateBatch(DE::QAVTrialBatch<Gene>& ioBatch)
+  {
+    ioBatch.Evaluate([this](Gene* ipCode, std::int32_t iCount) { return _Optimizer.EvalFitness(iCount, ipCode); });
+    nbeval += ioBatch.Count();
+    _Evaluations += ioBatch.Count();
   }
   void Fail(bool iMaximizing, DE::StepFailure iWhere)
   {
@@ -70,9 +78,15 @@ struct PlatformSink
 {
   void Text(const char* iText) { QAVDRQOutput::GetOut() << iText; }
   template <class V>
-  void Value(V iValue) { QAVDRQOutput::GetOut() << iValue; }
+  void Value(V iValue)
+  {
+    QAVDRQOutput::GetOut() << iValue;
+  }
   template <class V>
-  void Value(V iValue, int iWidth) { QAVDRQOutput::GetOut() << drqsetw(iWidth) << iValue; }
+  void Value(V iValue, int iWidth)
+  {
+    QAVDRQOutput::GetOut() << drqsetw(iWidth) << iValue;
+  }
   void EndLine() { QAVDRQOutput::GetOut() << "\n"; }
   void Repeat(const char* iText, std::int32_t iCount) { repchar(iText, iCount); }
 };
@@ -286,6 +300,28 @@ double QAVTasGAOptimizer::GetOptimumFitness()
   return _Optimum._Fitness;
 }
 
+void QAVTasGAOptimizer::SetEvaluationThreads(std::int32_t n)
+{
+  Batch().SetThreads(n);
+}
+
+void QAVTasGAOptimizer::SetFitnessBatch(QAVFitnessBatch<double>* ipBatch)
+{
+  Batch().SetEvaluator(ipBatch);
+}
+
+DE::QAVTrialBatch<double>& QAVTasGAOptimizer::Batch()
+{
+  if (!_Batch)
+    _Batch.reset(new DE::QAVTrialBatch<double>);
+  return *_Batch;
+}
+
+DE::QAVTrialBatch<double>* QAVTasGAOptimizer::ActiveBatch() const
+{
+  return _Batch && _Batch->Active() ? _Batch.get() : nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------
 // QAVTasGAOptimizer: run
 
@@ -299,7 +335,17 @@ void QAVTasGAOptimizer::Initialize()
   _OldPopulation = new QAVTasMathGAPopulation(_PopulationSize, _NumParams, _ParamValMin, _ParamValMax);
   _Evaluations = 0;
   QAVTasMathGAIndividual* individuals = _OldPopulation->_Individuals;
-  for (std::int32_t i = 0; individuals != nullptr && i < std::min(_PopulationSize, _OldPopulation->_Size); ++i)
+  DE::QAVTrialBatch<double>* batch = individuals != nullptr ? ActiveBatch() : nullptr;
+  if (batch != nullptr)
+  {
+    const std::int32_t count = std::max(0, std::min(_PopulationSize, _OldPopulation->_Size));
+    batch->EvaluateAll(individuals, count, _NumParams,
+                       [this](double* ipCode, std::int32_t iCount) { return EvalFitness(iCount, ipCode); });
+    nbeval += count;
+    _Evaluations += count;
+  }
+  for (std::int32_t i = 0;
+       batch == nullptr && individuals != nullptr && i < std::min(_PopulationSize, _OldPopulation->_Size); ++i)
   {
     individuals[i]._Fitness = EvalFitness(_NumParams, individuals[i]._Code);
     ++nbeval;
@@ -360,10 +406,9 @@ void QAVTasGAOptimizer::Generate()
   QAVTasMathGAIndividual leader;
   QAVTasMathGAIndividual trial;
   const DE::StepData<QAVTasMathGAPopulation, double> data{
-    _OldPopulation, _NewPopulation, &_PopulationSize, HeldGenes(),         _CrossValue,  _MutatValue,
-    _ParamValMin,   _ParamValMax,   leader._Code,     &leader._Fitness, trial._Code, _Optimum._Code,
-    &_Optimum._Fitness};
-  RealTraits traits{{}, *this, _Evaluations};
+    _OldPopulation, _NewPopulation, &_PopulationSize, HeldGenes(), _CrossValue,    _MutatValue,       _ParamValMin,
+    _ParamValMax,   leader._Code,   &leader._Fitness, trial._Code, _Optimum._Code, &_Optimum._Fitness};
+  RealTraits traits{{}, *this, _Evaluations, ActiveBatch()};
   DE::Generate<Direction>(traits, data, _Process);
 }
 
@@ -384,13 +429,17 @@ void QAVTasGAOptimizer::Minimize()
   Debug("DEBUG TasOptimiser: QAVTasGAOptimiser::Minimize beginning");
   Initialize();
   InitReport();
-  const DE::RunCounters counters = DE::RunEngine<DE::Minimizing, DE::RelativeChange>(*this, [this](std::int32_t g) { return Observe(g); });
+  const DE::RunCounters counters =
+    DE::RunEngine<DE::Minimizing, DE::RelativeChange>(*this, [this](std::int32_t g) { return Observe(g); });
   QAVDRQOutput::GetOut() << "_MaxNumberOfGenerations = " << _MaxNumberOfGenerations << "\n";
-  QAVDRQOutput::GetOut() << "nbgen = " << counters.generations << "\n" << "\n";
+  QAVDRQOutput::GetOut() << "nbgen = " << counters.generations << "\n"
+                         << "\n";
   QAVDRQOutput::GetOut() << "_Optimum._Fitness = " << _Optimum._Fitness << "\n";
-  QAVDRQOutput::GetOut() << "_FitnessReference = " << _FitnessReference << "\n" << "\n";
+  QAVDRQOutput::GetOut() << "_FitnessReference = " << _FitnessReference << "\n"
+                         << "\n";
   QAVDRQOutput::GetOut() << "idemFitnessCount  = " << counters.idem << "\n";
-  QAVDRQOutput::GetOut() << "_IdemFitnessCount = " << _IdemFitnessCount << "\n" << "\n";
+  QAVDRQOutput::GetOut() << "_IdemFitnessCount = " << _IdemFitnessCount << "\n"
+                         << "\n";
   Debug("DEBUG TasOptimiser: QAVTasGAOptimiser::Minimize ending");
 }
 
@@ -405,8 +454,8 @@ void QAVTasGAOptimizer::Maximize()
 
 bool QAVTasGAOptimizer::Observe(std::int32_t iGeneration)
 {
-  return _Observer && _Observer(QAVGAProgress{iGeneration, _Optimum._Fitness, _Evaluations}) ==
-                        QAVGAObserverReply::Stop;
+  return _Observer &&
+    _Observer(QAVGAProgress{iGeneration, _Optimum._Fitness, _Evaluations}) == QAVGAObserverReply::Stop;
 }
 
 // ---------------------------------------------------------------------------------------------

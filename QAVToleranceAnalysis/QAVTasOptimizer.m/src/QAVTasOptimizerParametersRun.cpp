@@ -44,6 +44,7 @@ QAVGASettings RunSettings(std::int32_t iGenes)
   settings.PopulationSize = 8 * iGenes;
   settings.FitnessReference = 0.001;
   settings.Refresh = 100;
+  settings.EvaluationThreads = 1; // one shared analysis
   return settings;
 }
 
@@ -167,6 +168,7 @@ HRESULT QAVTasOptimizerParameters::Optimize()
   HRESULT hr = S_OK;
   {
     const QAVGALimitsGuard limits(*this, lower.get(), upper.get());
+    SetFitnessBatch(nullptr);
     Minimize();
     GetOptimumParams(best.get());
     hr = ApplyBestGenome(best.get());

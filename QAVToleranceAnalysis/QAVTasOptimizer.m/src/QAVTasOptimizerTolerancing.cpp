@@ -58,6 +58,7 @@ QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
   settings.PopulationSize = 8 * iGenes;
   settings.FitnessReference = -10.0;
   settings.Refresh = 100;
+  settings.EvaluationThreads = 1; // the penalty grows in call order
   return settings;
 }
 
@@ -300,6 +301,7 @@ HRESULT QAVTasOptimizerTolerancing::RunEngine(std::int32_t iNumParams, double* i
   const QAVGALimitsGuard limits(*this, ipLower, ipUpper);
   if (!CanRun("Minimize"))
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kEngineRefused);
+  SetFitnessBatch(nullptr);
   Minimize();
   delete[] _pParams;
   _pParams = new double[iNumParams];
