@@ -368,6 +368,8 @@ bool QAVTasAllocationPath::Done(double iGap) const
 
 // Takes the longest step that keeps lambda > 0 and every constraint strictly met (each keeping a
 // fraction of its slack), halved until the residual norm falls; returns it, 0 when none is found.
+// A linear constraint moves by exactly step gh, so its limit is exact rather than found by halving
+// (which would throw away up to half of a step that a bound cut just short of 1).
 double QAVTasAllocationPath::Step(double iMu)
 {
   double step = 1.0;
@@ -376,6 +378,8 @@ double QAVTasAllocationPath::Step(double iMu)
     _Dlambda[c] = Lambda[c] == 0.0 ? 0.0 : -Lambda[c] + (iMu + Lambda[c] * _Gh[c] + _Xi[c]) / -_H[c];
     if (_Dlambda[c] < 0.0)
       step = std::min(step, -kToBoundary * Lambda[c] / _Dlambda[c]);
+    if (Lambda[c] != 0.0 && _Gh[c] > 0.0 && (c >= _R || _Rows.F[c] == 0.0))
+      step = std::min(step, kToBoundary * -_H[c] / _Gh[c]);
   }
   _TrialT = T, _TrialLambda = Lambda, _TrialH = _H;
   const double before = Residual(iMu);
