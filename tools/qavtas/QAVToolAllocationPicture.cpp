@@ -32,6 +32,13 @@ std::string Percent(double iValue)
   return s.str();
 }
 
+// Shares are ranked as they are printed, to a tenth of a percent: shares equal to that precision
+// keep the stack-up's own order, so the picture does not hang on the last bits of a solution.
+double Shown(double iPercent)
+{
+  return std::round(iPercent * 10.0);
+}
+
 // A label left of the bar area, a bar of iFraction of the area (clipped to it), a text after it.
 void Bar(std::ostream& out, double iY, const std::string& iLabel, double iFraction, double iHeight, const char* iColour,
          const std::string& iText, bool iBold)
@@ -69,7 +76,8 @@ double Stackups(std::ostream& out, double iY, const QAVTasAllocationProblem& iPr
         << kLeft + kLimitAt * kBarWidth << "\" y2=\"" << y + kRow - 2 << "\" stroke=\"#444\" stroke-width=\"2\"/>\n";
     y += kRow;
     std::vector<QAVTasStackupContributions::Share> shares = k.Shares[j];
-    std::stable_sort(shares.begin(), shares.end(), [](const auto& a, const auto& b) { return a.Percent > b.Percent; });
+    std::stable_sort(shares.begin(), shares.end(),
+                     [](const auto& a, const auto& b) { return Shown(a.Percent) > Shown(b.Percent); });
     for (const auto& s : shares)
     {
       Bar(out, y, iProblem.Dimensions[s.Dimension].Name, s.Percent / 100.0, kRow - 8, kShare, Percent(s.Percent),
