@@ -6,21 +6,23 @@
 namespace
 {
 // Root of F(s) = (r0·z0/(s + r0))² + (z1/(s + 1))² − 1 (t = e1²·s), bracketed by [z1 − 1, s1]
-// with F(z1 − 1) ≥ 0 ≥ F(s1); F is convex and decreasing there, so Newton from the left is monotone.
+// with F(z1 − 1) ≥ 0 ≥ F(s1); F is convex and decreasing there, so Newton's method is monotone from
+// the left. It starts at s = 0, where F is g: a point near the curve is a few steps from the root.
+// From the right (g < 0) the first step lands left of the root, and the climb goes on from there.
 double FocalRoot(double iR0, double iZ0, double iZ1, double iG)
 {
-  const double n0 = iR0 * iZ0;
-  const double hi = iG < 0 ? 0.0 : std::hypot(n0, iZ1) - 1.0;
-  double s = iZ1 - 1.0;
+  const double n0 = iR0 * iZ0, lo = iZ1 - 1.0;
+  const double hi = iG < 0 ? 0.0 : std::sqrt(n0 * n0 + iZ1 * iZ1) - 1.0;
+  double s = 0.0;
   for (int i = 0; i < 100; ++i)
   {
-    const double p0 = n0 / (s + iR0), p1 = iZ1 / (s + 1.0);
+    const double q0 = 1.0 / (s + iR0), q1 = 1.0 / (s + 1.0), p0 = n0 * q0, p1 = iZ1 * q1;
     const double f = p0 * p0 + p1 * p1 - 1.0;
-    if (f <= 0.0)
+    if (f == 0.0 || (f < 0.0 && i > 0))
       break;
-    const double slope = -2.0 * (p0 * p0 / (s + iR0) + p1 * p1 / (s + 1.0));
-    const double next = std::min(s - f / slope, hi);
-    if (!(next > s))
+    const double slope = -2.0 * (p0 * p0 * q0 + p1 * p1 * q1);
+    const double next = std::max(lo, std::min(s - f / slope, hi));
+    if (f > 0.0 && !(next > s))
       break;
     s = next;
   }
@@ -74,7 +76,7 @@ QAVTasEllipseFootPoint QAVTasEllipseFootPoint::Find(double iA, double iB, double
   QAVTasEllipseFootPoint f;
   f.u = std::copysign(swap ? x1 : x0, iU);
   f.v = std::copysign(swap ? x0 : x1, iV);
-  const double gu = f.u / (iA * iA), gv = f.v / (iB * iB), norm = std::hypot(gu, gv);
+  const double gu = f.u / (iA * iA), gv = f.v / (iB * iB), norm = std::sqrt(gu * gu + gv * gv);
   f.normalU = gu / norm;
   f.normalV = gv / norm;
   f.distance = (iU - f.u) * f.normalU + (iV - f.v) * f.normalV;
