@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/QAVSumOfGenes.h"
+#include "QAVSumOfGenes.h"
 
 constexpr int kBenchPopulation = 60;
 constexpr double kBenchF = 0.8;

@@ -5,12 +5,15 @@
 #include <sstream>
 #include <string>
 
-// Collects everything written to std::cout while it lives.
+// The suites' one silencer: collects everything written to a stream (std::cout unless told)
+// while it lives. The platform stream follows std::cout, so it is captured too.
 class QAVCoutCapture
 {
 public:
-  QAVCoutCapture() : _Saved(std::cout.rdbuf(_Text.rdbuf())) {}
-  ~QAVCoutCapture() { std::cout.rdbuf(_Saved); }
+  explicit QAVCoutCapture(std::ostream& ioStream = std::cout) : _Stream(ioStream), _Saved(ioStream.rdbuf(_Text.rdbuf()))
+  {
+  }
+  ~QAVCoutCapture() { _Stream.rdbuf(_Saved); }
   QAVCoutCapture(const QAVCoutCapture&) = delete;
   QAVCoutCapture& operator=(const QAVCoutCapture&) = delete;
 
@@ -18,6 +21,7 @@ public:
 
 private:
   std::ostringstream _Text;
+  std::ostream& _Stream;
   std::streambuf* _Saved;
 };
 

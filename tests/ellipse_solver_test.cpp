@@ -16,7 +16,10 @@ namespace
 typedef ErrorDepthHandler R;
 
 std::vector<std::int32_t> gLines;
-void CollectLine(std::int32_t, const char*, const char*, std::int32_t iLine) { gLines.push_back(iLine); }
+void CollectLine(std::int32_t, const char*, const char*, std::int32_t iLine)
+{
+  gLines.push_back(iLine);
+}
 
 void ExpectReport(std::int32_t kind, const char* text, std::int32_t line)
 {
@@ -109,8 +112,8 @@ TEST(EllipseSolver, FitnessIsTheFocalSumVarianceOverItsOwnCopyOfThePoints)
 TEST(EllipseSolver, FailurePathsReportAtTheirLinesAndPrintNothing)
 {
   double params[6], lx = 0, ly = 0, spread[] = {1, -2, -3, 4};
-  QAVTasEllipseSolver two(2.0, 2, spread), good(1.0, 4, gSquare), flatLevel(0.0, 4, gSquare), negativeLevel(-1.0, 4, gSquare),
-    empty(1.0, 0, nullptr);
+  QAVTasEllipseSolver two(2.0, 2, spread), good(1.0, 4, gSquare), flatLevel(0.0, 4, gSquare),
+    negativeLevel(-1.0, 4, gSquare), empty(1.0, 0, nullptr);
   ASSERT_EQ(two.GetLxAndLyMax(lx, ly), S_OK);
   EXPECT_EQ(lx, 3.0);
   EXPECT_EQ(ly, 4.0);
@@ -153,4 +156,36 @@ TEST(EllipseSolver, PrintsTheBoundsThenTheFitnessAndParameters)
   for (int i = 0; i < 6; ++i)
     expected << "iopParameters[" << i << "]=" << params[i] << '\n';
   EXPECT_EQ(out.Text(), expected.str());
+}
+
+TEST(EllipseSolverHostile, SolverRefusesNonFiniteLevelsPointsAndGenes)
+{
+  double square[8] = {1.0, 0.0, -1.0, 0.0, 0.0, 2.0, 0.0, -2.0};
+  const struct
+  {
+    double level, point;
+    std::int32_t line;
+  } cases[] = {{std::nan(""), 0.0, 166},
+               {HUGE_VAL, 0.0, 166},
+               {-HUGE_VAL, 0.0, 166},
+               {1.0, std::nan(""), 185},
+               {1.0, HUGE_VAL, 185}};
+  for (const auto& c : cases)
+  {
+    double points[8] = {1.0, 0.0, -1.0, 0.0, 0.0, 2.0, c.point, -2.0};
+    QAVTasEllipseSolver solver(c.level, 4, points);
+    double parameters[6];
+    QAVCoutCapture out;
+    EXPECT_EQ(solver.ComputeEllipseParameters(parameters), E_FAIL);
+    EXPECT_EQ(ErrorDepthHandler::_i_errline_, c.line);
+    EXPECT_EQ(ErrorDepthHandler::_errfile_, "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasEllipseSolver");
+    EXPECT_TRUE(out.Text().empty()); // before the search prints anything
+  }
+  // Null or NaN genes get the growing penalty, never a NaN fitness; the null case raises the
+  // penalty before returning it, a non-ellipse after.
+  QAVTasEllipseSolver solver(1.0, 4, square);
+  double nanGenes[3] = {std::nan(""), 1.0, 0.0}, infGenes[3] = {HUGE_VAL, HUGE_VAL, 0.0};
+  EXPECT_EQ(solver.EvalFitness(3, nullptr), 1000001.0);
+  EXPECT_EQ(solver.EvalFitness(3, nanGenes), 1000001.0);
+  EXPECT_EQ(solver.EvalFitness(3, infGenes), 1000002.0);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -250,4 +251,62 @@ TEST(PlatformGeometry, PolynomialOfUnequalDegrees)
   p.SetCoefficients(2, 3, rows);
   const double x = 1.5, y = -2.0;
   EXPECT_DOUBLE_EQ(p.Eval(x, y), 1 + 2 * y + 3 * y * y + 7 * y * y * y + 4 * x + 5 * x * y + 6 * x * x);
+}
+
+TEST(CovarianceEllipseHostile, NonFiniteCoefficientsAreNeverAnEllipse)
+{
+  for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300})
+    for (int slot = 0; slot < 7; ++slot)
+    {
+      double coefficients[6] = {0.0, 0.0, 1.0, 0.0, 0.0, 1.0};
+      double level = 4.0;
+      (slot < 6 ? coefficients[slot] : level) = bad;
+      QAVTasCovarianceEllipse e(level, coefficients);
+      double constant = -1.0;
+      EXPECT_EQ(e._IsComputed, 1);
+      if (!e.IsAnEllipse())
+        EXPECT_EQ(e.GetEllipseConstant(constant), E_FAIL);
+      else
+        EXPECT_TRUE(std::isfinite(e._SemiAxis1) && std::isfinite(e._SemiAxis2)) << bad << " in " << slot;
+    }
+  double values[2], e1[2], e2[2];
+  for (double bad : {std::nan(""), HUGE_VAL})
+  {
+    QAVMath2x2Matrix m(bad, 0.5, 0.5, 1.0);
+    EXPECT_EQ(QAVTas2DEigenVectors(m, values, e1, e2), E_FAIL);
+  }
+  QAVMath2x2Matrix fine(2.0, 0.5, 0.5, 1.0);
+  EXPECT_EQ(QAVTas2DEigenVectors(fine, nullptr, e1, e2), E_FAIL);
+  EXPECT_EQ(QAVTas2DEigenVectors(fine, values, e1, nullptr), E_FAIL);
+}
+
+TEST(CovarianceEllipseHostile, NullOrNegativePointSetsCountAsNoPointsAndNaNPointsStayNaN)
+{
+  const double circle[6] = {0.0, 0.0, 1.0, 0.0, 0.0, 1.0};
+  QAVTasCovarianceEllipse e(4.0, circle);
+  double points[4] = {2.0, 0.0, 0.0, 2.0};
+  double centre[2] = {9, 9}, value = -1.0, deviation = -1.0;
+  EXPECT_EQ(QAVTasGetBaryCenter2D(points, -2, centre), S_OK);
+  EXPECT_EQ(centre[0], 0.0);
+  EXPECT_EQ(QAVTasGetBaryCenter2D(nullptr, 5, centre), S_OK);
+  EXPECT_EQ(QAVTasGetBaryCenter2D(points, 2, nullptr), E_FAIL);
+  EXPECT_EQ(QAVTasGetMaxDistance(nullptr, 9, value), S_OK);
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(QAVTasGetMaxDistance(points, INT32_MIN, value), S_OK);
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(e.GetVarianceOfDistanceFromPoints(nullptr, 3, value), S_OK);
+  EXPECT_EQ(value, 1000000.0);
+  EXPECT_EQ(e.GetMeanDistanceFromPoints(points, -1, value, deviation), S_OK);
+  EXPECT_EQ(deviation, 1000000.0);
+  EXPECT_EQ(e.GetMinimalDistanceFromPoints(nullptr, 0, value), S_OK);
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(e.GetMinimizedDistance(nullptr, centre), E_FAIL);
+  EXPECT_EQ(e.GetMinimizedDistance(points, nullptr), E_FAIL);
+  EXPECT_EQ(QAVTasCovarianceEllipse(1.0, 0.5, 1.0, 1.0, 0.0, nullptr, -7, 0)._IsComputed, 1);
+
+  const double withNaN[8] = {2.0, 0.0, -2.0, 0.0, 0.0, 2.0, std::nan(""), 1.0};
+  EXPECT_EQ(e.GetVarianceOfDistanceFromPoints(withNaN, 4, value), S_OK);
+  EXPECT_TRUE(std::isnan(value));
+  EXPECT_EQ(e.GetMinimalDistanceFromPoints(withNaN, 4, value), S_OK);
+  EXPECT_TRUE(std::isnan(value));
 }

@@ -1,4 +1,5 @@
 #include "ErrorDepthHandler.h"
+#include "QAVCoutCapture.h"
 #include "QAVSamEndBlockGuard.h"
 #include "QAVSamInstanciateError.h"
 #include "QAVSamReport.h"
@@ -15,19 +16,6 @@ namespace
 const char kFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/Sample";
 const std::string kFailedAt = std::string("error: ") + kFile + ":";
 typedef ErrorDepthHandler R;
-
-// Captures what goes to standard error while alive.
-class StderrCapture
-{
-public:
-  StderrCapture() : _Old(std::cerr.rdbuf(_Text.rdbuf())) {}
-  ~StderrCapture() { std::cerr.rdbuf(_Old); }
-  std::string Text() const { return _Text.str(); }
-
-private:
-  std::ostringstream _Text;
-  std::streambuf* _Old;
-};
 
 // A nested operation as callers write them: a handler for the body, one line per failure.
 HRESULT Inner(bool iFail)
@@ -81,7 +69,7 @@ TEST(ErrorRecord, ReportSurvivesTheReturnPendingReportsAreKeptAndTopLevelStartsA
 
 TEST(ErrorSink, EachReportReachesTheSinkOnceWhateverTheHandOvers)
 {
-  StderrCapture capture;
+  QAVCoutCapture capture(std::cerr);
   Inner(true); // no sink: nothing printed
   EXPECT_EQ(capture.Text(), "");
   const QAVSamErrorSink previous = QAVSamSetErrorSink(QAVSamPrintError);
@@ -95,14 +83,15 @@ TEST(ErrorSink, EachReportReachesTheSinkOnceWhateverTheHandOvers)
     QAVSamHandOverRecord();
   }
   EXPECT_EQ(QAVSamSetErrorSink(previous), QAVSamPrintError);
-  EXPECT_EQ(capture.Text(), kFailedAt + "71: null value 'ipX'\n" + kFailedAt + "250: computation failed\n" + kFailedAt +
-                              "82: computation failed\n" + kFailedAt + "82: computation failed\n");
+  EXPECT_EQ(capture.Text(),
+            kFailedAt + "71: null value 'ipX'\n" + kFailedAt + "250: computation failed\n" + kFailedAt +
+              "82: computation failed\n" + kFailedAt + "82: computation failed\n");
 }
 
 TEST(EndBlockGuard, FirstEntryIsQuietAndHandsTheRecordOver)
 {
   static std::int32_t counter = 0;
-  StderrCapture capture;
+  QAVCoutCapture capture(std::cerr);
   const QAVSamErrorSink previous = QAVSamSetErrorSink(QAVSamPrintError);
   const std::int32_t checks = QAVSysCheckFailureCount();
   {
@@ -136,7 +125,7 @@ TEST(EndBlockGuard, ReentryTracesFourLinesFailsTheCheckAndSetsMustJump)
   for (const Case& c : cases)
   {
     static std::int32_t counter = 0;
-    StderrCapture capture;
+    QAVCoutCapture capture(std::cerr);
     const std::int32_t checks = QAVSysCheckFailureCount();
     {
       QAVSamEndBlockGuard first(counter, c.block, kFile, 610);

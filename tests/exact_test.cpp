@@ -113,8 +113,11 @@ TEST(ExactSolver, NarrowAndEqualityBands)
   for (double width : {1e-3, 1e-7, 0.0})
   {
     // x0 + x1 + x2 <= 0.3 and x0 - x1 within [0.05, 0.05 + width].
-    const Problem p{{{1.0, 1.0, 1.0}, {1.0, -1.0, 0.0}}, {-kInf, 0.05}, {0.3, 0.05 + width},
-                    std::vector<double>(3, 1e-4), std::vector<double>(3, 1.0)};
+    const Problem p{{{1.0, 1.0, 1.0}, {1.0, -1.0, 0.0}},
+                    {-kInf, 0.05},
+                    {0.3, 0.05 + width},
+                    std::vector<double>(3, 1e-4),
+                    std::vector<double>(3, 1.0)};
     Solver::Solution s;
     ASSERT_EQ(Solver::Status::Optimal, p.Solve(s)) << "width " << width;
     ExpectKkt(p, s);
@@ -125,11 +128,14 @@ TEST(ExactSolver, NarrowAndEqualityBands)
 TEST(ExactSolver, ReportsInfeasibleProblems)
 {
   const Problem cases[] = {
-    {{{1.0, 1.0}}, {0.0}, {0.01}, {0.1, 0.1}, {1.0, 1.0}},                                 // W.X is at least 0.2
-    {{{1.0, 1.0}, {1.0, -1.0}}, {-kInf, 0.5}, {0.2, kInf}, {0.01, 0.01}, {1.0, 1.0}},      // each row alone is met
-    {{{1.0, -1.0, 0.0}, {0.0, 1.0, -1.0}, {-1.0, 0.0, 1.0}}, {0.1, 0.1, 0.1}, {1.0, 1.0, 1.0}, // a chain of rows
-     std::vector<double>(3, 0.01), std::vector<double>(3, 2.0)},
-    {{{1.0}}, {0.5}, {0.4}, {0.1}, {1.0}},  // crossed Y bounds
+    {{{1.0, 1.0}}, {0.0}, {0.01}, {0.1, 0.1}, {1.0, 1.0}},                            // W.X is at least 0.2
+    {{{1.0, 1.0}, {1.0, -1.0}}, {-kInf, 0.5}, {0.2, kInf}, {0.01, 0.01}, {1.0, 1.0}}, // each row alone is met
+    {{{1.0, -1.0, 0.0}, {0.0, 1.0, -1.0}, {-1.0, 0.0, 1.0}},
+     {0.1, 0.1, 0.1},
+     {1.0, 1.0, 1.0}, // a chain of rows
+     std::vector<double>(3, 0.01),
+     std::vector<double>(3, 2.0)},
+    {{{1.0}}, {0.5}, {0.4}, {0.1}, {1.0}},   // crossed Y bounds
     {{{1.0}}, {-1.0}, {1.0}, {-2.0}, {0.0}}, // no positive X
   };
   for (const Problem& p : cases)

@@ -23,6 +23,7 @@ const Target kTargets[] = {
   {"de_options", QAVToolFuzzDeOptions},
   {"point_file", QAVToolFuzzPointFile},
   {"data_file", QAVToolFuzzDataFile},
+  {"allocation_file", QAVToolFuzzAllocationFile},
 };
 
 } // namespace
@@ -35,7 +36,8 @@ TEST(FuzzRegressions, EverySavedInputEndsInTheToolsOwnHandling)
     for (const char* root : {"tests/regressions/", "fuzz/seeds/"})
     {
       const fs::path dir = fs::path(QAV_SOURCE_DIR) / (root + std::string(target.name));
-      for (const fs::directory_entry& entry : fs::is_directory(dir) ? fs::directory_iterator(dir) : fs::directory_iterator())
+      for (const fs::directory_entry& entry :
+           fs::is_directory(dir) ? fs::directory_iterator(dir) : fs::directory_iterator())
       {
         SCOPED_TRACE(entry.path().string());
         std::ifstream in(entry.path(), std::ios::binary);

@@ -35,7 +35,10 @@ TEST(MaxDistance, RandomSets)
 
 TEST(MaxDistance, TinyCollinearDuplicateAndRegularSets)
 {
-  std::vector<std::vector<double>> sets = {{3, 4}, {0, 0, 3, 4}, {0, 0, 3, 4, 1, 1}, {1e-300, 0, 0, 1e-300, -1e-300, 0},
+  std::vector<std::vector<double>> sets = {{3, 4},
+                                           {0, 0, 3, 4},
+                                           {0, 0, 3, 4, 1, 1},
+                                           {1e-300, 0, 0, 1e-300, -1e-300, 0},
                                            {0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0.5, 1, 0.5, 0, 0}};
   std::vector<double> line, tenths, same, doubled, polygon, grid, circle;
   for (int i = 0; i < 50; ++i)
@@ -61,4 +64,20 @@ TEST(MaxDistance, NaNPointsAreSkipped)
   double max = -1;
   QAVTasGetMaxDistance(withNan, 3, max);
   EXPECT_EQ(max, 5.0);
+}
+
+TEST(MaxDistanceHostile, MaxDistanceOfHugeCoordinatesIsStillTheAllPairsValue)
+{
+  // Differences whose products overflow: the exact turn signs cannot decide the hull there.
+  const std::vector<std::vector<double>> sets = {
+    {0.0, 0.0, 0.0, -1e308, -3.5, 2.0},               // a squared difference overflows: infinity
+    {0.0, 0.0, 1e152, 0.0, 0.0, 1e152, 3e151, 3e151}, // products overflow, squares do not
+    {-1e200, 5.0, 1e200, -5.0, 0.0, 1e-300, 1.0, 1.0} // the difference itself is near the limit
+  };
+  for (const std::vector<double>& points : sets)
+  {
+    double fast = 0.0;
+    EXPECT_EQ(QAVTasGetMaxDistance(points.data(), static_cast<std::int32_t>(points.size() / 2), fast), S_OK);
+    EXPECT_EQ(fast, QAVTasAllPairsMaxDistance(points.data(), points.size() / 2)) << points[2];
+  }
 }

@@ -1,4 +1,4 @@
-#include "QAVDEModel.h"
+#include "QAVEngineProbe.h"
 #include "QAVMathIntGAOptimizer.h"
 #include "QAVTasGAOptimizer.h"
 
@@ -17,7 +17,7 @@ namespace
 template <class Engine, class Gene>
 struct Bowl
 {
-  using Probe = QAVDEProbe<Engine, Gene>;
+  using Probe = QAVEngineProbe<Engine, Gene>;
   static constexpr std::int32_t kPopulation = 12;
   static constexpr std::int32_t kGenerations = 40;
 
@@ -27,7 +27,8 @@ struct Bowl
 
   Bowl()
   {
-    probe.fitness = [](std::int32_t n, const Gene* x) {
+    probe.fitness = [](std::int32_t n, const Gene* x)
+    {
       double sum = 1.0;
       for (std::int32_t i = 0; i < n; ++i)
         sum += (x[i] - 1.0) * (x[i] - 1.0);
@@ -42,10 +43,12 @@ struct Bowl
   // Records every call; replies Stop at generation iStopAt.
   void Watch(std::int32_t iStopAt = -1)
   {
-    probe.SetObserver([this, iStopAt](const QAVGAProgress& p) {
-      seen.push_back(p);
-      return p._Generation == iStopAt ? QAVGAObserverReply::Stop : QAVGAObserverReply::Continue;
-    });
+    probe.SetObserver(
+      [this, iStopAt](const QAVGAProgress& p)
+      {
+        seen.push_back(p);
+        return p._Generation == iStopAt ? QAVGAObserverReply::Stop : QAVGAObserverReply::Continue;
+      });
   }
   std::string Run(bool iMaximize = false)
   {

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -29,7 +31,8 @@ void ExpectReport(std::int32_t iKind, const char* iText, std::int32_t iLine)
 
 typedef std::vector<QAVBaseUnknown*> Units;
 // A 1-based list's entries, as a vector to compare whole.
-template <class T> Units Contents(const T& iList)
+template <class T>
+Units Contents(const T& iList)
 {
   Units units;
   for (std::int32_t i = 1; i <= iList.Size(); ++i)
@@ -214,9 +217,10 @@ TEST_F(Params, AppliesTheGenomeAndCachesItsFitness)
   EXPECT_DOUBLE_EQ(optimizer->EvalFitness(3, genome), 2.0);
   EXPECT_EQ(_pModel->UpdateCount(), 2);
   EXPECT_EQ(_pP1->ValuationCount(), valuations);
-  EXPECT_EQ(out.Text(), "X= 2000 Y= 0 Z= 500Fitness== 2\n"
-                        "X= 2000 Y= 0 Z= 500Fitness== 4\n"
-                        "Identical genome detected= 2\nFitness== 2\n");
+  EXPECT_EQ(out.Text(),
+            "X= 2000 Y= 0 Z= 500Fitness== 2\n"
+            "X= 2000 Y= 0 Z= 500Fitness== 4\n"
+            "Identical genome detected= 2\nFitness== 2\n");
   double fitness = -1.0;
   EXPECT_EQ(optimizer->AlreadyComputed(3, unknown, fitness), 0);
   EXPECT_EQ(fitness, -1.0);
@@ -275,8 +279,10 @@ TEST_F(Params, OptimizeFailuresReportAndReleaseEverything)
   };
   auto* pBare = new QAVTasMemAnalysis; // no requirement: preparation fails
   const Case cases[] = {
-    {nullptr, _pModel, {_pA}, 3, "_piAnalysis", 335}, {_pModel, nullptr, {_pA}, 3, "_piResults", 336},
-    {pBare, _pModel, {_pA}, 1, "", 338},              {_pModel, _pModel, {nullptr, _pA}, 1, "", 366},
+    {nullptr, _pModel, {_pA}, 3, "_piAnalysis", 335},
+    {_pModel, nullptr, {_pA}, 3, "_piResults", 336},
+    {pBare, _pModel, {_pA}, 1, "", 338},
+    {_pModel, _pModel, {nullptr, _pA}, 1, "", 366},
     {_pModel, _pModel, {}, 1, "", 343},
   };
   for (const Case& c : cases)
@@ -347,4 +353,66 @@ TEST_F(Params, ToolRunsTheDemonstrationAndSaysWhereTheLogIs)
   EXPECT_NE(text.find("genome log: " + LogPath() + "\n"), std::string::npos);
   EXPECT_EQ(QAVToolSlurp(LogPath()).rfind("Values :", 0), 0u);
   EXPECT_EQ(QAVToolRun("parameters --seed x").status, 2);
+}
+
+TEST(HostileParameters, NullGenomesNonFiniteBoundsAndFailedRunsLeaveNoHandleOrFile)
+{
+  const auto openDescriptors = []
+  {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return std::distance(std::filesystem::begin(fds), std::filesystem::end(fds));
+  };
+  char dirTemplate[] = "/tmp/qavhostileXXXXXX";
+  const std::string dir = mkdtemp(dirTemplate);
+  const char* saved = std::getenv("TMPDIR");
+  const std::string savedDir = saved ? saved : "";
+  setenv("TMPDIR", dir.c_str(), 1);
+  const auto before = openDescriptors();
+  const std::int64_t references = QAVBaseUnknown::OutstandingReferences();
+  {
+    QAVListValQAVBaseUnknown_var features;
+    QAVRawColldouble bounds;
+    auto* pModel = new QAVTasMemAnalysis;
+    for (int k = 0; k < 2; ++k)
+    {
+      QAVTasMemParameter* pParameter = pModel->AddParameter("P" + std::to_string(k), 0.0, 0.0, 10.0);
+      features.Append(pModel->AddFeature(QAVTasMemFeature::Kind::Curve, pParameter));
+      bounds.Append(0.0);
+      bounds.Append(10.0);
+      pModel->AddContribution(pModel->AddRequirement(-2.0 - k), pParameter, 1.0);
+    }
+    QAVCoutCapture quiet;
+    {
+      QAVTasOptimizerParameters opt(pModel, pModel, features, bounds);
+      EXPECT_EQ(opt.Optimize(), S_OK);
+      EXPECT_EQ(opt.Optimize(), S_OK); // the second run reopens its log, closing the first
+      EXPECT_EQ(openDescriptors(), before + 1);
+      double fitness = 0.0;
+      EXPECT_EQ(opt.AlreadyComputed(-3, nullptr, fitness), 0);
+      EXPECT_EQ(opt.AlreadyComputed(4, nullptr, fitness), 0);
+      EXPECT_GT(opt.EvalFitness(-1, nullptr), opt.EvalFitness(2, nullptr));
+    }
+    for (double bad : {std::nan(""), HUGE_VAL})
+    {
+      bounds.RemovePosition(4);
+      bounds.Append(bad);
+      QAVTasOptimizerParameters opt(pModel, pModel, features, bounds);
+      std::int32_t genome[2] = {4, 4};
+      EXPECT_GE(opt.EvalFitness(2, genome), opt._ErrorFitness - 1.0) << bad;
+    }
+    bounds.RemovePosition(4);
+    bounds.Append(10.0);
+    setenv("TMPDIR", (dir + "/missing").c_str(), 1);
+    {
+      QAVTasOptimizerParameters opt(pModel, pModel, features, bounds);
+      EXPECT_EQ(opt.Optimize(), E_FAIL);
+    }
+    pModel->Release();
+  }
+  EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), references);
+  EXPECT_EQ(openDescriptors(), before);
+
+  std::remove((dir + "/GeneratedGenomes.txt").c_str());
+  rmdir(dir.c_str());
+  saved ? setenv("TMPDIR", savedDir.c_str(), 1) : unsetenv("TMPDIR");
 }

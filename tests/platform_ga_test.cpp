@@ -106,7 +106,8 @@ TEST(PlatformGA, RunsStepForStepLikeTheRealEngine)
       Shifted platform;
       ShiftedOnEngine engine;
       QAVCoutCapture quiet; // the engine writes its reports
-      const auto setUp = [&](auto& o) {
+      const auto setUp = [&](auto& o)
+      {
         o.SetNumParams(3);
         o.SetParamValLimits(lower, upper);
         o.SetPopulationSize(12);

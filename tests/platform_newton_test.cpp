@@ -89,12 +89,10 @@ TEST(PlatformFiniteDifferences, MatchAnalyticDerivatives)
 
 TEST(PlatformNewton, ReachesInteriorBoundaryAndCornerMinima)
 {
-  LambdaFunction quad(2, [](const double* x) {
-    return (x[0] - 1) * (x[0] - 1) + 3 * (x[1] + 2) * (x[1] + 2) + (x[0] - 1) * (x[1] + 2);
-  });
-  LambdaFunction rosen(2, [](const double* x) {
-    return 100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]) + (1 - x[0]) * (1 - x[0]);
-  });
+  LambdaFunction quad(
+    2, [](const double* x) { return (x[0] - 1) * (x[0] - 1) + 3 * (x[1] + 2) * (x[1] + 2) + (x[0] - 1) * (x[1] + 2); });
+  LambdaFunction rosen(
+    2, [](const double* x) { return 100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]) + (1 - x[0]) * (1 - x[0]); });
   // Concave in x0, so the Hessian is never positive definite.
   LambdaFunction saddle(2, [](const double* x) { return -x[0] * x[0] + (x[1] - 0.5) * (x[1] - 0.5); });
   const struct
@@ -103,9 +101,9 @@ TEST(PlatformNewton, ReachesInteriorBoundaryAndCornerMinima)
     std::vector<double> start, box, answer;
     double tol;
   } cases[] = {
-    {quad, {4, 4}, {-10, 10, -10, 10}, {1, -2}, 1e-6},  // interior minimum
-    {quad, {4, 4}, {-10, 10, 0, 10}, {0, 0}, 1e-6},     // on the face x1 = 0, where d/dx0 = 0 gives x0 = 0
-    {rosen, {-1.2, 1}, {-2, 2, -2, 2}, {1, 1}, 1e-4},   // curved valley, indefinite far from the answer
+    {quad, {4, 4}, {-10, 10, -10, 10}, {1, -2}, 1e-6},   // interior minimum
+    {quad, {4, 4}, {-10, 10, 0, 10}, {0, 0}, 1e-6},      // on the face x1 = 0, where d/dx0 = 0 gives x0 = 0
+    {rosen, {-1.2, 1}, {-2, 2, -2, 2}, {1, 1}, 1e-4},    // curved valley, indefinite far from the answer
     {saddle, {0.1, 0.9}, {-1, 2, 0, 1}, {2, 0.5}, 1e-6}, // a corner
   };
   for (const auto& c : cases)
@@ -121,10 +119,12 @@ TEST(PlatformNewton, ReachesInteriorBoundaryAndCornerMinima)
 TEST(PlatformNewton, NeverEndsWorseOnARoughFunction)
 {
   // NaN outside x > 0 with a huge non-smooth term, like a penalised sum of square roots.
-  LambdaFunction rough(3, [](const double* x) {
-    return std::sqrt(x[0]) + std::sqrt(x[1]) + std::sqrt(x[2]) +
-           1e10 * std::fabs(x[0] * (1.0 / std::sqrt(x[0] + x[1]) - 0.8));
-  });
+  LambdaFunction rough(3,
+                       [](const double* x)
+                       {
+                         return std::sqrt(x[0]) + std::sqrt(x[1]) + std::sqrt(x[2]) +
+                           1e10 * std::fabs(x[0] * (1.0 / std::sqrt(x[0] + x[1]) - 0.8));
+                       });
   for (const std::vector<double>& start : {std::vector<double>{0.3, 0.2, 0.9}, std::vector<double>{1e-9, 5.0, 0.0}})
   {
     std::vector<double> x = start;

@@ -72,10 +72,11 @@ TEST(PlatformFiles, DrivePathsGoToTheTemporaryDirectory)
   char dirTemplate[] = "/tmp/qavfilesXXXXXX";
   const std::string dir = mkdtemp(dirTemplate);
   setenv("TMPDIR", (dir + "/").c_str(), 1);
-  const std::pair<const char*, std::string> paths[] = {{"E:\\Temp\\GeneratedGenomes.txt", dir + "/GeneratedGenomes.txt"},
-                                                       {"c:/a/b.txt", dir + "/b.txt"},
-                                                       {"rel\\x.txt", "rel\\x.txt"},
-                                                       {"/abs/y.txt", "/abs/y.txt"}};
+  const std::pair<const char*, std::string> paths[] = {
+    {"E:\\Temp\\GeneratedGenomes.txt", dir + "/GeneratedGenomes.txt"},
+    {"c:/a/b.txt", dir + "/b.txt"},
+    {"rel\\x.txt", "rel\\x.txt"},
+    {"/abs/y.txt", "/abs/y.txt"}};
   for (const auto& path : paths)
     EXPECT_EQ(QAVTasUIServices::QAVTasMapPath(path.first).Text(), path.second);
 

@@ -85,6 +85,25 @@ inline std::int32_t PositiveOr(std::int32_t iValue, std::int32_t iFallback)
   return iValue > 0 ? iValue : iFallback;
 }
 
+// What each setter stores, written once for the three engines: the value when it lies in the
+// setting's range, else the setting's fallback.
+struct SetterRule
+{
+  static std::int32_t MaxNumber(std::int32_t iCount) { return PositiveOr(iCount, 100); }
+  // The real engines; the integer engine needs five partners besides the target.
+  static std::int32_t PopulationSize(std::int32_t iSize) { return PositiveOr(iSize, 30); }
+  static std::int32_t IntegerPopulationSize(std::int32_t iSize) { return iSize > 5 ? iSize : 6; }
+  // The real engines: 1 to iCapacity genes, else iCapacity.
+  static std::int32_t NumParams(std::int32_t iCount, std::int32_t iCapacity)
+  {
+    return iCount >= 1 && iCount <= iCapacity ? iCount : iCapacity;
+  }
+  static double CrossValue(double iValue) { return FractionOr(iValue, 0.8); }
+  static double MutatValue(double iValue) { return FractionOr(iValue, 1.0); }
+  static std::int32_t Refresh(std::int32_t iPeriod) { return PositiveOr(iPeriod, 1); }
+  static std::int32_t IdemFitnessCount(std::int32_t iCount) { return PositiveOr(iCount, 10); }
+};
+
 template <class Gene>
 inline void CopyGenes(Gene* oTo, const Gene* iFrom, std::int32_t iCount)
 {

@@ -39,14 +39,26 @@ QAVMathGAOptimizer::QAVMathGAOptimizer() : _Optimum{{}, std::numeric_limits<doub
 
 QAVMathGAOptimizer::~QAVMathGAOptimizer() = default;
 
-void QAVMathGAOptimizer::SetMaxNumber(std::int32_t iCount) { _MaxNumberOfGenerations = DE::PositiveOr(iCount, 100); }
-void QAVMathGAOptimizer::SetPopulationSize(std::int32_t iSize) { _PopulationSize = DE::PositiveOr(iSize, 30); }
+void QAVMathGAOptimizer::SetMaxNumber(std::int32_t iCount)
+{
+  _MaxNumberOfGenerations = DE::SetterRule::MaxNumber(iCount);
+}
+void QAVMathGAOptimizer::SetPopulationSize(std::int32_t iSize)
+{
+  _PopulationSize = DE::SetterRule::PopulationSize(iSize);
+}
 void QAVMathGAOptimizer::SetNumParams(std::int32_t iCount)
 {
-  _NumParams = iCount >= 1 && iCount <= kMaxGenes ? iCount : kMaxGenes;
+  _NumParams = DE::SetterRule::NumParams(iCount, kMaxGenes);
 }
-void QAVMathGAOptimizer::SetCrossValue(double iValue) { _CrossValue = DE::FractionOr(iValue, 0.8); }
-void QAVMathGAOptimizer::SetMutatValue(double iValue) { _MutatValue = DE::FractionOr(iValue, 1.0); }
+void QAVMathGAOptimizer::SetCrossValue(double iValue)
+{
+  _CrossValue = DE::SetterRule::CrossValue(iValue);
+}
+void QAVMathGAOptimizer::SetMutatValue(double iValue)
+{
+  _MutatValue = DE::SetterRule::MutatValue(iValue);
+}
 void QAVMathGAOptimizer::SetParamValLimits(double* ipMin, double* ipMax)
 {
   _ParamValMin = ipMin;
@@ -54,9 +66,15 @@ void QAVMathGAOptimizer::SetParamValLimits(double* ipMin, double* ipMax)
 }
 void QAVMathGAOptimizer::SetFitnessReference(double iReference) { _FitnessReference = iReference; }
 void QAVMathGAOptimizer::SetProcess(std::int32_t iProcess) { _Process = iProcess; }
-void QAVMathGAOptimizer::SetRefresh(std::int32_t iRefresh) { _Refresh = DE::PositiveOr(iRefresh, 1); }
+void QAVMathGAOptimizer::SetRefresh(std::int32_t iRefresh)
+{
+  _Refresh = DE::SetterRule::Refresh(iRefresh);
+}
 void QAVMathGAOptimizer::SetSeed(std::int32_t iSeed) { _Seed = iSeed; }
-void QAVMathGAOptimizer::SetIdemFitnessCount(std::int32_t iCount) { _IdemFitnessCount = DE::PositiveOr(iCount, 10); }
+void QAVMathGAOptimizer::SetIdemFitnessCount(std::int32_t iCount)
+{
+  _IdemFitnessCount = DE::SetterRule::IdemFitnessCount(iCount);
+}
 
 void QAVMathGAOptimizer::GetOptimumParams(double* opParams) const
 {

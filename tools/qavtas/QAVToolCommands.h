@@ -7,5 +7,6 @@ int QAVToolRunDe(int argc, char** argv);
 int QAVToolRunParameters(int argc, char** argv);
 int QAVToolRunEllipse(int argc, char** argv);
 int QAVToolRunTolerance(int argc, char** argv);
+int QAVToolRunAllocate(int argc, char** argv);
 
 #endif

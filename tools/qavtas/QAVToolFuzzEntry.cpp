@@ -1,13 +1,17 @@
 #include "QAVToolFuzzEntry.h"
 
-#include "QAVTasAllPairsDistance.h"
 #include "QAVNullBuffer.h"
+#include "QAVTasAllPairsDistance.h"
+#include "QAVTasAllocationFile.h"
+#include "QAVTasAllocationSolver.h"
 #include "QAVTasCovarianceEllipse.h"
 #include "QAVTasOptimizerTolerancing.h"
+#include "QAVToolAllocateReport.h"
 #include "QAVToolCommands.h"
 #include "QAVToolOptions.h"
 #include "QAVToolPointFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -200,5 +204,31 @@ int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize)
     problem.CheckExactConstraints(pSink);
     std::fclose(pSink);
   }
+  return 0;
+}
+
+int QAVToolFuzzAllocationFile(const std::uint8_t* ipData, std::size_t iSize)
+{
+  const std::string text(reinterpret_cast<const char*>(ipData), iSize);
+  QAVTasAllocationProblem problem, again;
+  std::string error;
+  if (!QAVTasAllocationFile::Read(text, problem, error))
+  {
+    Require(!error.empty() && error.find('\n') == std::string::npos);
+    return 0;
+  }
+  const std::string written = QAVTasAllocationFile::Write(problem);
+  Require(QAVTasAllocationFile::Read(written, again, error) && QAVTasAllocationFile::Write(again) == written);
+  if (problem.Dimensions.size() > 64 || problem.Stackups.size() > 64)
+    return 0;
+  const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
+  Require(result.Tolerances.size() == problem.Dimensions.size());
+  if (result.State == QAVTasAllocationResult::Status::Optimal)
+  {
+    const double cost = result.Cost;
+    Require(result.RelativeGap <= 1e-9 && result.LowerBound <= cost + 1e-9 * std::max(1.0, std::fabs(cost)));
+    Require(problem.MaxViolation(result.Tolerances.data()) <= 1e-8);
+  }
+  Require(!QAVToolAllocationReport(problem, result).empty() && !QAVToolAllocationJson(problem, result).empty());
   return 0;
 }

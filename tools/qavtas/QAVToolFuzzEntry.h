@@ -23,4 +23,9 @@ int QAVToolFuzzPointFile(const std::uint8_t* ipData, std::size_t iSize);
 // problem that was read is solved exactly and reported.
 int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize);
 
+// An allocation problem file: read (a refusal is one line); what is read must write back to a file
+// that reads as the same problem, and a small problem is solved and reported, an optimum being
+// held to its certificate.
+int QAVToolFuzzAllocationFile(const std::uint8_t* ipData, std::size_t iSize);
+
 #endif

@@ -19,6 +19,7 @@ const Command kCommands[] = {
   {"parameters", QAVToolRunParameters, "place the construction points of a demonstration analysis"},
   {"ellipse", QAVToolRunEllipse, "fit an ellipse to a point file and draw it"},
   {"tolerance", QAVToolRunTolerance, "allocate tolerances: solve a tolerancing data file and report"},
+  {"allocate", QAVToolRunAllocate, "least-cost tolerances of an allocation problem file, certified"},
 };
 
 void PrintUsage(std::ostream& out)

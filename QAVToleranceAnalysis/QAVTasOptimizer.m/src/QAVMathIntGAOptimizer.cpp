@@ -254,12 +254,12 @@ void QAVMathIntGAOptimizer::SetObserver(QAVGAObserver iObserver)
 
 void QAVMathIntGAOptimizer::SetMaxNumber(std::int32_t n)
 {
-  _MaxNumberOfGenerations = DE::PositiveOr(n, 100);
+  _MaxNumberOfGenerations = DE::SetterRule::MaxNumber(n);
 }
 
 void QAVMathIntGAOptimizer::SetPopulationSize(std::int32_t n)
 {
-  _PopulationSize = n > 5 ? n : 6;
+  _PopulationSize = DE::SetterRule::IntegerPopulationSize(n);
 }
 
 void QAVMathIntGAOptimizer::SetNumParams(std::int32_t n)
@@ -270,12 +270,12 @@ void QAVMathIntGAOptimizer::SetNumParams(std::int32_t n)
 
 void QAVMathIntGAOptimizer::SetCrossValue(double v)
 {
-  _CrossValue = DE::FractionOr(v, 0.8);
+  _CrossValue = DE::SetterRule::CrossValue(v);
 }
 
 void QAVMathIntGAOptimizer::SetMutatValue(double v)
 {
-  _MutatValue = DE::FractionOr(v, 1.0);
+  _MutatValue = DE::SetterRule::MutatValue(v);
 }
 
 void QAVMathIntGAOptimizer::SetParamValLimits(std::int32_t* min, std::int32_t* max)
@@ -296,7 +296,7 @@ void QAVMathIntGAOptimizer::SetProcess(std::int32_t p)
 
 void QAVMathIntGAOptimizer::SetRefresh(std::int32_t n)
 {
-  _Refresh = DE::PositiveOr(n, 1);
+  _Refresh = DE::SetterRule::Refresh(n);
 }
 
 void QAVMathIntGAOptimizer::SetSeed(std::int32_t s)
@@ -306,7 +306,7 @@ void QAVMathIntGAOptimizer::SetSeed(std::int32_t s)
 
 void QAVMathIntGAOptimizer::SetIdemFitnessCount(std::int32_t n)
 {
-  _IdemFitnessCount = DE::PositiveOr(n, 10);
+  _IdemFitnessCount = DE::SetterRule::IdemFitnessCount(n);
 }
 
 void QAVMathIntGAOptimizer::GetOptimum(QAVMathIntGAIndividual& ind)

@@ -1,6 +1,8 @@
 #include "QAVTasEllipseSolver.h"
 
 #include "ErrorDepthHandler.h"
+#include "QAVGALimitsGuard.h"
+#include "QAVGASettings.h"
 #include "QAVSamReport.h"
 #include "QAVTasCovarianceEllipse.h"
 
@@ -11,6 +13,22 @@
 namespace
 {
 const char kErrFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasEllipseSolver";
+
+// Three genes (Cxx, Cyy, Cxy), a population of 30, no fitness reference below the best possible 0.
+QAVGASettings RunSettings()
+{
+  QAVGASettings settings;
+  settings.NumParams = 3;
+  settings.MaxNumber = 10000000;
+  settings.Process = 3;
+  settings.PopulationSize = 30;
+  settings.FitnessReference = 0.0;
+  settings.Refresh = 100;
+  settings.MutatValue = 0.8;
+  settings.CrossValue = 0.75;
+  settings.IdemFitnessCount = 1000;
+  return settings;
+}
 } // namespace
 
 QAVTasEllipseSolver::QAVTasEllipseSolver() = default;
@@ -94,20 +112,13 @@ HRESULT QAVTasEllipseSolver::ComputeEllipseParameters(double* iopParameters)
   std::cout << "pSup[0]" << s << std::endl;
   std::cout << "pSup[1]" << s << std::endl;
 
-  SetNumParams(3);
-  SetMaxNumber(10000000);
-  SetProcess(3);
-  SetPopulationSize(30);
-  SetParamValLimits(lower, upper);
-  SetFitnessReference(0.0);
-  SetRefresh(100);
-  SetMutatValue(0.8);
-  SetCrossValue(0.75);
-  SetIdemFitnessCount(1000);
-  Minimize();
+  RunSettings().ApplyTo(*this);
   double best[3] = {0.0, 0.0, 0.0};
-  GetOptimumParams(best);
-  SetParamValLimits(nullptr, nullptr); // the bounds die with this call
+  {
+    const QAVGALimitsGuard limits(*this, lower, upper);
+    Minimize();
+    GetOptimumParams(best);
+  }
 
   const QAVTasCovarianceEllipse ellipse(_EllipseLevel, 0.0, best[0], best[1], best[2], _pCoord, _PointCount, _WithoutU);
   if (ellipse.GetAllParameters(iopParameters) != S_OK)

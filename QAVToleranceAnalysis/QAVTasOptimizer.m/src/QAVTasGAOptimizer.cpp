@@ -211,27 +211,27 @@ void QAVTasGAOptimizer::SetObserver(QAVGAObserver iObserver)
 
 void QAVTasGAOptimizer::SetMaxNumber(std::int32_t n)
 {
-  _MaxNumberOfGenerations = DE::PositiveOr(n, 100);
+  _MaxNumberOfGenerations = DE::SetterRule::MaxNumber(n);
 }
 
 void QAVTasGAOptimizer::SetPopulationSize(std::int32_t n)
 {
-  _PopulationSize = DE::PositiveOr(n, 30);
+  _PopulationSize = DE::SetterRule::PopulationSize(n);
 }
 
 void QAVTasGAOptimizer::SetNumParams(std::int32_t n)
 {
-  _NumParams = (n >= 1 && n <= kCapacity) ? n : kCapacity;
+  _NumParams = DE::SetterRule::NumParams(n, kCapacity);
 }
 
 void QAVTasGAOptimizer::SetCrossValue(double v)
 {
-  _CrossValue = DE::FractionOr(v, 0.8);
+  _CrossValue = DE::SetterRule::CrossValue(v);
 }
 
 void QAVTasGAOptimizer::SetMutatValue(double v)
 {
-  _MutatValue = DE::FractionOr(v, 1.0);
+  _MutatValue = DE::SetterRule::MutatValue(v);
 }
 
 void QAVTasGAOptimizer::SetParamValLimits(double* min, double* max)
@@ -252,7 +252,7 @@ void QAVTasGAOptimizer::SetProcess(std::int32_t p)
 
 void QAVTasGAOptimizer::SetRefresh(std::int32_t n)
 {
-  _Refresh = DE::PositiveOr(n, 1);
+  _Refresh = DE::SetterRule::Refresh(n);
 }
 
 void QAVTasGAOptimizer::SetSeed(std::int32_t s)
@@ -262,7 +262,7 @@ void QAVTasGAOptimizer::SetSeed(std::int32_t s)
 
 void QAVTasGAOptimizer::SetIdemFitnessCount(std::int32_t n)
 {
-  _IdemFitnessCount = DE::PositiveOr(n, 10);
+  _IdemFitnessCount = DE::SetterRule::IdemFitnessCount(n);
 }
 
 // _NumParams, never more than an individual holds.

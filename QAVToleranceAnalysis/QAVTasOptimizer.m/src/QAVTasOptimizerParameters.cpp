@@ -2,6 +2,8 @@
 #include "QAVTasGenomeIndex.h"
 
 #include "ErrorDepthHandler.h"
+#include "QAVGALimitsGuard.h"
+#include "QAVGASettings.h"
 #include "QAVIKwpParm.h"
 #include "QAVIPvkPointBetween.h"
 #include "QAVIPvkPointCoord.h"
@@ -32,6 +34,23 @@ const std::int32_t kStepCount = 11;
 const double kNodeScale = 0.001;
 
 std::int32_t sEndBlockCount = 0;
+
+// The run of iGenes genes; its crossover probability is 0.8 until the log is open (ApplyRatesTo),
+// the caller lowers it to 0.5 for the run itself.
+QAVGASettings RunSettings(std::int32_t iGenes)
+{
+  QAVGASettings settings;
+  settings.CrossValue = 0.75;
+  settings.MutatValue = 0.8;
+  settings.IdemFitnessCount = 5;
+  settings.NumParams = iGenes;
+  settings.MaxNumber = 1000000;
+  settings.Process = 3;
+  settings.PopulationSize = 8 * iGenes;
+  settings.FitnessReference = 0.001;
+  settings.Refresh = 100;
+  return settings;
+}
 
 // Report lines of one kind of mesh point (on a plane, on a surface).
 struct MeshPointSites
@@ -352,25 +371,21 @@ HRESULT QAVTasOptimizerParameters::Optimize()
 
   if (QAVTasCreateSpiders(_ParameterFeatures, _Bounds, _StepCounts) < 0)
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, 366);
-  SetCrossValue(0.75);
-  SetMutatValue(0.8);
-  SetIdemFitnessCount(5);
+  QAVGASettings settings = RunSettings(n);
+  settings.ApplyRatesTo(*this);
   OpenLog();
   if (!_pFile)
     return QAVSamReport(QAVSamKindNull, "_pFile", kErrFile, 373);
 
-  SetNumParams(n);
-  SetMaxNumber(1000000);
-  SetProcess(3);
-  SetPopulationSize(8 * n);
-  SetParamValLimits(lower.get(), upper.get());
-  SetFitnessReference(0.001);
-  SetRefresh(100);
-  SetMutatValue(0.5);
-  Minimize();
-  GetOptimumParams(best.get());
-  const HRESULT hr = ApplyBestGenome(best.get());
-  SetParamValLimits(nullptr, nullptr);
+  settings.MutatValue = 0.5; // the run's rate replaces the one set before the log opened
+  settings.ApplyTo(*this);
+  HRESULT hr = S_OK;
+  {
+    const QAVGALimitsGuard limits(*this, lower.get(), upper.get());
+    Minimize();
+    GetOptimumParams(best.get());
+    hr = ApplyBestGenome(best.get());
+  }
   if (hr < 0)
     return hr;
   std::cout << "Optimum Fitness =" << GetOptimumFitness() << std::endl;

@@ -1,6 +1,8 @@
 #include "QAVTasOptimizerTolerancing.h"
 
 #include "ErrorDepthHandler.h"
+#include "QAVGALimitsGuard.h"
+#include "QAVGASettings.h"
 #include "QAVGetDefaultTolerance.h"
 #include "QAVMathIntervalND.h"
 #include "QAVMathMinimizeRN.h"
@@ -147,6 +149,21 @@ void WriteFirstConstraint(FILE* iopFile, std::int32_t iNy, const double* iLow, c
   if (!violated)
     std::fputs("\nNo violation for first constraint\n", iopFile);
   Rule(iopFile, 1);
+}
+// The run of iGenes genes: the rates first (before the array checks), then the rest.
+QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
+{
+  QAVGASettings settings;
+  settings.CrossValue = iCross;
+  settings.MutatValue = 0.8;
+  settings.IdemFitnessCount = iNx < 10 ? 200 : 100;
+  settings.NumParams = iGenes;
+  settings.MaxNumber = 1000000;
+  settings.Process = 3;
+  settings.PopulationSize = 8 * iGenes;
+  settings.FitnessReference = -10.0;
+  settings.Refresh = 100;
+  return settings;
 }
 } // namespace
 
@@ -488,10 +505,8 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
   double cross = 0.0;
   if (CheckOptimizeData(numParams, cross) != S_OK)
     return E_FAIL;
-
-  SetCrossValue(cross);
-  SetMutatValue(0.8);
-  SetIdemFitnessCount(_Nx < 10 ? 200 : 100);
+  const QAVGASettings settings = RunSettings(numParams, cross, _Nx);
+  settings.ApplyRatesTo(*this);
 
   std::vector<double> lower(static_cast<std::size_t>(numParams)), upper(static_cast<std::size_t>(numParams));
   // Every array the fitness reads must be there, in either form (a failed file read can leave some).
@@ -519,19 +534,14 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
 
   delete[] _pParams;
   _pParams = new double[numParams];
-
-  SetNumParams(numParams);
-  SetMaxNumber(1000000);
-  SetProcess(3);
-  SetPopulationSize(8 * numParams);
-  SetParamValLimits(lower.data(), upper.data());
-  SetFitnessReference(-10.0);
-  SetRefresh(100);
-  Minimize();
-  GetOptimumParams(_pParams);
-  GetOptimumFitness();
-  // The limits die with this call: the engine must not keep pointing at them.
-  SetParamValLimits(nullptr, nullptr);
+  settings.ApplyTo(*this);
+  {
+    // The limits die with this call: the engine must not keep pointing at them.
+    const QAVGALimitsGuard limits(*this, lower.data(), upper.data());
+    Minimize();
+    GetOptimumParams(_pParams);
+    GetOptimumFitness();
+  }
 
   if (_WithNewtonRefinement == 0)
     return S_OK;

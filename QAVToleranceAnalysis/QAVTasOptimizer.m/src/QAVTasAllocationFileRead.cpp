@@ -1,0 +1,486 @@
+// QAVTasAllocationFile::Read: the problem file, checked item by item, each refusal naming its path.
+#include "QAVTasAllocationFile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <utility>
+
+namespace
+{
+using Json = nlohmann::json;
+using Problem = QAVTasAllocationProblem;
+
+struct Refusal
+{
+  std::string message;
+};
+
+[[noreturn]] void Refuse(const std::string& iPath, const std::string& iWhat)
+{
+  throw Refusal{iPath + ": " + iWhat};
+}
+
+bool IsNote(const std::string& iKey)
+{
+  return iKey.compare(0, 2, "x-") == 0;
+}
+
+std::string At(const std::string& iPath, std::size_t iIndex)
+{
+  return iPath + "[" + std::to_string(iIndex) + "]";
+}
+
+std::string Member(const std::string& iPath, const std::string& iKey)
+{
+  return iPath.empty() ? iKey : iPath + "." + iKey;
+}
+
+const Json& Object(const Json& iNode, const std::string& iPath, std::initializer_list<const char*> iKeys)
+{
+  if (!iNode.is_object())
+    Refuse(iPath.empty() ? "top level" : iPath, "expected an object");
+  for (const auto& item : iNode.items())
+  {
+    bool known = IsNote(item.key());
+    for (const char* key : iKeys)
+      known = known || item.key() == key;
+    if (!known)
+      Refuse(Member(iPath, item.key()), "unknown key");
+  }
+  return iNode;
+}
+
+const Json& Array(const Json& iNode, const std::string& iPath)
+{
+  if (!iNode.is_array())
+    Refuse(iPath, "expected an array");
+  return iNode;
+}
+
+const Json& Required(const Json& iObject, const std::string& iPath, const char* iKey)
+{
+  const auto found = iObject.find(iKey);
+  if (found == iObject.end())
+    Refuse(Member(iPath, iKey), "missing");
+  return *found;
+}
+
+double Number(const Json& iNode, const std::string& iPath)
+{
+  if (!iNode.is_number())
+    Refuse(iPath, "expected a number");
+  const double value = iNode.get<double>();
+  if (!std::isfinite(value))
+    Refuse(iPath, "not a finite number");
+  return value;
+}
+
+double Number(const Json& iObject, const std::string& iPath, const char* iKey)
+{
+  return Number(Required(iObject, iPath, iKey), Member(iPath, iKey));
+}
+
+// The number under iKey, iDefault when there is none.
+double Number(const Json& iObject, const std::string& iPath, const char* iKey, double iDefault)
+{
+  return iObject.contains(iKey) ? Number(iObject, iPath, iKey) : iDefault;
+}
+
+std::string Text(const Json& iNode, const std::string& iPath)
+{
+  if (!iNode.is_string())
+    Refuse(iPath, "expected a string");
+  return iNode.get<std::string>();
+}
+
+double Positive(const Json& iObject, const std::string& iPath, const char* iKey)
+{
+  const double value = Number(iObject, iPath, iKey);
+  if (value <= 0.0)
+    Refuse(Member(iPath, iKey), "must be > 0");
+  return value;
+}
+
+// A name is unique in its list and can be named by a sensitivity (an "x-" key would be a note).
+std::string Name(const Json& iObject, const std::string& iPath, std::map<std::string, std::string>& ioSeen)
+{
+  const std::string path = Member(iPath, "name");
+  const std::string name = Text(Required(iObject, iPath, "name"), path);
+  if (name.empty())
+    Refuse(path, "empty name");
+  if (IsNote(name))
+    Refuse(path, "names beginning with 'x-' are reserved for notes");
+  const auto [found, added] = ioSeen.emplace(name, iPath);
+  if (!added)
+    Refuse(path, "duplicate name '" + name + "' (also " + found->second + ")");
+  return name;
+}
+
+// Slopes of a table must not rise above 0 nor fall as t grows; a relative allowance of 1e-12 keeps
+// tables written as straight lines in decimal from being refused for their rounding.
+void CheckTable(const std::vector<std::pair<double, double>>& iPoints, const std::string& iPath,
+                const std::string& iName)
+{
+  double previous = -HUGE_VAL;
+  for (std::size_t k = 0; k + 1 < iPoints.size(); ++k)
+  {
+    const double slope = (iPoints[k + 1].second - iPoints[k].second) / (iPoints[k + 1].first - iPoints[k].first);
+    const double allowance =
+      1e-12 * std::max(std::fabs(slope), std::fabs(previous) < HUGE_VAL ? std::fabs(previous) : 0.0);
+    if (!std::isfinite(slope))
+      Refuse(At(iPath, k + 1), "the table of '" + iName + "' has a slope too steep to represent");
+    if (slope > allowance)
+      Refuse(At(iPath, k + 1), "the table of '" + iName + "' is not non-increasing (its cost rises)");
+    if (slope < previous - allowance)
+      Refuse(At(iPath, k + 1), "the table of '" + iName + "' is not convex (its slope falls)");
+    previous = slope;
+  }
+}
+
+std::vector<std::pair<double, double>> Table(const Json& iCost, const std::string& iPath, const std::string& iName)
+{
+  const std::string path = Member(iPath, "points");
+  std::vector<std::pair<double, double>> points;
+  for (const Json& point : Array(Required(iCost, iPath, "points"), path))
+  {
+    const std::string at = At(path, points.size());
+    if (!point.is_array() || point.size() != 2)
+      Refuse(at, "expected a pair [t, cost]");
+    const double t = Number(point[0], At(at, 0)), cost = Number(point[1], At(at, 1));
+    if (t <= 0.0)
+      Refuse(At(at, 0), "t must be > 0");
+    if (!points.empty() && t <= points.back().first)
+      Refuse(At(at, 0), "t must increase from point to point");
+    points.emplace_back(t, cost);
+  }
+  if (points.size() < 2)
+    Refuse(path, "a table needs at least two points");
+  CheckTable(points, path, iName);
+  return points;
+}
+
+Problem::Cost CostOf(const Json& iNode, const std::string& iPath, const std::string& iName)
+{
+  Problem::Cost cost;
+  Object(iNode, iPath, {"model", "a", "b", "k", "m", "points"});
+  const std::string model = Text(Required(iNode, iPath, "model"), Member(iPath, "model"));
+  const std::pair<const char*, Problem::CostModel> kModels[] = {{"reciprocal", Problem::CostModel::Reciprocal},
+                                                                {"power", Problem::CostModel::Power},
+                                                                {"exponential", Problem::CostModel::Exponential},
+                                                                {"table", Problem::CostModel::Table}};
+  for (const auto& [name, value] : kModels)
+    cost.Model = model == name ? value : cost.Model;
+  if (cost.Model == Problem::CostModel::None)
+    Refuse(Member(iPath, "model"), "unknown cost model '" + model + "' (reciprocal, power, exponential, table)");
+  const bool table = cost.Model == Problem::CostModel::Table;
+  const std::pair<const char*, bool> kUses[] = {{"a", !table},
+                                                {"b", !table},
+                                                {"k", cost.Model == Problem::CostModel::Power},
+                                                {"m", cost.Model == Problem::CostModel::Exponential},
+                                                {"points", table}};
+  for (const auto& [key, used] : kUses)
+    if (!used && iNode.contains(key))
+      Refuse(Member(iPath, key), "not a parameter of the " + model + " model");
+  if (table)
+  {
+    cost.Points = Table(iNode, iPath, iName);
+    return cost;
+  }
+  cost.A = Number(iNode, iPath, "a", 0.0);
+  cost.B = Number(iNode, iPath, "b");
+  if (cost.B < 0.0)
+    Refuse(Member(iPath, "b"), "must be >= 0 (the cost must not rise as the tolerance grows)");
+  if (cost.Model == Problem::CostModel::Power)
+    cost.K = Positive(iNode, iPath, "k");
+  if (cost.Model == Problem::CostModel::Exponential)
+    cost.M = Positive(iNode, iPath, "m");
+  return cost;
+}
+
+void ReadBounds(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
+{
+  const bool table = ioDimension.CostOf.Model == Problem::CostModel::Table;
+  const auto& points = ioDimension.CostOf.Points;
+  if (!table)
+  {
+    ioDimension.Min = Number(iNode, iPath, "min");
+    ioDimension.Max = Number(iNode, iPath, "max");
+  }
+  else
+  {
+    ioDimension.Min = Number(iNode, iPath, "min", points.front().first);
+    ioDimension.Max = Number(iNode, iPath, "max", points.back().first);
+    if (ioDimension.Min < points.front().first)
+      Refuse(Member(iPath, "min"), "below the first t of the cost table");
+    if (ioDimension.Max > points.back().first)
+      Refuse(Member(iPath, "max"), "above the last t of the cost table");
+  }
+  if (ioDimension.Min <= 0.0)
+    Refuse(Member(iPath, "min"), "must be > 0");
+  if (ioDimension.Min > ioDimension.Max)
+    Refuse(Member(iPath, "min"), "greater than max");
+}
+
+void ReadFixed(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
+{
+  ioDimension.Fixed = true;
+  ioDimension.Tolerance = Positive(iNode, iPath, "tolerance");
+  ioDimension.Min = ioDimension.Max = ioDimension.Tolerance;
+  if (iNode.contains("cost"))
+    ioDimension.CostOf = CostOf(iNode["cost"], Member(iPath, "cost"), ioDimension.Name);
+  const auto& points = ioDimension.CostOf.Points;
+  if (!points.empty() && (ioDimension.Tolerance < points.front().first || ioDimension.Tolerance > points.back().first))
+    Refuse(Member(iPath, "tolerance"), "outside the t of the cost table");
+}
+
+void ReadOptions(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
+{
+  const std::string path = Member(iPath, "options");
+  for (const Json& option : Array(iNode["options"], path))
+  {
+    const std::string at = At(path, ioDimension.Options.size());
+    Object(option, at, {"tolerance", "cost", "process"});
+    Problem::Option read;
+    read.Tolerance = Positive(option, at, "tolerance");
+    read.CostValue = Number(option, at, "cost");
+    if (option.contains("process"))
+      read.Process = Text(option["process"], Member(at, "process"));
+    ioDimension.Options.push_back(read);
+    ioDimension.Min = ioDimension.Options.size() == 1 ? read.Tolerance : std::min(ioDimension.Min, read.Tolerance);
+    ioDimension.Max = std::max(ioDimension.Max, read.Tolerance);
+  }
+  if (ioDimension.Options.empty())
+    Refuse(path, "at least one option is needed");
+}
+
+Problem::Dimension DimensionOf(const Json& iNode, const std::string& iPath, std::map<std::string, std::string>& ioSeen)
+{
+  Object(iNode, iPath, {"name", "min", "max", "cost", "mean_shift", "distribution", "tolerance", "options"});
+  Problem::Dimension dimension;
+  dimension.Name = Name(iNode, iPath, ioSeen);
+  const bool fixed = iNode.contains("tolerance"), options = iNode.contains("options");
+  if (fixed && options)
+    Refuse(Member(iPath, "options"), "a dimension has either a fixed tolerance or options, not both");
+  for (const char* key : {"min", "max", "cost"})
+    if ((options || (fixed && std::strcmp(key, "cost") != 0)) && iNode.contains(key))
+      Refuse(Member(iPath, key), fixed ? "a fixed dimension has no bounds" : "a dimension with options has none");
+  if (fixed)
+    ReadFixed(iNode, iPath, dimension);
+  else if (options)
+    ReadOptions(iNode, iPath, dimension);
+  else
+  {
+    dimension.CostOf = CostOf(Required(iNode, iPath, "cost"), Member(iPath, "cost"), dimension.Name);
+    ReadBounds(iNode, iPath, dimension);
+  }
+  dimension.MeanShift = Number(iNode, iPath, "mean_shift", 0.0);
+  if (dimension.MeanShift < 0.0 || dimension.MeanShift >= 1.0)
+    Refuse(Member(iPath, "mean_shift"), "must lie in [0, 1)");
+  if (iNode.contains("distribution"))
+  {
+    const std::string path = Member(iPath, "distribution");
+    const std::string spread = Text(iNode["distribution"], path);
+    if (spread != "normal" && spread != "uniform")
+      Refuse(path, "expected \"normal\" or \"uniform\"");
+    dimension.Spread = spread == "normal" ? Problem::Distribution::Normal : Problem::Distribution::Uniform;
+  }
+  return dimension;
+}
+
+void ReadLaw(const Json& iNode, const std::string& iPath, Problem::Stackup& ioStackup)
+{
+  const std::string path = Member(iPath, "law");
+  const std::string law = Text(Required(iNode, iPath, "law"), path);
+  const Problem::Law kLaws[] = {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift,
+                                Problem::Law::Linear};
+  bool known = false;
+  for (Problem::Law rule : kLaws)
+    if (law == QAVTasAllocationFile::LawName(rule))
+    {
+      ioStackup.Rule = rule;
+      known = true;
+    }
+  if (!known)
+    Refuse(path, "unknown law '" + law + "' (worst-case, rss, mean-shift, linear)");
+  const bool linear = ioStackup.Rule == Problem::Law::Linear;
+  const std::pair<const char*, bool> kUses[] = {
+    {"limit", !linear}, {"factor", ioStackup.Rule == Problem::Law::Rss}, {"lower", linear}, {"upper", linear}};
+  for (const auto& [key, used] : kUses)
+    if (!used && iNode.contains(key))
+      Refuse(Member(iPath, key), "not used by the " + law + " law");
+}
+
+Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Problem& iProblem,
+                           std::map<std::string, std::string>& ioSeen)
+{
+  Object(iNode, iPath, {"name", "law", "limit", "factor", "lower", "upper", "sensitivities"});
+  Problem::Stackup stackup;
+  stackup.Name = Name(iNode, iPath, ioSeen);
+  ReadLaw(iNode, iPath, stackup);
+  if (stackup.Rule == Problem::Law::Linear)
+  {
+    stackup.Lower = Number(iNode, iPath, "lower");
+    stackup.Upper = Number(iNode, iPath, "upper");
+    if (stackup.Lower > stackup.Upper)
+      Refuse(Member(iPath, "lower"), "greater than upper");
+  }
+  else
+    stackup.Limit = Positive(iNode, iPath, "limit");
+  stackup.Factor = Number(iNode, iPath, "factor", 1.0);
+  if (stackup.Factor < 1.0)
+    Refuse(Member(iPath, "factor"), "must be >= 1");
+  const std::string path = Member(iPath, "sensitivities");
+  const Json& sensitivities = Required(iNode, iPath, "sensitivities");
+  if (!sensitivities.is_object())
+    Refuse(path, "expected an object");
+  for (const auto& item : sensitivities.items())
+  {
+    if (IsNote(item.key()))
+      continue;
+    const std::int32_t index = iProblem.IndexOf(item.key());
+    if (index < 0)
+      Refuse(Member(path, item.key()), "unknown dimension");
+    stackup.Sensitivity.emplace_back(index, Number(item.value(), Member(path, item.key())));
+  }
+  return stackup;
+}
+
+Problem ProblemOf(const Json& iRoot)
+{
+  Object(iRoot, "", {"format", "dimensions", "stackups"});
+  if (iRoot.contains("format") && Text(iRoot["format"], "format") != QAVTasAllocationFile::kFormat)
+    Refuse("format", std::string("expected \"") + QAVTasAllocationFile::kFormat + "\"");
+  Problem problem;
+  std::map<std::string, std::string> seen;
+  for (const Json& node : Array(Required(iRoot, "", "dimensions"), "dimensions"))
+    problem.Dimensions.push_back(DimensionOf(node, At("dimensions", problem.Dimensions.size()), seen));
+  if (problem.Dimensions.empty())
+    Refuse("dimensions", "at least one dimension is needed");
+  seen.clear();
+  for (const Json& node : Array(Required(iRoot, "", "stackups"), "stackups"))
+    problem.Stackups.push_back(StackupOf(node, At("stackups", problem.Stackups.size()), problem, seen));
+  return problem;
+}
+
+// Refuses a key that appears twice in one object (the JSON reader would keep only the last), with
+// the path of the second one. Tracks the path of the item being read while the text is parsed.
+class DuplicateKeys
+{
+public:
+  bool operator()(int /*iDepth*/, Json::parse_event_t iEvent, Json& ioParsed)
+  {
+    using Event = Json::parse_event_t;
+    if ((iEvent == Event::object_start || iEvent == Event::array_start || iEvent == Event::value) && !_Frames.empty() &&
+        !_Frames.back().object)
+      ++_Frames.back().count;
+    if (iEvent == Event::object_start || iEvent == Event::array_start)
+      _Frames.push_back({iEvent == Event::object_start, 0, {}, {}});
+    else if (iEvent == Event::object_end || iEvent == Event::array_end)
+      _Frames.pop_back();
+    else if (iEvent == Event::key && _Frames.back().object)
+    {
+      _Frames.back().key = ioParsed.get<std::string>();
+      if (!_Frames.back().keys.insert(_Frames.back().key).second && _First.empty())
+        _First = Path() + ": duplicate key";
+    }
+    return true;
+  }
+
+  // The path of the item being read: in an array, the element after those begun so far.
+  std::string Path() const
+  {
+    std::string path;
+    for (std::size_t k = 0; k < _Frames.size(); ++k)
+    {
+      const Frame& frame = _Frames[k];
+      path = frame.object ? Member(path, frame.key) : At(path, frame.count - (k + 1 < _Frames.size() ? 1 : 0));
+    }
+    return path;
+  }
+
+  const std::string& First() const { return _First; }
+
+private:
+  struct Frame
+  {
+    bool object;
+    std::size_t count; // elements of an array begun so far
+    std::string key;   // key of an object's current member
+    std::set<std::string> keys;
+  };
+
+  std::vector<Frame> _Frames;
+  std::string _First;
+};
+
+// "line L, column C: what" for text that is no JSON, from the reader's byte offset.
+std::string SyntaxError(const std::string& iText, const Json::parse_error& iError)
+{
+  const std::size_t end = std::min<std::size_t>(iError.byte == 0 ? 0 : iError.byte - 1, iText.size());
+  std::size_t line = 1, column = 1;
+  for (std::size_t k = 0; k < end; ++k)
+  {
+    line += iText[k] == '\n';
+    column = iText[k] == '\n' ? 1 : column + 1;
+  }
+  std::string what = iError.what();
+  const std::size_t colon = what.find(": ", what.find("column"));
+  what = colon == std::string::npos ? "not valid JSON" : "not valid JSON (" + what.substr(colon + 2) + ")";
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+}
+} // namespace
+
+bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProblem& oProblem, std::string& oError)
+{
+  DuplicateKeys duplicates;
+  try
+  {
+    const Json root = Json::parse(iText, std::ref(duplicates));
+    if (!duplicates.First().empty())
+      throw Refusal{duplicates.First()};
+    oProblem = ProblemOf(root);
+    return true;
+  }
+  catch (const Json::parse_error& e)
+  {
+    oError = SyntaxError(iText, e);
+  }
+  catch (const Json::out_of_range&)
+  {
+    oError = (duplicates.Path().empty() ? "top level" : duplicates.Path()) + ": not a finite number";
+  }
+  catch (const Refusal& e)
+  {
+    oError = e.message;
+  }
+  catch (const std::bad_alloc&)
+  {
+    oError = "not enough memory to read the file";
+  }
+  catch (const std::exception& e)
+  {
+    oError = std::string("cannot read the file: ") + e.what();
+  }
+  return false;
+}
+
+const char* QAVTasAllocationFile::LawName(QAVTasAllocationProblem::Law iLaw)
+{
+  switch (iLaw)
+  {
+    case Problem::Law::WorstCase:
+      return "worst-case";
+    case Problem::Law::Rss:
+      return "rss";
+    case Problem::Law::MeanShift:
+      return "mean-shift";
+    case Problem::Law::Linear:
+      return "linear";
+  }
+  return "";
+}

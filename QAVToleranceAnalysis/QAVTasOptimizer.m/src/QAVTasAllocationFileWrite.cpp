@@ -1,0 +1,94 @@
+// QAVTasAllocationFile::Write: the problem file of a problem, in the order a reader expects.
+#include "QAVTasAllocationFile.h"
+
+#include <nlohmann/json.hpp>
+
+namespace
+{
+using Json = nlohmann::ordered_json;
+using Problem = QAVTasAllocationProblem;
+
+Json CostOf(const Problem::Cost& iCost)
+{
+  switch (iCost.Model)
+  {
+    case Problem::CostModel::Reciprocal:
+      return {{"model", "reciprocal"}, {"a", iCost.A}, {"b", iCost.B}};
+    case Problem::CostModel::Power:
+      return {{"model", "power"}, {"a", iCost.A}, {"b", iCost.B}, {"k", iCost.K}};
+    case Problem::CostModel::Exponential:
+      return {{"model", "exponential"}, {"a", iCost.A}, {"b", iCost.B}, {"m", iCost.M}};
+    case Problem::CostModel::Table:
+    {
+      Json points = Json::array();
+      for (const auto& [t, cost] : iCost.Points)
+        points.push_back({t, cost});
+      return {{"model", "table"}, {"points", points}};
+    }
+    case Problem::CostModel::None:
+      break;
+  }
+  return nullptr;
+}
+
+Json DimensionOf(const Problem::Dimension& iDimension)
+{
+  Json node = {{"name", iDimension.Name}};
+  if (iDimension.Fixed)
+    node["tolerance"] = iDimension.Tolerance;
+  else if (!iDimension.Options.empty())
+  {
+    node["options"] = Json::array();
+    for (const Problem::Option& option : iDimension.Options)
+    {
+      node["options"].push_back({{"tolerance", option.Tolerance}, {"cost", option.CostValue}});
+      if (!option.Process.empty())
+        node["options"].back()["process"] = option.Process;
+    }
+  }
+  else
+  {
+    node["min"] = iDimension.Min;
+    node["max"] = iDimension.Max;
+  }
+  if (iDimension.CostOf.Model != Problem::CostModel::None)
+    node["cost"] = CostOf(iDimension.CostOf);
+  if (iDimension.MeanShift != 0.0)
+    node["mean_shift"] = iDimension.MeanShift;
+  if (iDimension.Spread == Problem::Distribution::Uniform)
+    node["distribution"] = "uniform";
+  return node;
+}
+
+Json StackupOf(const Problem& iProblem, const Problem::Stackup& iStackup)
+{
+  Json node = {{"name", iStackup.Name}, {"law", QAVTasAllocationFile::LawName(iStackup.Rule)}};
+  if (iStackup.Rule == Problem::Law::Linear)
+  {
+    node["lower"] = iStackup.Lower;
+    node["upper"] = iStackup.Upper;
+  }
+  else
+    node["limit"] = iStackup.Limit;
+  if (iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0)
+    node["factor"] = iStackup.Factor;
+  Json sensitivities = Json::object();
+  for (const auto& [index, s] : iStackup.Sensitivity)
+    sensitivities[iProblem.Dimensions[static_cast<std::size_t>(index)].Name] = s;
+  node["sensitivities"] = sensitivities;
+  return node;
+}
+} // namespace
+
+// One item a line, so that a problem of a thousand dimensions stays a file to read.
+std::string QAVTasAllocationFile::Write(const QAVTasAllocationProblem& iProblem)
+{
+  const auto line = [](const Json& iItem) { return iItem.dump(-1, ' ', false, Json::error_handler_t::replace); };
+  std::string text = "{\n  \"format\": \"" + std::string(kFormat) + "\",\n  \"dimensions\": [";
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+    text += (i == 0 ? "\n    " : ",\n    ") + line(DimensionOf(iProblem.Dimensions[i]));
+  text += "\n  ],\n  \"stackups\": [";
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+    text += (j == 0 ? "\n    " : ",\n    ") + line(StackupOf(iProblem, iProblem.Stackups[j]));
+  return text + "\n  ]\n}\n";
+}

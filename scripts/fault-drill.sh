@@ -1,0 +1,173 @@
+#!/bin/sh
+# Fault drill: seeds each deliberate fault below into a copy of the working tree, builds it, runs
+# the release suite (the ASan suite for faults marked asan) and records which tests fail. A fault
+# no test catches is a hole in the suite. The tree itself is never modified: the drill works in
+# a mirror (default build/drill), kept between runs so that only the faulted file rebuilds.
+#
+#   scripts/fault-drill.sh                 every fault, a Markdown table on standard output
+#   scripts/fault-drill.sh draw-order ...  only the named faults
+#   scripts/fault-drill.sh --list          the fault names
+#   scripts/fault-drill.sh --check         every snippet still in place (no build)
+#
+# Each fault is an exact text substitution keyed on a snippet that must occur exactly once in
+# its file; a snippet that has moved stops the drill, so the table never silently shrinks.
+# Not part of make test: a full drill rebuilds the library once per fault.
+set -eu
+cd "$(dirname "$0")/.."
+exec python3 - "$@" <<'PY'
+import filecmp, os, re, shutil, subprocess, sys
+
+ROOT = os.getcwd()
+MIRROR = os.environ.get("QAV_DRILL_DIR", os.path.join(ROOT, "build", "drill"))
+SRC = os.path.join(MIRROR, "src")
+JOBS = os.environ.get("JOBS", "2")
+# The ASan faults build and run only these suites: a full sanitizer build per fault is too slow.
+ASAN_SUITES = os.environ.get("QAV_DRILL_ASAN_SUITES", "realga_test intga_test").split()
+ENGINE = "QAVPlatform/include/QAVDifferentialEvolutionStep.h"
+REAL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasGAOptimizer.cpp"
+INT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVMathIntGAOptimizer.cpp"
+REPORT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVGAReportWriter.h"
+TOL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing.cpp"
+ELLIPSE = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasCovarianceEllipse.cpp"
+PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParameters.cpp"
+
+# (name, what it breaks, [(file, snippet, replacement)], suite)
+FAULTS = [
+    ("draw-order", "start gene drawn before the partners",
+     [(ENGINE, "    DrawPartners(ioTraits, *iS.populationSize, i, partner);\n",
+       "    const std::int32_t start = RandomIndex(ioTraits, d);\n"
+       "    DrawPartners(ioTraits, *iS.populationSize, i, partner);\n"),
+      (ENGINE, "Crossover::Run(ioTraits, iS.mutatValue, d, RandomIndex(ioTraits, d), setGene);",
+       "Crossover::Run(ioTraits, iS.mutatValue, d, start, setGene);")], "release"),
+    ("exp-off-by-one", "exponential run may set one gene more than D",
+     [(ENGINE, "more = ioTraits.Draw() < iCR && length < iD;", "more = ioTraits.Draw() < iCR && length <= iD;")],
+     "release"),
+    ("bin-off-by-one", "binomial crossover forces no gene",
+     [(ENGINE, "if (ioTraits.Draw() < iCR || length == iD - 1)", "if (ioTraits.Draw() < iCR || length == iD)")],
+     "release"),
+    ("scheme-swap", "scheme 7 uses the rand-to-best formula",
+     [(ENGINE, "case 7: return RunStep<Rand1Scheme, BinomialCrossover", "case 7: return RunStep<RandToBest1Scheme, BinomialCrossover")],
+     "release"),
+    ("int-floor-twice", "integer rand-to-best floors each term",
+     [(INT, "std::floor(f * Exact(std::int64_t{b} - t) + f * Exact(std::int64_t{x1} - x2))",
+       "std::floor(f * Exact(std::int64_t{b} - t)) + std::floor(f * Exact(std::int64_t{x1} - x2))")], "release"),
+    ("tie-loses", "a trial equal to its target loses",
+     [(ENGINE, "static bool TrialWins(double iTrial, double iTarget) { return iTrial <= iTarget; }",
+       "static bool TrialWins(double iTrial, double iTarget) { return iTrial < iTarget; }")], "release"),
+    ("nan-admissible", "a NaN gene passes the limits",
+     [(ENGINE, "if (!(iMin[k] <= iCode[k] && iCode[k] <= iMax[k]))", "if (iMin[k] > iCode[k] || iCode[k] > iMax[k])")],
+     "release"),
+    ("report-field", "accumulated maximum shows the minimum's index",
+     [(REPORT, "iNew->_MaxFitness, iNew->_MaxIndex);", "iNew->_MaxFitness, iNew->_MinIndex);")], "release"),
+    ("failure-line", "the step's last failure line is lost",
+     [(ENGINE, "return ioTraits.Fail(Direction::kMaximizing, StepFailure::NewBest);", "return;")], "release"),
+    ("leak", "populations never free their individuals",
+     [(REAL, "QAVTasMathGAPopulation::~QAVTasMathGAPopulation()\n{\n  delete[] _Individuals;\n",
+       "QAVTasMathGAPopulation::~QAVTasMathGAPopulation()\n{\n")], "asan"),
+    ("stop-late", "the generation limit stops one generation late",
+     [(ENGINE, "counters.generations >= ioRun.MaxGenerations())", "counters.generations > ioRun.MaxGenerations())")],
+     "release"),
+    ("idem-late", "the no-progress limit stops one generation late",
+     [(ENGINE, "counters.idem < ioRun.IdemLimit()", "counters.idem <= ioRun.IdemLimit()")], "release"),
+    ("relative-change", "a change of exactly 0.1 % counts as progress",
+     [(ENGINE, "/ iNow) <= 0.001;", "/ iNow) < 0.001;")], "release"),
+    ("refresh-period", "periodic reports one generation off",
+     [(ENGINE, "counters.generations % refresh == 1)", "counters.generations % refresh == 0)")], "release"),
+    ("direct-sign", "direct form penalises W.X + delta",
+     [(TOL, "std::fabs(wx - ipX[_Nx + j])", "std::fabs(wx + ipX[_Nx + j])")], "release"),
+    ("multiplier-sign", "multiplier form penalises lambda (WY + Ymax)",
+     [(TOL, "(wy - _pYmax[j])", "(wy + _pYmax[j])")], "release"),
+    ("eigen-pairing", "semi-axis 1 taken from the other eigenvalue",
+     [(ELLIPSE, "std::fabs(k / lambda[1]);", "std::fabs(k / lambda[0]);")], "release"),
+    ("cache-never-hits", "the genome cache never reports a hit",
+     [(PARAMS, "  if (position == 0)\n    return 0;\n", "  if (position >= 0)\n    return 0;\n")], "release"),
+]
+
+def run(cmd, cwd, env=None):
+    return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+
+def sync_mirror():
+    """Copies changed tracked and new files into the mirror, keeping their times."""
+    files = run(["git", "ls-files", "-co", "--exclude-standard"], ROOT).stdout.split("\n")
+    for rel in filter(None, files):
+        src, dst = os.path.join(ROOT, rel), os.path.join(SRC, rel)
+        if os.path.isfile(src) and not (os.path.exists(dst) and filecmp.cmp(src, dst, shallow=False)):
+            os.makedirs(os.path.dirname(dst), exist_ok=True)
+            shutil.copy2(src, dst)
+
+def configure(kind):
+    build = os.path.join(MIRROR, kind)
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        flags = ["-DCMAKE_BUILD_TYPE=RelWithDebInfo"] if kind == "release" else [
+            "-DCMAKE_BUILD_TYPE=Debug", "-DQAV_SANITIZE=ON"]
+        if shutil.which("ccache"):
+            flags.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+        r = run(["cmake", "-S", SRC, "-B", build] + flags, ROOT)
+        if r.returncode:
+            sys.exit(r.stdout)
+    return build
+
+def build(kind):
+    targets = ["--target"] + ASAN_SUITES if kind == "asan" else []
+    return run(["cmake", "--build", configure(kind), "-j", JOBS] + targets, ROOT).returncode == 0
+
+def build_and_test(kind):
+    """Names of the failing tests, or None when the build fails."""
+    if not build(kind):
+        return None
+    where = os.path.join(MIRROR, kind)
+    if kind == "asan":  # whole suites, not ctest: a leak report comes at the suite's exit
+        env = dict(os.environ, ASAN_OPTIONS="detect_leaks=1:halt_on_error=1", UBSAN_OPTIONS="halt_on_error=1")
+        return [s for s in ASAN_SUITES if run([os.path.join(where, s)], where, env).returncode]
+    out = run(["ctest", "-j", JOBS, "--timeout", "300"], where).stdout
+    return re.findall(r"^\s*\d+ - (\S+) \(", out.split("The following tests FAILED:")[-1], re.M) \
+        if "The following tests FAILED:" in out else []
+
+def apply(edits):
+    originals = {}
+    for rel, old, new in edits:
+        path = os.path.join(SRC, rel)
+        text = originals.get(rel) or open(path).read()
+        originals.setdefault(rel, text)
+        current = open(path).read()
+        if current.count(old) != 1:
+            restore(originals)
+            sys.exit(f"fault snippet not found exactly once in {rel}: {old!r}")
+        open(path, "w").write(current.replace(old, new))
+    return originals
+
+def restore(originals):
+    for rel, text in originals.items():
+        open(os.path.join(SRC, rel), "w").write(text)  # a fresh time: the next build recompiles it
+
+def main(args):
+    if args[:1] == ["--list"]:
+        print("\n".join(f"{n:18} {what}" for n, what, _, _ in FAULTS))
+        return
+    if args[:1] == ["--check"]:  # every snippet still in place, without building
+        bad = [(n, rel) for n, _, edits, _ in FAULTS for rel, old, _ in edits
+               if open(os.path.join(ROOT, rel)).read().count(old) != 1]
+        sys.exit("\n".join(f"{n}: snippet moved in {rel}" for n, rel in bad) if bad else 0)
+    chosen = [f for f in FAULTS if not args or f[0] in args]
+    sync_mirror()
+    for kind in sorted({f[3] for f in chosen}):
+        if build_and_test(kind) != []:
+            sys.exit(f"the {kind} suite fails without any fault: fix it first")
+    print("| Fault | What it breaks | File | Caught by |\n|---|---|---|---|")
+    missed = 0
+    for name, what, edits, kind in chosen:
+        originals = apply(edits)
+        try:
+            failed = build_and_test(kind)
+        finally:
+            restore(originals)
+        caught = "build fails" if failed is None else (", ".join(failed[:3]) + (" ..." if len(failed) > 3 else "")
+                                                      if failed else "NOT CAUGHT")
+        missed += failed == []
+        files = ", ".join(sorted({os.path.basename(e[0]) for e in edits}))
+        print(f"| {name}{' (ASan)' if kind == 'asan' else ''} | {what} | {files} | {caught} |", flush=True)
+    build("release")  # leaves the mirror's build matching the tree
+    sys.exit(1 if missed else 0)
+
+main(sys.argv[1:])
+PY

@@ -1,0 +1,183 @@
+// The report and the JSON answer of 'qavtas allocate'.
+#include "QAVToolAllocateReport.h"
+
+#include "QAVTasAllocationFile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+using Problem = QAVTasAllocationProblem;
+using Result = QAVTasAllocationResult;
+
+// A bound binds when the tolerance sits on it to this relative distance, or when it has a price.
+const double kOnBound = 1e-7;
+
+std::string Format(const char* iFormat, ...)
+{
+  char buffer[512];
+  va_list args;
+  va_start(args, iFormat);
+  std::vsnprintf(buffer, sizeof buffer, iFormat, args);
+  va_end(args);
+  return buffer;
+}
+
+double Entry(const std::vector<double>& iValues, std::size_t iAt)
+{
+  return iAt < iValues.size() ? iValues[iAt] : 0.0;
+}
+
+const char* StatusName(Result::Status iStatus)
+{
+  switch (iStatus)
+  {
+    case Result::Status::Optimal:
+      return "optimal";
+    case Result::Status::Infeasible:
+      return "infeasible";
+    case Result::Status::NotSolved:
+      break;
+  }
+  return "not solved";
+}
+
+std::string BoundThatBinds(const Problem::Dimension& iDimension, const Result& iResult, std::size_t i)
+{
+  if (iDimension.Fixed)
+    return "fixed";
+  if (!iDimension.Options.empty())
+  {
+    const std::int32_t chosen = i < iResult.Processes.size() ? iResult.Processes[i] : -1;
+    if (chosen < 0 || static_cast<std::size_t>(chosen) >= iDimension.Options.size())
+      return "option";
+    return "option " + iDimension.Options[static_cast<std::size_t>(chosen)].Process;
+  }
+  const double t = Entry(iResult.Tolerances, i);
+  if (Entry(iResult.MinPrices, i) > 0.0 || t <= iDimension.Min * (1.0 + kOnBound))
+    return "min";
+  if (Entry(iResult.MaxPrices, i) > 0.0 || t >= iDimension.Max * (1.0 - kOnBound))
+    return "max";
+  return "-";
+}
+
+// The side of a linear row that its value lies nearer to: the side its price belongs to.
+bool UpperSideActive(const Problem::Stackup& iStackup, double iValue)
+{
+  return iStackup.Upper - iValue <= iValue - iStackup.Lower;
+}
+
+std::string LawOf(const Problem::Stackup& iStackup)
+{
+  const std::string law = QAVTasAllocationFile::LawName(iStackup.Rule);
+  return iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0 ? law + Format(" x%g", iStackup.Factor) : law;
+}
+
+std::string DimensionTable(const Problem& iProblem, const Result& iResult)
+{
+  std::string text = Format("%-16s %14s %14s  %s\n", "dimension", "tolerance", "cost", "binds");
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+  {
+    const Problem::Dimension& d = iProblem.Dimensions[i];
+    const double t = Entry(iResult.Tolerances, i);
+    text +=
+      Format("%-16s %14.6g %14.6g  ", d.Name.c_str(), t, d.CostOf.Value(t)) + BoundThatBinds(d, iResult, i) + "\n";
+  }
+  return text;
+}
+
+std::string StackupTable(const Problem& iProblem, const Result& iResult)
+{
+  std::string text =
+    Format("%-16s %-12s %12s %25s %12s %14s\n", "stack-up", "law", "value", "limit", "slack", "shadow price");
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    const Problem::Stackup& s = iProblem.Stackups[j];
+    const double v = Entry(iResult.StackupValues, j);
+    const bool linear = s.Rule == Problem::Law::Linear;
+    const std::string limit = linear ? Format("[%g, %g]", s.Lower, s.Upper) : Format("%g", s.Limit);
+    const double slack = linear ? std::min(s.Upper - v, v - s.Lower) : s.Limit - v;
+    text += Format("%-16s %-12s %12.6g %25s %12.4g %14.6g\n", s.Name.c_str(), LawOf(s).c_str(), v, limit.c_str(), slack,
+                   Entry(iResult.StackupPrices, j));
+  }
+  return text;
+}
+
+// Stack-ups and bounds with a price, by the saving a unit of loosening brings, largest first.
+std::string WhatBinds(const Problem& iProblem, const Result& iResult)
+{
+  std::vector<std::pair<double, std::string>> binding;
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    const Problem::Stackup& s = iProblem.Stackups[j];
+    const double v = Entry(iResult.StackupValues, j);
+    const std::string side = s.Rule != Problem::Law::Linear ? "limit" : UpperSideActive(s, v) ? "upper" : "lower";
+    binding.emplace_back(Entry(iResult.StackupPrices, j), "stack-up " + s.Name + " (" + side + ")");
+  }
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+  {
+    binding.emplace_back(Entry(iResult.MinPrices, i), "min of " + iProblem.Dimensions[i].Name);
+    binding.emplace_back(Entry(iResult.MaxPrices, i), "max of " + iProblem.Dimensions[i].Name);
+  }
+  binding.erase(std::remove_if(binding.begin(), binding.end(), [](const auto& b) { return !(b.first > 0.0); }),
+                binding.end());
+  std::stable_sort(binding.begin(), binding.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::string text = "what binds (saving per unit of loosening):\n";
+  for (const auto& [price, what] : binding)
+    text += Format("  %-40s %14.6g\n", what.c_str(), price);
+  return binding.empty() ? text + "  nothing: every tolerance is at its most economical\n" : text;
+}
+} // namespace
+
+std::string QAVToolAllocationReport(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+{
+  std::string text = std::string("status: ") + StatusName(iResult.State);
+  if (iResult.State == Result::Status::Infeasible)
+    text += " (certified: no tolerances meet every requirement)";
+  if (iResult.State != Result::Status::Optimal)
+    return text + (iResult.Reason.empty() ? "" : ": " + iResult.Reason) + "\n";
+  text += " (certified)\n\n" + DimensionTable(iProblem, iResult) + "\n" + StackupTable(iProblem, iResult) + "\n";
+  text += Format("total cost %.10g, lower bound %.10g, relative gap %.2g\n\n", iResult.Cost, iResult.LowerBound,
+                 iResult.RelativeGap);
+  return text + WhatBinds(iProblem, iResult);
+}
+
+std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+{
+  nlohmann::ordered_json answer = {{"status", StatusName(iResult.State)}};
+  if (iResult.State != Result::Status::Optimal)
+  {
+    answer["reason"] = iResult.Reason;
+    return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  }
+  answer["cost"] = iResult.Cost;
+  answer["lower_bound"] = iResult.LowerBound;
+  answer["relative_gap"] = iResult.RelativeGap;
+  answer["iterations"] = iResult.Iterations;
+  answer["tolerances"] = nlohmann::ordered_json::object();
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+    answer["tolerances"][iProblem.Dimensions[i].Name] = Entry(iResult.Tolerances, i);
+  answer["stackups"] = nlohmann::ordered_json::object();
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    const Problem::Stackup& s = iProblem.Stackups[j];
+    nlohmann::ordered_json& node = answer["stackups"][s.Name];
+    node["law"] = QAVTasAllocationFile::LawName(s.Rule);
+    node["value"] = Entry(iResult.StackupValues, j);
+    if (s.Rule == Problem::Law::Linear)
+    {
+      node["lower"] = s.Lower;
+      node["upper"] = s.Upper;
+    }
+    else
+      node["limit"] = s.Limit;
+    node["shadow_price"] = Entry(iResult.StackupPrices, j);
+  }
+  return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}

@@ -1,0 +1,12 @@
+#ifndef QAVToolDataFile_H
+#define QAVToolDataFile_H
+
+#include "QAVTasOptimizerTolerancing.h"
+
+#include <string>
+
+// Reads the tolerancing data file at iPath ("-": standard input) into ioOptimizer, form 2 or 3 only.
+// Returns "" when it was read, else one line naming the file, the line and what was expected there.
+std::string QAVToolReadDataFile(const std::string& iPath, QAVTasOptimizerTolerancing& ioOptimizer);
+
+#endif
