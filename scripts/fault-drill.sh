@@ -29,7 +29,7 @@ INT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVMathIntGAOptimizer.cpp"
 REPORT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVGAReportWriter.h"
 TOL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing.cpp"
 ELLIPSE = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasCovarianceEllipse.cpp"
-PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParameters.cpp"
+PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParametersRun.cpp"
 
 # (name, what it breaks, [(file, snippet, replacement)], suite)
 FAULTS = [
@@ -74,7 +74,8 @@ FAULTS = [
     ("refresh-period", "periodic reports one generation off",
      [(ENGINE, "counters.generations % refresh == 1)", "counters.generations % refresh == 0)")], "release"),
     ("direct-sign", "direct form penalises W.X + delta",
-     [(TOL, "std::fabs(wx - ipX[_Nx + j])", "std::fabs(wx + ipX[_Nx + j])")], "release"),
+     [(TOL, "std::fabs(model.StackUp(j, ipX) - ipX[_Nx + j])", "std::fabs(model.StackUp(j, ipX) + ipX[_Nx + j])")],
+     "release"),
     ("multiplier-sign", "multiplier form penalises lambda (WY + Ymax)",
      [(TOL, "(wy - _pYmax[j])", "(wy + _pYmax[j])")], "release"),
     ("eigen-pairing", "semi-axis 1 taken from the other eigenvalue",
@@ -87,13 +88,15 @@ def run(cmd, cwd, env=None):
     return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
 def sync_mirror():
-    """Copies changed tracked and new files into the mirror, keeping their times."""
+    """Copies changed tracked and new files into the mirror with a fresh time, so that no copy
+    looks older than an object built from a faulted version."""
     files = run(["git", "ls-files", "-co", "--exclude-standard"], ROOT).stdout.split("\n")
     for rel in filter(None, files):
         src, dst = os.path.join(ROOT, rel), os.path.join(SRC, rel)
         if os.path.isfile(src) and not (os.path.exists(dst) and filecmp.cmp(src, dst, shallow=False)):
             os.makedirs(os.path.dirname(dst), exist_ok=True)
-            shutil.copy2(src, dst)
+            shutil.copyfile(src, dst)
+            shutil.copymode(src, dst)
 
 def configure(kind):
     build = os.path.join(MIRROR, kind)

@@ -68,24 +68,6 @@ using Engines = ::testing::Types<Bowl<QAVMathIntGAOptimizer, std::int32_t>, Bowl
 TYPED_TEST_SUITE(EngineObserver, Engines);
 } // namespace
 
-TYPED_TEST(EngineObserver, LeavesOutputDrawsAndResultsUnchanged)
-{
-  for (bool maximize : {false, true})
-  {
-    TypeParam plain, watched, cleared;
-    watched.Watch();
-    cleared.Watch(2);
-    cleared.probe.SetObserver(nullptr); // an empty observer is none
-    const std::string plainOut = plain.Run(maximize);
-    EXPECT_EQ(plainOut, watched.Run(maximize)) << maximize;
-    EXPECT_EQ(plainOut, cleared.Run(maximize)) << maximize;
-    EXPECT_TRUE(cleared.seen.empty());
-    EXPECT_EQ(plain.probe.evaluated, watched.probe.evaluated) << maximize;
-    EXPECT_EQ(plain.probe.GetOptimumFitness(), watched.probe.GetOptimumFitness()) << maximize;
-    EXPECT_EQ(watched.seen.size(), static_cast<std::size_t>(TypeParam::kGenerations + 1)) << maximize;
-  }
-}
-
 TYPED_TEST(EngineObserver, SeesEveryGenerationWithTheOptimumAndTheEvaluationsSoFar)
 {
   TypeParam b;

@@ -1,5 +1,8 @@
 #include "QAVCoutCapture.h"
+#include "QAVGALimitsGuard.h"
+#include "QAVGASettings.h"
 #include "QAVMathGAOptimizer.h"
+#include "QAVMathIntGAOptimizer.h"
 #include "QAVTasGAOptimizer.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +10,7 @@
 #include <cmath>
 #include <iostream>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -126,4 +130,43 @@ TEST(PlatformGA, RunsStepForStepLikeTheRealEngine)
       EXPECT_EQ(platform.GetOptimumFitness(), engine.GetOptimumFitness());
       EXPECT_EQ(std::vector<double>(a, a + 3), std::vector<double>(b, b + 3));
     }
+}
+
+// Every engine's settings, in the order of QAVGASettings.
+template <class Engine>
+auto SettingsOf(const Engine& e)
+{
+  return std::make_tuple(e._CrossValue, e._MutatValue, e._IdemFitnessCount, e._NumParams, e._MaxNumberOfGenerations,
+                         e._Process, e._PopulationSize, e._FitnessReference, e._Refresh, e._Seed);
+}
+
+struct IntEngine : QAVMathIntGAOptimizer
+{
+  double EvalFitness(std::int32_t, std::int32_t*) override { return 0.0; }
+};
+
+TEST(PlatformGA, SettingsValueHoldsEachEnginesDefaultsAndLendsTheLimits)
+{
+  QAVCoutCapture quiet;
+  Shifted platform, platformSet;
+  ShiftedOnEngine real, realSet;
+  IntEngine integer, integerSet;
+  QAVGASettings().ApplyTo(platformSet);
+  QAVGASettings().ApplyTo(realSet);
+  QAVGASettings::IntegerEngine().ApplyTo(integerSet);
+  EXPECT_EQ(SettingsOf(platform), SettingsOf(platformSet));
+  EXPECT_EQ(SettingsOf(real), SettingsOf(realSet));
+  EXPECT_EQ(SettingsOf(integer), SettingsOf(integerSet));
+
+  QAVGASettings run;
+  run.Seed = 7;
+  run.PopulationSize = 0; // the setter's own rule still applies
+  run.ApplyTo(realSet);
+  EXPECT_EQ(std::make_tuple(7, 30), std::make_tuple(realSet._Seed, realSet._PopulationSize));
+  double lower[1] = {0.0}, upper[1] = {1.0};
+  {
+    const QAVGALimitsGuard limits(realSet, lower, upper);
+    EXPECT_EQ(lower, realSet._ParamValMin);
+  }
+  EXPECT_TRUE(realSet._ParamValMin == nullptr && realSet._ParamValMax == nullptr);
 }

@@ -162,27 +162,3 @@ TEST(PlatformNewton, StartPointAndBoxHandling)
   EXPECT_FALSE(QAVMathMinimizeRN(nullptr, 1e-8).MinimizeNewton(x.data(), Box({0, 2})));
   EXPECT_FALSE(QAVMathMinimizeRN(&quad, 1e-8).MinimizeNewton(nullptr, Box({0, 2})));
 }
-
-TEST(PlatformNewton, UsesOverriddenDerivatives)
-{
-  class Analytic : public LambdaFunction
-  {
-  public:
-    Analytic() : LambdaFunction(1, [](const double* x) { return std::cosh(x[0] - 0.25); }) {}
-    double EvalFirstDeriv(const std::int32_t&, const double* x) const override
-    {
-      ++derivs;
-      return std::sinh(x[0] - 0.25);
-    }
-    double EvalSecondDeriv(const std::int32_t&, const std::int32_t&, const double* x) const override
-    {
-      ++derivs;
-      return std::cosh(x[0] - 0.25);
-    }
-    mutable int derivs = 0;
-  } f;
-  std::vector<double> x = {2.0};
-  ASSERT_TRUE(Minimize(f, x, Box({-5, 5})));
-  EXPECT_NEAR(0.25, x[0], 1e-8);
-  EXPECT_GT(f.derivs, 0);
-}

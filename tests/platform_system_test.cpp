@@ -49,22 +49,6 @@ TEST(PlatformHandles, CopiesMovesQueriesAndListsKeepTheCountExact)
   EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), before);
 }
 
-TEST(PlatformCollections, AreOneBasedAndSafeOutOfRange)
-{
-  QAVRawColldouble values;
-  for (double v : {1.0, 2.0, 3.0, 4.0})
-    values.Append(v);
-  EXPECT_EQ(values[1], 1.0);
-  EXPECT_EQ(values[4], 4.0);
-  EXPECT_EQ(values[0], 0.0);
-  EXPECT_EQ(values[5], 0.0);
-  EXPECT_EQ(values.RemovePosition(2), S_OK);
-  EXPECT_EQ(values.RemovePosition(0), E_FAIL);
-  EXPECT_EQ(values.RemovePosition(4), E_FAIL);
-  ASSERT_EQ(values.Size(), 3);
-  EXPECT_EQ(values[2], 3.0);
-}
-
 TEST(PlatformFiles, DrivePathsGoToTheTemporaryDirectory)
 {
   const char* saved = std::getenv("TMPDIR");

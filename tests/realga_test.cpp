@@ -71,9 +71,11 @@ TEST(RealGADriver, MinimizeCountsOnlySignificantChange)
   Scripted a(100.0, {99.95, 99.90}, 1), b(100.0, {99.95, 99.90}, 2), c(5.0, {0.0}, 1, -1.0), d(5.0, {}, 1, 10.0);
   a.Run();
   b.Run();
-  c.Run(); // an optimum of exactly 0 always counts as a change
-  d.Run(); // reference reached at once: no generation, and the block still closes the run
-  QAVExpectGolden("realga_closing", a.Closing() + b.Closing() + c.Closing() + d.Closing() + c.out);
+  c.Run();                         // an optimum of exactly 0 always counts as a change
+  d.Run();                         // reference reached at once: no generation, and the block still closes the run
+  Scripted e(1001.0, {1000.0}, 1); // exactly 0.1 % of the new optimum is still no progress
+  e.Run();
+  QAVExpectGolden("realga_closing", a.Closing() + b.Closing() + c.Closing() + d.Closing() + e.Closing() + c.out);
   EXPECT_EQ(std::make_tuple(b.evaluations, d.evaluations), std::make_tuple(6u + 4 * 6, 6u));
   EXPECT_EQ(c.drq.find("DEBUG"), std::string::npos);
 }

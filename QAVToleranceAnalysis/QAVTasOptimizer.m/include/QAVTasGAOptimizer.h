@@ -79,11 +79,15 @@ public:
   QAVTasMathGAPopulation* _OldPopulation;
   QAVTasMathGAPopulation* _NewPopulation;
 
+protected:
+  // False, after a "refused" line on standard output, when a run could not start (too few
+  // individuals, no or non-finite gene limits, a gene count outside 1 to 500).
+  bool CanRun(const char* iDriver) const;
+
 private:
   QAVGAObserver _Observer;
   std::int64_t _Evaluations = 0; // of the current run
 
-  bool CanRun(const char* iDriver) const;
   bool Observe(std::int32_t iGeneration);
   std::int32_t HeldGenes() const;
   template <class Direction>

@@ -32,7 +32,8 @@ public:
   ~QAVTasOptimizerTolerancing() override;
 
   // Reads the problem from an open text stream (which stays open, after the last value read).
-  // Releases every array the object held first.
+  // Atomic: the problem replaces the object's (and its result is released) only once the whole
+  // file was read; a failed read leaves the object's problem and result as they were.
   HRESULT ReadDataFile(FILE* ipFileIn);
 
   // Fitness of a candidate of the current form; iNumParams is not used.
@@ -46,7 +47,9 @@ public:
   HRESULT GetValues(float*& oValues);
 
   // Runs the genetic algorithm on the problem and, for objects of the data constructor, refines
-  // its optimum by a Newton minimisation; the result is in _pParams.
+  // its optimum by a Newton minimisation; the result is in _pParams. Data that cannot be solved
+  // (non-finite W or bounds, crossed bounds, Xinf <= 0 in the direct form) and a run the engine
+  // refuses are reported (kind 1, see QAVTasDataFileItems) and leave _pParams as it was.
   HRESULT Optimize();
 
   // X of the result in _pParams: its first Nx genes in the direct form, the X of its multipliers
@@ -55,8 +58,9 @@ public:
 
   // Solves the problem exactly, whatever the form: minimise sum 1/X_i within the X domains and the
   // Y bounds, certified to a relative duality gap of 1e-9 (see QAVTasExactSolver). The answer is
-  // kept in _Exact; nothing that Optimize uses or stores is touched. A problem whose bounds admit
-  // no X, or one the solver cannot certify, is reported (kind 1) and leaves _Exact empty.
+  // kept in _Exact; nothing that Optimize uses or stores is touched. Non-finite or crossed data,
+  // a problem whose bounds admit no X, or one the solver cannot certify, is reported (kind 1) and
+  // leaves _Exact empty.
   HRESULT OptimizeExact();
 
   // Writes the constraint report of the exact solution in the layout of the direct form, X as
@@ -85,12 +89,12 @@ private:
   void ReleaseData();
   double EvalDirect(const double* ipX) const;
   double EvalMultiplier(const double* ipLambda);
-  double MultiplierS(std::int32_t i, const double* ipLambda) const;
   HRESULT CheckExactData() const;
   double Penalty();
   void WriteMultiplierReport(FILE* iopFile) const;
-  bool IsOutside(double iValue, double iLow, double iHigh) const;
   HRESULT CheckOptimizeData(std::int32_t& oNumParams, double& oCross);
+  HRESULT CheckValues(bool iDirectForm) const;
+  HRESULT RunEngine(std::int32_t iNumParams, double* ipLower, double* ipUpper);
   HRESULT Refine(std::int32_t iNumParams);
 
   std::vector<double> _Work; // s_i of the multiplier form, kept so that evaluations do not allocate

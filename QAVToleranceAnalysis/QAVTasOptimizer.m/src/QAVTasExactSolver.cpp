@@ -1,6 +1,7 @@
 #include "QAVTasExactSolver.h"
 
 #include "QAVMathDenseCholesky.h"
+#include "QAVTasToleranceModel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,19 +18,6 @@ const std::int32_t kRefinements = 8;  // passes of iterative refinement of each 
 const std::int32_t kMaxIterations = 300;
 const std::int32_t kPatience = 10;    // steps without a fall of mu after which a kept answer is final
 const double kInf = std::numeric_limits<double>::infinity();
-
-// How far iValue lies outside [iLow, iHigh], relative to max(1, |bound|); infinite for a NaN value.
-double Excess(double iValue, double iLow, double iHigh)
-{
-  if (std::isnan(iValue))
-    return kInf;
-  double excess = 0.0;
-  if (std::isfinite(iLow) && iValue < iLow)
-    excess = (iLow - iValue) / std::max(1.0, std::fabs(iLow));
-  if (std::isfinite(iHigh) && iValue > iHigh)
-    excess = (iValue - iHigh) / std::max(1.0, std::fabs(iHigh));
-  return excess;
-}
 
 // a.b over n values, in four interleaved sums so that the compiler can vectorise it.
 double Dot(const double* a, const double* b, std::int32_t n)
@@ -693,18 +681,5 @@ QAVTasExactSolver::Status QAVTasExactSolver::Solve(Solution& oSolution) const
 
 double QAVTasExactSolver::MaxViolation(const double* ipX) const
 {
-  double worst = 0.0;
-  for (std::int32_t i = 0; i < _Nx; ++i)
-  {
-    worst = std::max(worst, Excess(ipX[i], _pXinf[i], _pXsup[i]));
-    worst = std::max(worst, -ipX[i]);
-  }
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    double y = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      y += _ppW[j][i] * ipX[i];
-    worst = std::max(worst, Excess(y, _pYmin[j], _pYmax[j]));
-  }
-  return worst;
+  return QAVTasToleranceModel(_Ny, _Nx, _ppW, _pYmin, _pYmax, _pXinf, _pXsup).MaxViolation(ipX);
 }

@@ -2,6 +2,7 @@
 
 #include "ErrorDepthHandler.h"
 #include "QAVSamReport.h"
+#include "QAVTasToleranceModel.h"
 
 #include <cmath>
 #include <limits>
@@ -49,25 +50,17 @@ double QAVTasMathFunctionRN::Eval(const double* ipX) const
   }
   if (_ppW == nullptr || _pYmax == nullptr || _Nx < 0 || _Ny < 0)
     return std::numeric_limits<double>::quiet_NaN();
+  // t_i = sqrt((W^T lambda)_i) and u_j = sum_i W[j][i] / t_i; f = sum t_i + weight sum |lambda_j (u_j - Ymax_j)|.
+  const QAVTasToleranceModel model(_Ny, _Nx, _ppW);
   double* t = new double[_Nx];
-  double* u = new double[_Ny];
   double f = 0.0;
   for (std::int32_t i = 0; i < _Nx; ++i)
   {
-    double sum = 0.0;
-    for (std::int32_t j = 0; j < _Ny; ++j)
-      sum += _ppW[j][i] * ipX[j];
-    t[i] = std::sqrt(sum);
+    t[i] = std::sqrt(model.ColumnSum(i, ipX));
     f += t[i];
   }
   for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    u[j] = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      u[j] += _ppW[j][i] / t[i];
-    f += kSlacknessWeight * std::fabs(ipX[j] * (u[j] - _pYmax[j]));
-  }
+    f += kSlacknessWeight * std::fabs(ipX[j] * (model.StackUpOfInverse(j, t) - _pYmax[j]));
   delete[] t;
-  delete[] u;
   return f;
 }

@@ -1,3 +1,6 @@
+// QAVTasOptimizerTolerancing: life cycle, fitness, the genetic run and the exact solution. The
+// data-file reader and the reports live in QAVTasOptimizerTolerancingReader.cpp and
+// QAVTasOptimizerTolerancingReports.cpp; the arithmetic in QAVTasToleranceModel.
 #include "QAVTasOptimizerTolerancing.h"
 
 #include "ErrorDepthHandler.h"
@@ -7,149 +10,38 @@
 #include "QAVMathIntervalND.h"
 #include "QAVMathMinimizeRN.h"
 #include "QAVSamReport.h"
+#include "QAVTasDataFileItems.h"
 #include "QAVTasMathFunctionRN.h"
+#include "QAVTasToleranceModel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <new>
 #include <utility>
 
 namespace
 {
 const char kErrFile[] = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing";
+using Model = QAVTasToleranceModel;
+using Items = QAVTasDataFileItems;
 
-const double kFeasibility = 1.0e-6;      // a bound counts as violated beyond this
-const double kPenaltyWeight = 1.0;       // matching term (direct) and multiplier term (multiplier)
-const double kHalf = 0.5;                // inside the cube root
+const double kPenaltyWeight = 1.0; // matching term (direct) and multiplier term (multiplier)
 const double kNullVectorFitness = 1.0e10;
 const double kInitialPenalty = 1.0e10;
 const std::int32_t kDirectForm = 2;
 const std::int32_t kMultiplierForm = 3;
-const std::int32_t kMaxGenes = 500;      // the engine's chromosome capacity
-const double kMultiplierLimit = 1000.0;  // multiplier genes lie in [0, this]
-const double kNewtonBoxHigh = 1.0e9;     // upper end of the refinement box of every gene
+const std::int32_t kMaxGenes = 500;     // the engine's chromosome capacity
+const double kMultiplierLimit = 1000.0; // multiplier genes lie in [0, this]
+const double kNewtonBoxHigh = 1.0e9;    // upper end of the refinement box of every gene
 
 // Lines of this source's reports that the reference line numbers leave free.
 const std::int32_t kLineBadForm = 150;
 const std::int32_t kLineTooManyGenes = 151;
 const std::int32_t kLineNoMatrix = 181;
-const std::int32_t kLineExactData = 700;   // 700 to 705: the data the exact solver needs
-const std::int32_t kLineInfeasible = 710;
-const std::int32_t kLineNotCertified = 711;
-const std::int32_t kLineExactReport = 720; // 720, 721: the exact report's stream and solution
+const std::int32_t kLineExactData = 700; // 700 to 705: the data the exact solver needs
 
-// A label or line-end step converts nothing, and only the end of input fails it; a numeric step
-// must convert its one value.
-bool LabelRead(int iResult)
-{
-  return iResult == 0;
-}
-
-bool ValueRead(int iResult)
-{
-  return iResult == 1;
-}
-
-bool LineEndRead(FILE* ipFile)
-{
-  return LabelRead(std::fscanf(ipFile, "\n"));
-}
-
-// iCount times " %lf" into oValues.
-bool ValuesRead(FILE* ipFile, double* oValues, std::int32_t iCount)
-{
-  for (std::int32_t k = 0; k < iCount; ++k)
-    if (!ValueRead(std::fscanf(ipFile, " %lf", &oValues[k])))
-      return false;
-  return true;
-}
-
-// One count or form step, read as "%lld" and narrowed to 32 bits: a number out of that range fails
-// the step instead of wrapping into another count.
-bool Int32Read(FILE* ipFile, const char* iFormat, std::int32_t& oValue)
-{
-  long long value = 0;
-  if (!ValueRead(std::fscanf(ipFile, iFormat, &value)) || value < INT32_MIN || value > INT32_MAX)
-    return false;
-  oValue = static_cast<std::int32_t>(value);
-  return true;
-}
-
-// False when the counts announce more than a million values and the rest of a seekable stream is
-// too short to hold them (each takes at least one character): such counts must not size arrays.
-// Smaller problems, and streams that cannot seek (pipes), are read step by step as the counts say.
-bool CountsFitStream(FILE* ipFile, std::int32_t iNx, std::int32_t iNy)
-{
-  const std::int64_t values = std::int64_t{iNx} * iNy + 2 * (std::int64_t{iNx} + iNy);
-  if (values <= (std::int64_t{1} << 20))
-    return true;
-  const long here = std::ftell(ipFile);
-  if (here < 0 || std::fseek(ipFile, 0, SEEK_END) != 0)
-    return true;
-  const long end = std::ftell(ipFile);
-  std::fseek(ipFile, here, SEEK_SET);
-  return end < here || values <= end - here;
-}
-
-HRESULT StepFailed(std::int32_t iLine)
-{
-  return QAVSamReportUnlessPending(kErrFile, iLine);
-}
-
-// A row of values and the line end after it, each step failing at its own line.
-HRESULT RowRead(FILE* ipFile, double* oValues, std::int32_t iCount, std::int32_t iValuesLine, std::int32_t iEndLine)
-{
-  if (!ValuesRead(ipFile, oValues, iCount))
-    return StepFailed(iValuesLine);
-  if (!LineEndRead(ipFile))
-    return StepFailed(iEndLine);
-  return S_OK;
-}
-
-double* NewDoubles(std::int32_t iCount)
-{
-  return new (std::nothrow) double[iCount]();
-}
-
-void Rule(FILE* iopFile, int iLineEnds)
-{
-  std::fputs("-------------------------------------------------------------------------------\n", iopFile);
-  if (iLineEnds > 1)
-    std::fputs("\n", iopFile);
-}
-
-// Report side: a NaN difference is not a violation.
-bool IsViolated(double iValue, double iLow, double iHigh)
-{
-  return iLow - iValue > kFeasibility || iValue - iHigh > kFeasibility;
-}
-
-// The first-constraint block of both reports: iRow(j) is the stacked value of bound j, printed as
-// iName[j] when it breaks its bounds and against iLimit[j] when it does not.
-template <class RowValue>
-void WriteFirstConstraint(FILE* iopFile, std::int32_t iNy, const double* iLow, const double* iHigh,
-                          const char* iName, const char* iLimit, RowValue&& iRow)
-{
-  bool violated = false;
-  for (std::int32_t j = 0; j < iNy; ++j)
-  {
-    const double value = iRow(j);
-    if (IsViolated(value, iLow[j], iHigh[j]))
-    {
-      violated = true;
-      std::fprintf(iopFile, "First Constraint Violation On 0 < _ppW[%d]*Xmoy < Ymoy[%d]\n", j + 1, j + 1);
-      std::fprintf(iopFile, "%s[%d] = %lf\n", iName, j + 1, value);
-    }
-    else
-      std::fprintf(iopFile, "0 < %lf < %s[%d]\n", value, iLimit, j + 1);
-  }
-  if (!violated)
-    std::fputs("\nNo violation for first constraint\n", iopFile);
-  Rule(iopFile, 1);
-}
 // The run of iGenes genes: the rates first (before the array checks), then the rest.
 QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
 {
@@ -165,12 +57,60 @@ QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
   settings.Refresh = 100;
   return settings;
 }
-} // namespace
 
-double QAVTasSqrt3(double x)
+// Every array the fitness reads must be there, in either form.
+HRESULT CheckBoundArrays(const QAVTasOptimizerTolerancing& iProblem)
 {
-  return x >= 0.0 ? std::pow(x, 1.0 / 3.0) : -std::pow(-x, 1.0 / 3.0);
+  const std::pair<const double*, const char*> needed[] = {
+    {iProblem._pYmin, "_pYmin"}, {iProblem._pYmax, "_pYmax"}, {iProblem._pXinf, "_pXinf"}, {iProblem._pXsup, "_pXsup"}};
+  std::int32_t line = 182;
+  for (const auto& array : needed)
+  {
+    if (array.first == nullptr)
+      return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
+    ++line;
+  }
+  return S_OK;
 }
+
+// Direct form: X within its domain, then delta within the Y bounds; multiplier form: [0, 1000].
+void GeneLimits(const QAVTasOptimizerTolerancing& iProblem, std::int32_t iGenes, std::vector<double>& oLower,
+                std::vector<double>& oUpper)
+{
+  const std::int32_t nx = iProblem._Nx, ny = iProblem._Ny;
+  oLower.assign(static_cast<std::size_t>(iGenes), 0.0);
+  oUpper.assign(static_cast<std::size_t>(iGenes), kMultiplierLimit);
+  if (iProblem._Formulation != kDirectForm)
+    return;
+  std::copy(iProblem._pXinf, iProblem._pXinf + nx, oLower.begin());
+  std::copy(iProblem._pYmin, iProblem._pYmin + ny, oLower.begin() + nx);
+  std::copy(iProblem._pXsup, iProblem._pXsup + nx, oUpper.begin());
+  std::copy(iProblem._pYmax, iProblem._pYmax + ny, oUpper.begin() + nx);
+}
+
+// The report line of each fault of solvable-looking data.
+std::int32_t FaultLine(Model::DataFault iFault)
+{
+  switch (iFault)
+  {
+    case Model::DataFault::CoefficientNotFinite:
+      return Items::kWNotFinite;
+    case Model::DataFault::YBoundNotFinite:
+      return Items::kYNotFinite;
+    case Model::DataFault::YBoundsCrossed:
+      return Items::kYCrossed;
+    case Model::DataFault::XBoundNotFinite:
+      return Items::kXNotFinite;
+    case Model::DataFault::XBoundsCrossed:
+      return Items::kXCrossed;
+    case Model::DataFault::XBoundNotPositive:
+      return Items::kXNotPositive;
+    case Model::DataFault::None:
+      break;
+  }
+  return 0;
+}
+} // namespace
 
 // ---------------------------------------------------------------------------- life cycle
 
@@ -186,7 +126,7 @@ QAVTasOptimizerTolerancing::QAVTasOptimizerTolerancing(const std::int32_t iNy, s
 {
   _WithNewtonRefinement = 1;
   bool complete = iNy > 0 && iNx > 0 && ippW != nullptr && ipYmin != nullptr && ipYmax != nullptr &&
-                  ipXsup != nullptr && ipXinf != nullptr;
+    ipXsup != nullptr && ipXinf != nullptr;
   for (std::int32_t j = 0; complete && j < iNy; ++j)
     complete = ippW[j] != nullptr;
   if (!complete)
@@ -226,7 +166,7 @@ void QAVTasOptimizerTolerancing::ReleaseData()
 {
   for (double** array : {&_pYmax, &_pYmin, &_pXsup, &_pXinf, &_pParams})
   {
-    delete[] *array;
+    delete[] * array;
     *array = nullptr;
   }
   if (_ppW != nullptr)
@@ -239,79 +179,6 @@ void QAVTasOptimizerTolerancing::ReleaseData()
   _Nx = 0;
   _Ny = 0;
   _Exact = QAVTasExactSolver::Solution();
-}
-
-// ---------------------------------------------------------------------------- data file
-
-HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
-{
-  ErrorDepthHandler depth;
-  if (ipFileIn == nullptr)
-    return QAVSamReport(QAVSamKindNull, "ipFileIn", kErrFile, 274);
-  // Arrays sized by earlier counts never outlive a new read, whatever step fails.
-  ReleaseData();
-
-  if (!Int32Read(ipFileIn, "%lld\n", _Formulation))
-    return StepFailed(277);
-  std::int32_t nx = 0, ny = 0;
-  if (!Int32Read(ipFileIn, "Dimension du vecteur Nx : %lld\n", nx))
-    return StepFailed(281);
-  if (nx < 0)
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
-  _Nx = nx;
-  if (!Int32Read(ipFileIn, "Dimension du vecteur Ny : %lld\n", ny))
-    return StepFailed(283);
-  if (ny < 0 || !CountsFitStream(ipFileIn, nx, ny))
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
-  try
-  {
-    _Work.resize(static_cast<std::size_t>(nx));
-  }
-  catch (const std::bad_alloc&)
-  {
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
-  }
-
-  _ppW = new (std::nothrow) double*[ny]();
-  if (_ppW == nullptr)
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
-  _Ny = ny;
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    if ((_ppW[j] = NewDoubles(_Nx)) == nullptr)
-      return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
-
-  if (!LabelRead(std::fscanf(ipFileIn, "Coefficients de la matrice W :\n")))
-    return StepFailed(292);
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      if (!ValueRead(std::fscanf(ipFileIn, "%lf", &_ppW[j][i])))
-        return StepFailed(300);
-    if (!LineEndRead(ipFileIn))
-      return StepFailed(303);
-  }
-
-  _pYmin = NewDoubles(_Ny);
-  _pYmax = NewDoubles(_Ny);
-  if (_pYmin == nullptr || _pYmax == nullptr)
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 283);
-  if (!LabelRead(std::fscanf(ipFileIn, "Tolerancement sur Y (Ymin puis Ymax) :\n")))
-    return StepFailed(310);
-  if (RowRead(ipFileIn, _pYmin, _Ny, 314, 317) != S_OK || RowRead(ipFileIn, _pYmax, _Ny, 321, 324) != S_OK)
-    return E_FAIL;
-
-  if ((_pXinf = NewDoubles(_Nx)) == nullptr)
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
-  if (!LabelRead(std::fscanf(ipFileIn, "Domaine de definition de X (bornes inf puis sup) :\n")))
-    return StepFailed(329);
-  if (RowRead(ipFileIn, _pXinf, _Nx, 333, 336) != S_OK)
-    return E_FAIL;
-
-  if ((_pXsup = NewDoubles(_Nx)) == nullptr)
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, 281);
-  if (!ValuesRead(ipFileIn, _pXsup, _Nx))
-    return StepFailed(342);
-  return S_OK;
 }
 
 // ---------------------------------------------------------------------------- fitness
@@ -331,61 +198,39 @@ double QAVTasOptimizerTolerancing::EvalFitness(std::int32_t /*iNumParams*/, doub
   return 0.0;
 }
 
+// sum 1/|X_i| + sum |(W X)_j - delta_j|.
 double QAVTasOptimizerTolerancing::EvalDirect(const double* ipX) const
 {
-  double f = 0.0;
-  for (std::int32_t i = 0; i < _Nx; ++i)
-    f += 1.0 / std::fabs(ipX[i]);
+  const Model model = Model::Of(*this);
+  double f = model.SumOfInverses(ipX);
   for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    const double* row = _ppW[j];
-    double wx = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      wx += row[i] * ipX[i];
-    f += kPenaltyWeight * std::fabs(wx - ipX[_Nx + j]);
-  }
+    f += kPenaltyWeight * std::fabs(model.StackUp(j, ipX) - ipX[_Nx + j]);
   return f;
 }
 
+// sum s_i + sum |lambda_j ((W X)_j - Ymax_j)| for X = 1/s inside every bound, else the penalty.
 double QAVTasOptimizerTolerancing::EvalMultiplier(const double* ipLambda)
 {
   if (_Work.size() < static_cast<std::size_t>(_Nx))
     _Work.resize(static_cast<std::size_t>(_Nx));
+  const Model model = Model::Of(*this);
   double* s = _Work.data();
   double f = 0.0;
   for (std::int32_t i = 0; i < _Nx; ++i)
   {
-    s[i] = MultiplierS(i, ipLambda);
-    if (IsOutside(1.0 / s[i], _pXinf[i], _pXsup[i]))
+    s[i] = model.MultiplierS(i, ipLambda);
+    if (Model::Violates(1.0 / s[i], _pXinf[i], _pXsup[i]))
       return Penalty();
     f += s[i];
   }
   for (std::int32_t j = 0; j < _Ny; ++j)
   {
-    const double* row = _ppW[j];
-    double wy = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      wy += row[i] / s[i];
-    if (IsOutside(wy, _pYmin[j], _pYmax[j]))
+    const double wy = model.StackUpOfInverse(j, s);
+    if (Model::Violates(wy, _pYmin[j], _pYmax[j]))
       return Penalty();
     f += kPenaltyWeight * std::fabs(ipLambda[j] * (wy - _pYmax[j]));
   }
   return f;
-}
-
-// s_i = cbrt(0.5 sum_j W[j][i] lambda_j): 1 / X_i of the multiplier form.
-double QAVTasOptimizerTolerancing::MultiplierS(std::int32_t i, const double* ipLambda) const
-{
-  double sum = 0.0;
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    sum += _ppW[j][i] * ipLambda[j];
-  return QAVTasSqrt3(kHalf * sum);
-}
-
-// Fitness side: a NaN difference counts as a violation.
-bool QAVTasOptimizerTolerancing::IsOutside(double iValue, double iLow, double iHigh) const
-{
-  return !(iLow - iValue <= kFeasibility && iValue - iHigh <= kFeasibility);
 }
 
 double QAVTasOptimizerTolerancing::Penalty()
@@ -393,107 +238,6 @@ double QAVTasOptimizerTolerancing::Penalty()
   const double penalty = _PenaltyFitness;
   _PenaltyFitness += 1.0;
   return penalty;
-}
-
-// ---------------------------------------------------------------------------- reports
-
-HRESULT QAVTasOptimizerTolerancing::CheckConstraints(FILE* iopFile)
-{
-  ErrorDepthHandler depth;
-  if (iopFile == nullptr)
-    return QAVSamReport(QAVSamKindNull, "iopFile", kErrFile, 485);
-  if (_pParams == nullptr)
-    return QAVSamReport(QAVSamKindNull, "_pParams", kErrFile, 486);
-  if (_Formulation == kDirectForm)
-    WriteDirectReport(iopFile, _pParams, _pParams + _Nx);
-  else if (_Formulation == kMultiplierForm)
-    WriteMultiplierReport(iopFile);
-  return S_OK;
-}
-
-void QAVTasOptimizerTolerancing::WriteDirectReport(FILE* iopFile, const double* ipX, const double* ipDelta) const
-{
-  double objective = 0.0;
-  for (std::int32_t i = 0; i < _Nx; ++i)
-    objective += 1.0 / std::fabs(ipX[i]);
-  std::fprintf(iopFile, "Objective_Function = %lf\n", objective);
-  Rule(iopFile, 1);
-  for (std::int32_t i = 0; i < _Nx; ++i)
-    std::fprintf(iopFile, "Xmoy[%d] = %lf\n", i + 1, ipX[i]);
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    std::fprintf(iopFile, "delta[%d] = %lf\n", j + 1, ipDelta[j]);
-  Rule(iopFile, 2);
-
-  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWx", "pWx", [&](std::int32_t j) {
-    double wx = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      wx += _ppW[j][i] * ipX[i];
-    return wx;
-  });
-
-  bool violated = false;
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    if (IsViolated(ipDelta[j], _pYmin[j], _pYmax[j]))
-    {
-      violated = true;
-      std::fprintf(iopFile, "Second Constraint Violation On 0 < delta[%d] < Ymoy[%d]\n", j + 1, j + 1);
-    }
-    else
-      std::fprintf(iopFile, "delta[%d] = %lf\n", j + 1, ipDelta[j]);
-  }
-  if (!violated)
-    std::fputs("\nNo violation for second constraint\n", iopFile);
-  Rule(iopFile, 1);
-}
-
-void QAVTasOptimizerTolerancing::WriteMultiplierReport(FILE* iopFile) const
-{
-  std::vector<double> s(static_cast<std::size_t>(_Nx));
-  double objective = 0.0;
-  for (std::int32_t i = 0; i < _Nx; ++i)
-  {
-    s[i] = MultiplierS(i, _pParams);
-    objective += s[i];
-  }
-  std::fprintf(iopFile, "Objective_Function = %lf\n", objective);
-  Rule(iopFile, 1);
-  for (std::int32_t i = 0; i < _Nx; ++i)
-    std::fprintf(iopFile, "Xmoy[%d] = %lf\n", i + 1, 1.0 / s[i]);
-  std::fputs("\n", iopFile);
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    std::fprintf(iopFile, "lambda[%d] = %lf\n", j + 1, _pParams[j]);
-  Rule(iopFile, 2);
-
-  WriteFirstConstraint(iopFile, _Ny, _pYmin, _pYmax, "pWy", "Ymoy", [&](std::int32_t j) {
-    double wy = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      wy += _ppW[j][i] / s[i];
-    return wy;
-  });
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    double rowSum = 0.0;
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      rowSum += _ppW[j][i];
-    std::fprintf(iopFile, "pWy[%d] = %lf\n", j + 1, rowSum);
-  }
-}
-
-HRESULT QAVTasOptimizerTolerancing::GetValues(float*& oValues)
-{
-  ErrorDepthHandler depth;
-  if (_pParams == nullptr)
-    return QAVSamReport(QAVSamKindNull, "_pParams", kErrFile, 665);
-  oValues = new float[_Nx];
-  for (std::int32_t i = 0; i < _Nx; ++i)
-  {
-    float value = 0.0f;
-    for (std::int32_t j = 0; j < _Ny; ++j)
-      value += static_cast<float>(_ppW[j][i] * _pParams[j]);
-    oValues[i] = static_cast<float>(1.0 / QAVTasSqrt3(kHalf * static_cast<double>(value)));
-  }
-  return S_OK;
 }
 
 // ---------------------------------------------------------------------------- run
@@ -508,41 +252,13 @@ HRESULT QAVTasOptimizerTolerancing::Optimize()
   const QAVGASettings settings = RunSettings(numParams, cross, _Nx);
   settings.ApplyRatesTo(*this);
 
-  std::vector<double> lower(static_cast<std::size_t>(numParams)), upper(static_cast<std::size_t>(numParams));
-  // Every array the fitness reads must be there, in either form (a failed file read can leave some).
-  const std::pair<double*, const char*> needed[] = {
-    {_pYmin, "_pYmin"}, {_pYmax, "_pYmax"}, {_pXinf, "_pXinf"}, {_pXsup, "_pXsup"}};
-  std::int32_t line = 182;
-  for (const auto& array : needed)
-  {
-    if (array.first == nullptr)
-      return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
-    ++line;
-  }
-  if (_Formulation == kDirectForm)
-  {
-    std::copy(_pXinf, _pXinf + _Nx, lower.begin());
-    std::copy(_pYmin, _pYmin + _Ny, lower.begin() + _Nx);
-    std::copy(_pXsup, _pXsup + _Nx, upper.begin());
-    std::copy(_pYmax, _pYmax + _Ny, upper.begin() + _Nx);
-  }
-  else
-  {
-    std::fill(lower.begin(), lower.end(), 0.0);
-    std::fill(upper.begin(), upper.end(), kMultiplierLimit);
-  }
-
-  delete[] _pParams;
-  _pParams = new double[numParams];
+  if (CheckBoundArrays(*this) != S_OK || CheckValues(_Formulation == kDirectForm) != S_OK)
+    return E_FAIL;
+  std::vector<double> lower, upper;
+  GeneLimits(*this, numParams, lower, upper);
   settings.ApplyTo(*this);
-  {
-    // The limits die with this call: the engine must not keep pointing at them.
-    const QAVGALimitsGuard limits(*this, lower.data(), upper.data());
-    Minimize();
-    GetOptimumParams(_pParams);
-    GetOptimumFitness();
-  }
-
+  if (RunEngine(numParams, lower.data(), upper.data()) != S_OK)
+    return E_FAIL;
   if (_WithNewtonRefinement == 0)
     return S_OK;
   return Refine(numParams);
@@ -563,6 +279,29 @@ HRESULT QAVTasOptimizerTolerancing::CheckOptimizeData(std::int32_t& oNumParams, 
     return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineTooManyGenes);
   if (_ppW == nullptr)
     return QAVSamReport(QAVSamKindNull, "_ppW", kErrFile, kLineNoMatrix);
+  return S_OK;
+}
+
+// Data that was read but cannot be solved (see QAVTasDataFileItems); every array is there.
+HRESULT QAVTasOptimizerTolerancing::CheckValues(bool iDirectForm) const
+{
+  const Model::DataFault fault = Model::Of(*this).CheckData(iDirectForm);
+  if (fault != Model::DataFault::None)
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, FaultLine(fault));
+  return S_OK;
+}
+
+// Minimises over the limits lent for the run; _pParams takes the optimum only when the engine ran.
+HRESULT QAVTasOptimizerTolerancing::RunEngine(std::int32_t iNumParams, double* ipLower, double* ipUpper)
+{
+  const QAVGALimitsGuard limits(*this, ipLower, ipUpper);
+  if (!CanRun("Minimize"))
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kEngineRefused);
+  Minimize();
+  delete[] _pParams;
+  _pParams = new double[iNumParams];
+  GetOptimumParams(_pParams);
+  GetOptimumFitness();
   return S_OK;
 }
 
@@ -589,9 +328,10 @@ HRESULT QAVTasOptimizerTolerancing::GetResultX(std::vector<double>& oX) const
 {
   if (_pParams == nullptr || (_Formulation != kDirectForm && _Formulation != kMultiplierForm))
     return E_FAIL;
+  const Model model = Model::Of(*this);
   oX.resize(static_cast<std::size_t>(_Nx));
   for (std::int32_t i = 0; i < _Nx; ++i)
-    oX[i] = _Formulation == kDirectForm ? _pParams[i] : 1.0 / MultiplierS(i, _pParams);
+    oX[i] = _Formulation == kDirectForm ? _pParams[i] : 1.0 / model.MultiplierS(i, _pParams);
   return S_OK;
 }
 
@@ -599,19 +339,19 @@ HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
 {
   ErrorDepthHandler depth;
   _Exact = QAVTasExactSolver::Solution();
-  if (CheckExactData() != S_OK)
+  if (CheckExactData() != S_OK || CheckValues(false) != S_OK)
     return E_FAIL;
   const QAVTasExactSolver solver(_Ny, _Nx, _ppW, _pYmin, _pYmax, _pXinf, _pXsup);
   QAVTasExactSolver::Solution solution;
   switch (solver.Solve(solution))
   {
-  case QAVTasExactSolver::Status::Optimal:
-    _Exact = std::move(solution);
-    return S_OK;
-  case QAVTasExactSolver::Status::Infeasible:
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineInfeasible);
-  default:
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, kLineNotCertified);
+    case QAVTasExactSolver::Status::Optimal:
+      _Exact = std::move(solution);
+      return S_OK;
+    case QAVTasExactSolver::Status::Infeasible:
+      return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kInfeasible);
+    default:
+      return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kNotCertified);
   }
 }
 
@@ -628,20 +368,5 @@ HRESULT QAVTasOptimizerTolerancing::CheckExactData() const
       return QAVSamReport(QAVSamKindNull, array.second, kErrFile, line);
     ++line;
   }
-  return S_OK;
-}
-
-HRESULT QAVTasOptimizerTolerancing::CheckExactConstraints(FILE* iopFile)
-{
-  ErrorDepthHandler depth;
-  if (iopFile == nullptr)
-    return QAVSamReport(QAVSamKindNull, "iopFile", kErrFile, kLineExactReport);
-  if (_Exact.X.size() != static_cast<std::size_t>(_Nx) || _Nx <= 0)
-    return QAVSamReport(QAVSamKindNull, "_Exact", kErrFile, kLineExactReport + 1);
-  std::vector<double> delta(static_cast<std::size_t>(_Ny));
-  for (std::int32_t j = 0; j < _Ny; ++j)
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      delta[j] += _ppW[j][i] * _Exact.X[i];
-  WriteDirectReport(iopFile, _Exact.X.data(), delta.data());
   return S_OK;
 }
