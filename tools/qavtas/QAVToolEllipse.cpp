@@ -1,4 +1,5 @@
 #include "QAVToolCommands.h"
+#include "QAVToolEllipseFit.h"
 #include "QAVToolEllipseSvg.h"
 #include "QAVToolOptions.h"
 #include "QAVToolPointFile.h"
@@ -7,6 +8,7 @@
 #include "QAVTasCovarianceEllipse.h"
 #include "QAVTasEllipseSolver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <sstream>
@@ -20,15 +22,22 @@ const double kPi = 3.14159265358979323846;
 const char kUsage[] =
   "usage: qavtas ellipse FILE [options]\n"
   "\n"
-  "Fits an ellipse to the points of FILE (two numbers x y per line, '#' starts a comment) and\n"
-  "prints its six coefficients, the fitness (sum of squared deviations of the points' focal\n"
-  "sums from the ellipse's constant) and its geometry in the file's coordinates.\n"
-  "The ellipse is centred at the points' barycentre; the points are moved there for the fit.\n"
+  "Fits an ellipse to the points of FILE (two numbers x y per line, apart by spaces, tabs, commas\n"
+  "or semicolons; '#' starts a comment; a first line of words is a header) and prints it.\n"
+  "The default fit minimises the orthogonal distances of the points to the ellipse, with centre,\n"
+  "semi-axes and angle all free, and gives their standard errors; exit status 3 when the points\n"
+  "(a short arc) do not determine the ellipse. --fit focal runs the focal-sum solver instead: it\n"
+  "prints the six coefficients, the fitness (sum of squared deviations of the points' focal sums\n"
+  "from the ellipse's constant) and the geometry, the ellipse centred at the points' barycentre.\n"
   "\n"
   "options:\n"
-  "  --level X    level value of the ellipse Q(x, y) = X, a positive number (default 1)\n"
-  "  --centred    centre the ellipse at the origin instead (the points are fitted as given)\n"
-  "  --svg OUT    also draw the points, the ellipse and its focal points into the SVG file OUT\n"
+  "  --fit F      geometric (default), algebraic (the direct fit alone) or focal\n"
+  "  --robust L   none (default), huber or cauchy: a loss that resists outliers (geometric fit)\n"
+  "  --json       print the answer as one JSON object (geometric and algebraic fits)\n"
+  "  --level X    level value of the ellipse Q(x, y) = X, a positive number (default 1; focal fit)\n"
+  "  --centred    centre the ellipse at the origin instead (the points are fitted as given; focal fit)\n"
+  "  --svg OUT    also draw the points, the ellipse, its focal points (and each point's orthogonal\n"
+  "               residual) into the SVG file OUT\n"
   "  --help       this text\n";
 
 struct Settings
@@ -37,7 +46,31 @@ struct Settings
   std::string svg;
   double level = 1.0;
   bool centred = false;
+  bool levelGiven = false;
+  std::string fit = "geometric";
+  std::string robust = "none";
+  bool json = false;
 };
+
+// The value of option iName, which must be one of iChoices.
+std::string Choice(QAVToolOptions& ioOptions, const std::string& iName, const std::vector<std::string>& iChoices)
+{
+  const std::string value = ioOptions.Value(iName);
+  if (std::find(iChoices.begin(), iChoices.end(), value) == iChoices.end())
+    QAVToolOptions::Fail("option " + iName + " takes one of: " + iChoices[0] + ", " + iChoices[1] + ", " + iChoices[2]);
+  return value;
+}
+
+// Options that belong to another fit than the one asked for are usage errors.
+void CheckFitOptions(const Settings& iS)
+{
+  if (iS.fit != "focal" && (iS.levelGiven || iS.centred))
+    QAVToolOptions::Fail("--level and --centred belong to --fit focal");
+  if (iS.fit != "geometric" && iS.robust != "none")
+    QAVToolOptions::Fail("--robust belongs to the geometric fit");
+  if (iS.fit == "focal" && iS.json)
+    QAVToolOptions::Fail("--json belongs to the geometric and algebraic fits");
+}
 
 // Returns false when --help was asked.
 bool Parse(int argc, char** argv, Settings& oSettings)
@@ -51,9 +84,16 @@ bool Parse(int argc, char** argv, Settings& oSettings)
     if (name == "--level")
     {
       oSettings.level = options.DoubleValue(name);
+      oSettings.levelGiven = true;
       if (oSettings.level <= 0)
         QAVToolOptions::Fail("option --level takes a positive number");
     }
+    else if (name == "--fit")
+      oSettings.fit = Choice(options, name, {"geometric", "algebraic", "focal"});
+    else if (name == "--robust")
+      oSettings.robust = Choice(options, name, {"none", "huber", "cauchy"});
+    else if (name == "--json")
+      oSettings.json = true;
     else if (name == "--centred")
       oSettings.centred = true;
     else if (name == "--svg")
@@ -67,6 +107,7 @@ bool Parse(int argc, char** argv, Settings& oSettings)
   }
   if (oSettings.file.empty())
     QAVToolOptions::Fail("a point file is needed (see qavtas ellipse --help)");
+  CheckFitOptions(oSettings);
   return true;
 }
 
@@ -116,16 +157,28 @@ void PrintSummary(std::size_t iCount, const Settings& iS, const double* iParams,
   out << "\npoints        " << iCount << '\n'
       << "level         " << iS.level << '\n'
       << "centred at    " << (iS.centred ? "the origin" : "the barycentre") << '\n'
-      << "parameters    C0 " << iParams[0] << "  Cy " << iParams[1] << "  Cyy " << iParams[2] << "  Cx "
-      << iParams[3] << "  Cxy " << iParams[4] << "  Cxx " << iParams[5] << '\n'
+      << "parameters    C0 " << iParams[0] << "  Cy " << iParams[1] << "  Cyy " << iParams[2] << "  Cx " << iParams[3]
+      << "  Cxy " << iParams[4] << "  Cxx " << iParams[5] << '\n'
       << "conic         Cxx*x^2 - 2*Cxy*x*y + Cyy*y^2 - 2*Cx*x + 2*Cy*y + C0 = level\n"
       << "fitness       " << iFitness << '\n'
       << "centre        " << iF.centreX << ' ' << iF.centreY << '\n'
       << "semi-axes     " << iF.semiAxis1 << " (major) " << iF.semiAxis2 << " (minor)\n"
       << "angle         " << iF.angle * 180 / kPi << " degrees (major axis from the x axis)\n"
-      << "focal points  " << iF.focal1X << ' ' << iF.focal1Y << "  and  " << iF.focal2X << ' ' << iF.focal2Y
-      << '\n';
+      << "focal points  " << iF.focal1X << ' ' << iF.focal1Y << "  and  " << iF.focal2X << ' ' << iF.focal2Y << '\n';
   std::cout << out.str();
+}
+int FitEllipse(const Settings& iS, const std::vector<double>& iPoints)
+{
+  typedef QAVTasEllipseFitter F;
+  QAVToolEllipseFitRequest request;
+  request.name = iS.file;
+  request.svg = iS.svg;
+  request.json = iS.json;
+  request.options.method = iS.fit == "algebraic" ? F::Method::kAlgebraic : F::Method::kGeometric;
+  request.options.loss = iS.robust == "huber" ? F::Loss::kHuber
+    : iS.robust == "cauchy"                   ? F::Loss::kCauchy
+                                              : F::Loss::kNone;
+  return QAVToolFitEllipse(request, iPoints);
 }
 } // namespace
 
@@ -144,6 +197,8 @@ int QAVToolRunEllipse(int argc, char** argv)
     std::cerr << "qavtas ellipse: " << error << '\n';
     return 1;
   }
+  if (settings.fit != "focal")
+    return FitEllipse(settings, points);
   const std::int32_t count = static_cast<std::int32_t>(points.size() / 2);
   double g[2] = {0.0, 0.0};
   if (!settings.centred)

@@ -1,5 +1,7 @@
 #include "QAVToolPointFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -31,12 +33,20 @@ bool QAVToolReadPoints(const std::string& iPath, std::vector<double>& oPoints, s
     return false;
   }
   std::string line;
+  bool sawText = false; // a header of words may only come first
   for (int number = 1; std::getline(in, line); ++number)
   {
     line = line.substr(0, line.find('#'));
+    // Measuring machines separate x and y by tabs, commas or semicolons as often as by spaces.
+    std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
     std::istringstream words(line);
     std::string probe;
     if (!(words >> probe))
+      continue;
+    const bool header = oPoints.empty() && !sawText && std::isalpha(static_cast<unsigned char>(probe[0]));
+    sawText = true;
+    if (header)
       continue;
     words.clear();
     words.seekg(0);
