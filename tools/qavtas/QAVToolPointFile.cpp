@@ -1,7 +1,6 @@
 #include "QAVToolPointFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -44,7 +43,10 @@ bool QAVToolReadPoints(const std::string& iPath, std::vector<double>& oPoints, s
     std::string probe;
     if (!(words >> probe))
       continue;
-    const bool header = oPoints.empty() && !sawText && std::isalpha(static_cast<unsigned char>(probe[0]));
+    // A header's first word is no number at all ("nan" and "inf" are numbers, refused below).
+    char* numberEnd = nullptr;
+    std::strtod(probe.c_str(), &numberEnd);
+    const bool header = !sawText && numberEnd == probe.c_str();
     sawText = true;
     if (header)
       continue;
