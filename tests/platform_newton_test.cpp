@@ -1,5 +1,4 @@
 #include "QAVGetDefaultTolerance.h"
-#include "QAVMathDenseCholesky.h"
 #include "QAVMathFunctionRN.h"
 #include "QAVMathIntervalND.h"
 #include "QAVMathMinimizeRN.h"
@@ -38,7 +37,7 @@ bool Minimize(const QAVMathFunctionRN& f, std::vector<double>& x, const QAVMathI
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 } // namespace
 
-TEST(PlatformObjects, LiveCountIntervalAndCholesky)
+TEST(PlatformObjects, LiveCountAndInterval)
 {
   const std::int32_t before = QAVDRQVirtual::GetLiveObjectCount();
   QAVMathFunctionRN* f = new LambdaFunction(2, [](const double*) { return 0.0; });
@@ -54,17 +53,6 @@ TEST(PlatformObjects, LiveCountIntervalAndCholesky)
   EXPECT_TRUE(QAVMathIntervalND(-3, pairs.data()).IsEmpty() && QAVMathIntervalND(2, nullptr).IsEmpty());
   EXPECT_TRUE(Box({0.0, 1.0, 2.0, 1.0}).IsEmpty() && Box({0.0, kNaN}).IsEmpty());
   EXPECT_FALSE(Box({1.0, 1.0}).IsEmpty()); // a single point is a box
-
-  std::vector<double> a = {4.0, 2.0, 2.0, 3.0}, b = {2.0, -1.0}; // b = A (1, -1)
-  ASSERT_TRUE(QAVMathDenseCholesky::Factor(a.data(), 2, 0.0));
-  QAVMathDenseCholesky::Solve(a.data(), 2, b.data());
-  EXPECT_NEAR(1.0, b[0], 1e-14);
-  EXPECT_NEAR(-1.0, b[1], 1e-14);
-  std::vector<double> indefinite = {1.0, 2.0, 2.0, 1.0}, withNaN = {kNaN, 0.0, 0.0, 1.0};
-  EXPECT_FALSE(QAVMathDenseCholesky::Factor(withNaN.data(), 2, 0.0));
-  EXPECT_FALSE(QAVMathDenseCholesky::Factor(indefinite.data(), 2, 0.0));
-  indefinite = {1.0, 2.0, 2.0, 1.0};
-  EXPECT_TRUE(QAVMathDenseCholesky::Factor(indefinite.data(), 2, 2.0)); // shifted by more than |-1|
 }
 
 TEST(PlatformFiniteDifferences, MatchAnalyticDerivatives)

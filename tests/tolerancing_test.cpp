@@ -502,23 +502,23 @@ TEST(TolerancingExact, EitherConstructorAndFormGiveTheCertifiedOptimum)
   // One row, X bounds inactive: X_i = Ymax / (sqrt(w_i) sum_k sqrt(w_k)).
   std::unique_ptr<Tol> fromMemory = Data{{{1.0, 4.0}}, {0.0}, {0.3}, {1.0, 1.0}, {0.001, 0.001}}.Make();
   ASSERT_EQ(S_OK, fromMemory->OptimizeExact());
-  EXPECT_NEAR(0.1, fromMemory->_Exact.X[0], 1e-9);
+  EXPECT_NEAR(0.1, fromMemory->_Exact.Tolerances[0], 1e-9);
   Tol fromFile;
   ASSERT_EQ(S_OK, Read(fromFile, OneLine(3, 2, 1, "1 4", "0 0.3", "0.001 0.001 1 1")));
   ASSERT_EQ(S_OK, fromFile.OptimizeExact());
-  EXPECT_EQ(fromMemory->_Exact.X, fromFile._Exact.X);
+  EXPECT_EQ(fromMemory->_Exact.Tolerances, fromFile._Exact.Tolerances);
   EXPECT_EQ(nullptr, fromFile._pParams);
 
   // Its report is the direct-form report of that X, with no violation line.
   const std::string report = Report(fromFile, S_OK, true);
   EXPECT_EQ(std::string::npos, report.find("Violation"));
   fromFile._Formulation = 2;
-  const std::vector<double> x = fromFile._Exact.X;
+  const std::vector<double> x = fromFile._Exact.Tolerances;
   SetParams(fromFile, {x[0], x[1], x[0] + 4.0 * x[1]});
   EXPECT_EQ(Report(fromFile), report);
   // A new read forgets the old solution.
   ASSERT_EQ(S_OK, Read(fromFile, kGood));
-  EXPECT_TRUE(fromFile._Exact.X.empty());
+  EXPECT_TRUE(fromFile._Exact.Tolerances.empty());
   EXPECT_EQ(E_FAIL, fromFile.CheckExactConstraints(stdout));
   ExpectReport(3, "_Exact", 721);
 }
@@ -528,7 +528,7 @@ TEST(TolerancingExact, InfeasibleAndMissingData)
   std::unique_ptr<Tol> opt = Data{{{1.0, 1.0}}, {0.0}, {0.01}, {1.0, 1.0}, {0.1, 0.1}}.Make(); // x0 + x1 <= 0.01
   EXPECT_EQ(E_FAIL, opt->OptimizeExact());
   ExpectReport(1, "", 710);
-  EXPECT_TRUE(opt->_Exact.X.empty());
+  EXPECT_TRUE(opt->_Exact.Tolerances.empty());
   Tol empty;
   EXPECT_EQ(E_FAIL, empty.OptimizeExact());
   ExpectReport(3, "_Nx", 700);

@@ -1,8 +1,10 @@
 #include "QAVMathMinimizeRN.h"
 
-#include "QAVMathDenseCholesky.h"
 #include "QAVMathFunctionRN.h"
 #include "QAVMathIntervalND.h"
+
+#include <Eigen/Cholesky>
+#include <Eigen/Core>
 
 #include <algorithm>
 #include <cmath>
@@ -19,9 +21,8 @@ class NewtonRun
 {
 public:
   NewtonRun(const QAVMathFunctionRN& iFunction, const QAVMathIntervalND& iBox, double iTolerance)
-    : _F(iFunction), _Box(iBox), _Tol(iTolerance), _N(iFunction.GetNumberOfVariables()),
-      _X(_N), _G(_N), _D(_N), _Trial(_N), _Step(_N), _Free(_N), _FreeIndex(_N),
-      _A(static_cast<std::size_t>(_N) * _N), _H(_A.size())
+    : _F(iFunction), _Box(iBox), _Tol(iTolerance), _N(iFunction.GetNumberOfVariables()), _X(_N), _G(_N), _D(_N),
+      _Trial(_N), _Step(_N), _Free(_N), _FreeIndex(_N), _A(static_cast<std::size_t>(_N) * _N), _H(_N, _N), _Llt(_N)
   {
   }
 
@@ -116,13 +117,18 @@ private:
     double scale = 0.0;
     for (std::size_t a = 0; a < m; ++a)
       scale = std::max(scale, std::fabs(_A[a * m + a]));
+    const Eigen::Map<const Eigen::MatrixXd> a(_A.data(), static_cast<Eigen::Index>(m), static_cast<Eigen::Index>(m));
+    Eigen::Map<Eigen::VectorXd> step(_Step.data(), static_cast<Eigen::Index>(m));
     double mu = 0.0;
     for (std::int32_t k = 0; k < kMaxRegularisations; ++k)
     {
-      std::copy(_A.begin(), _A.begin() + m * m, _H.begin());
-      if (QAVMathDenseCholesky::Factor(_H.data(), m, mu))
+      auto h = _H.topLeftCorner(a.rows(), a.cols());
+      h = a;
+      h.diagonal().array() += mu;
+      _Llt.compute(h);
+      if (_Llt.info() == Eigen::Success)
       {
-        QAVMathDenseCholesky::Solve(_H.data(), m, _Step.data());
+        _Llt.solveInPlace(step);
         return true;
       }
       mu = (mu == 0.0) ? 1.0e-10 * std::max(1.0, scale) : 10.0 * mu;
@@ -179,8 +185,9 @@ private:
   std::vector<double> _X, _G, _D, _Trial, _Step;
   std::vector<char> _Free;
   std::vector<std::int32_t> _FreeIndex;
-  std::vector<double> _A; // Hessian of the free coordinates, m x m
-  std::vector<double> _H; // its Cholesky factor
+  std::vector<double> _A;           // Hessian of the free coordinates, m x m
+  Eigen::MatrixXd _H;               // A + mu I
+  Eigen::LLT<Eigen::MatrixXd> _Llt; // its Cholesky factor
 };
 } // namespace
 

@@ -27,10 +27,11 @@ bool FromMemory()
   if (tolerancing.OptimizeExact() != S_OK) // the certified optimum of the same problem
     return false;
   tolerancing.CheckExactConstraints(stdout);
-  const QAVTasExactSolver::Solution& exact = tolerancing._Exact;
-  std::printf("exact X = %.4f %.4f %.4f, sum of 1/X = %.3f\n", exact.X[0], exact.X[1], exact.X[2], exact.Objective);
+  const QAVTasAllocationResult& exact = tolerancing._Exact;
+  const std::vector<double>& t = exact.Tolerances;
+  std::printf("exact X = %.4f %.4f %.4f, sum of 1/X = %.3f\n", t[0], t[1], t[2], exact.Cost);
   // README end
-  return exact.X[0] + exact.X[1] <= 0.1 + 1e-9 && exact.X[1] + exact.X[2] <= 0.12 + 1e-9;
+  return t[0] + t[1] <= 0.1 + 1e-9 && t[1] + t[2] <= 0.12 + 1e-9;
 }
 
 bool FromFile(const char* iPath)

@@ -147,37 +147,6 @@ bool WriteText(const std::string& iPath, const std::string& iText, std::string& 
   return false;
 }
 
-// A tolerancing data file as an allocation problem: X_i costs 1/X_i within its domain, Y_j is a
-// linear row between its bounds. The form number only picks the genetic formulation: both agree.
-QAVTasAllocationProblem ProblemOfData(const QAVTasOptimizerTolerancing& iData)
-{
-  using Problem = QAVTasAllocationProblem;
-  Problem problem;
-  for (std::int32_t i = 0; i < iData._Nx; ++i)
-  {
-    Problem::Dimension dimension;
-    dimension.Name = "X" + std::to_string(i + 1);
-    dimension.Min = iData._pXinf[i];
-    dimension.Max = iData._pXsup[i];
-    dimension.CostOf.Model = Problem::CostModel::Reciprocal;
-    dimension.CostOf.B = 1.0;
-    problem.Dimensions.push_back(dimension);
-  }
-  for (std::int32_t j = 0; j < iData._Ny; ++j)
-  {
-    Problem::Stackup row;
-    row.Name = "Y" + std::to_string(j + 1);
-    row.Rule = Problem::Law::Linear;
-    row.Lower = iData._pYmin[j];
-    row.Upper = iData._pYmax[j];
-    for (std::int32_t i = 0; i < iData._Nx; ++i)
-      if (iData._ppW[j][i] != 0.0)
-        row.Sensitivity.emplace_back(i, iData._ppW[j][i]);
-    problem.Stackups.push_back(row);
-  }
-  return problem;
-}
-
 // The problem of a data file; the optimiser's construction lines would only spoil the output.
 std::string ReadData(const std::string& iPath, QAVTasAllocationProblem& oProblem)
 {
@@ -190,7 +159,7 @@ std::string ReadData(const std::string& iPath, QAVTasAllocationProblem& oProblem
   QAVTasOptimizerTolerancing data;
   const std::string error = QAVToolReadDataFile(iPath, data);
   if (error.empty())
-    oProblem = ProblemOfData(data);
+    oProblem = data.AllocationProblem();
   return error;
 }
 

@@ -206,15 +206,15 @@ int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimize
     return ExactFailed(iSettings);
 
   const QAVTasOptimizerTolerancing& o = ioOptimizer;
-  const QAVTasExactSolver bounds(o._Ny, o._Nx, o._ppW, o._pYmin, o._pYmax, o._pXinf, o._pXsup);
+  const QAVTasAllocationProblem bounds = o.AllocationProblem();
   const double geneticValue = SumOfInverses(genetic);
   const double geneticViolation = bounds.MaxViolation(genetic.data());
-  const double exactValue = o._Exact.Objective;
+  const double exactValue = o._Exact.Cost;
   return WriteOutput(iSettings, [&](FILE* f) {
     std::fprintf(f, "%-20s%16s%16s\n", "", "genetic", "exact");
     std::fprintf(f, "%-20s%16.6f%16.6f\n", "objective", geneticValue, exactValue);
     std::fprintf(f, "%-20s%16.3e%16.3e\n", "largest violation", geneticViolation,
-                 bounds.MaxViolation(o._Exact.X.data()));
+                 bounds.MaxViolation(o._Exact.Tolerances.data()));
     std::fprintf(f, "%-20s%16.6f%16.6f\n", "time (s)", geneticTime, exactTime);
     std::fprintf(f, "\noptimality gap of the genetic answer: %.4f %%%s\n",
                  100.0 * (geneticValue - exactValue) / exactValue,

@@ -31,6 +31,8 @@ public:
   QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
 
 private:
+  QAVTasAllocationResult Analyse(const QAVTasAllocationProblem& iProblem, QAVTasAllocationResult& ioResult) const;
+
   Options _Options;
 };
 

@@ -2,7 +2,8 @@
 #define QAVTasOptimizerTolerancing_H
 
 #include "QAVHResult.h"
-#include "QAVTasExactSolver.h"
+#include "QAVTasAllocationProblem.h"
+#include "QAVTasAllocationResult.h"
 #include "QAVTasGAOptimizer.h"
 #include "QAVTasOptimizerExport.h"
 
@@ -57,11 +58,15 @@ public:
   HRESULT GetResultX(std::vector<double>& oX) const;
 
   // Solves the problem exactly, whatever the form: minimise sum 1/X_i within the X domains and the
-  // Y bounds, certified to a relative duality gap of 1e-9 (see QAVTasExactSolver). The answer is
+  // Y bounds, certified to a relative duality gap of 1e-9 (see QAVTasAllocationSolver). The answer is
   // kept in _Exact; nothing that Optimize uses or stores is touched. Non-finite or crossed data,
   // a problem whose bounds admit no X, or one the solver cannot certify, is reported (kind 1) and
   // leaves _Exact empty.
   HRESULT OptimizeExact();
+
+  // The data as an allocation problem: X1..Xn with cost 1/X within [Xinf, Xsup], linear rows
+  // Y1..Ym between [Ymin, Ymax]. The bounds are copied as they are.
+  QAVTasAllocationProblem AllocationProblem() const;
 
   // Writes the constraint report of the exact solution in the layout of the direct form, X as
   // "Xmoy" and delta = W X.
@@ -78,7 +83,7 @@ public:
   double* _pParams;
   unsigned char _WithNewtonRefinement;
   double _PenaltyFitness;
-  QAVTasExactSolver::Solution _Exact; // answer of OptimizeExact; X is empty when there is none
+  QAVTasAllocationResult _Exact; // answer of OptimizeExact; Tolerances is empty when there is none
 
 protected:
   // Writes the direct-form report of the point X (Nx values) with its matched values delta

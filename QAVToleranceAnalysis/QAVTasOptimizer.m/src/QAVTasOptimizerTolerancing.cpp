@@ -10,6 +10,7 @@
 #include "QAVMathIntervalND.h"
 #include "QAVMathMinimizeRN.h"
 #include "QAVSamReport.h"
+#include "QAVTasAllocationSolver.h"
 #include "QAVTasDataFileItems.h"
 #include "QAVTasMathFunctionRN.h"
 #include "QAVTasToleranceModel.h"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace
@@ -41,6 +43,7 @@ const std::int32_t kLineBadForm = 150;
 const std::int32_t kLineTooManyGenes = 151;
 const std::int32_t kLineNoMatrix = 181;
 const std::int32_t kLineExactData = 700; // 700 to 705: the data the exact solver needs
+const double kOpenFloor = 1.0e-12;       // lower bound standing for X > 0, relative to Xsup
 
 // The run of iGenes genes: the rates first (before the array checks), then the rest.
 QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
@@ -178,7 +181,7 @@ void QAVTasOptimizerTolerancing::ReleaseData()
   }
   _Nx = 0;
   _Ny = 0;
-  _Exact = QAVTasExactSolver::Solution();
+  _Exact = QAVTasAllocationResult();
 }
 
 // ---------------------------------------------------------------------------- fitness
@@ -338,21 +341,60 @@ HRESULT QAVTasOptimizerTolerancing::GetResultX(std::vector<double>& oX) const
 HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
 {
   ErrorDepthHandler depth;
-  _Exact = QAVTasExactSolver::Solution();
+  _Exact = QAVTasAllocationResult();
   if (CheckExactData() != S_OK || CheckValues(false) != S_OK)
     return E_FAIL;
-  const QAVTasExactSolver solver(_Ny, _Nx, _ppW, _pYmin, _pYmax, _pXinf, _pXsup);
-  QAVTasExactSolver::Solution solution;
-  switch (solver.Solve(solution))
+  QAVTasAllocationProblem problem = AllocationProblem();
+  bool noX = false; // Xsup <= 0 admits no X > 0
+  for (QAVTasAllocationProblem::Dimension& d : problem.Dimensions)
   {
-    case QAVTasExactSolver::Status::Optimal:
-      _Exact = std::move(solution);
+    noX = noX || !(d.Max > 0.0);
+    // X > 0 is all a lower bound <= 0 asks; a floor far below any answer keeps the domain open.
+    d.Min = d.Min > 0.0 ? d.Min : kOpenFloor * d.Max;
+  }
+  QAVTasAllocationResult result;
+  result.State = QAVTasAllocationResult::Status::Infeasible;
+  if (!noX)
+    result = QAVTasAllocationSolver().Solve(problem);
+  switch (result.State)
+  {
+    case QAVTasAllocationResult::Status::Optimal:
+      _Exact = std::move(result);
       return S_OK;
-    case QAVTasExactSolver::Status::Infeasible:
+    case QAVTasAllocationResult::Status::Infeasible:
       return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kInfeasible);
     default:
       return QAVSamReport(QAVSamKindFailed, "", kErrFile, Items::kNotCertified);
   }
+}
+
+QAVTasAllocationProblem QAVTasOptimizerTolerancing::AllocationProblem() const
+{
+  using Problem = QAVTasAllocationProblem;
+  Problem problem;
+  for (std::int32_t i = 0; i < _Nx; ++i)
+  {
+    Problem::Dimension dimension;
+    dimension.Name = "X" + std::to_string(i + 1);
+    dimension.Min = _pXinf[i];
+    dimension.Max = _pXsup[i];
+    dimension.CostOf.Model = Problem::CostModel::Reciprocal;
+    dimension.CostOf.B = 1.0;
+    problem.Dimensions.push_back(dimension);
+  }
+  for (std::int32_t j = 0; j < _Ny; ++j)
+  {
+    Problem::Stackup row;
+    row.Name = "Y" + std::to_string(j + 1);
+    row.Rule = Problem::Law::Linear;
+    row.Lower = _pYmin[j];
+    row.Upper = _pYmax[j];
+    for (std::int32_t i = 0; i < _Nx; ++i)
+      if (_ppW[j][i] != 0.0)
+        row.Sensitivity.emplace_back(i, _ppW[j][i]);
+    problem.Stackups.push_back(row);
+  }
+  return problem;
 }
 
 HRESULT QAVTasOptimizerTolerancing::CheckExactData() const

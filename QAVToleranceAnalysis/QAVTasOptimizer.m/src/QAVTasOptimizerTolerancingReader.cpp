@@ -216,6 +216,6 @@ HRESULT QAVTasOptimizerTolerancing::ReadDataFile(FILE* ipFileIn)
   problem.Swap(*this); // the staged problem now holds the previous arrays and frees them
   delete[] _pParams;
   _pParams = nullptr;
-  _Exact = QAVTasExactSolver::Solution();
+  _Exact = QAVTasAllocationResult();
   return S_OK;
 }

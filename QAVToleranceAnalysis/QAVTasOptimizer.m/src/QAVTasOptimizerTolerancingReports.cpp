@@ -141,12 +141,12 @@ HRESULT QAVTasOptimizerTolerancing::CheckExactConstraints(FILE* iopFile)
   ErrorDepthHandler depth;
   if (iopFile == nullptr)
     return QAVSamReport(QAVSamKindNull, "iopFile", kErrFile, kLineExactReport);
-  if (_Exact.X.size() != static_cast<std::size_t>(_Nx) || _Nx <= 0)
+  if (_Exact.Tolerances.size() != static_cast<std::size_t>(_Nx) || _Nx <= 0)
     return QAVSamReport(QAVSamKindNull, "_Exact", kErrFile, kLineExactReport + 1);
   const Model model = Model::Of(*this);
   std::vector<double> delta(static_cast<std::size_t>(_Ny));
   for (std::int32_t j = 0; j < _Ny; ++j)
-    delta[j] = model.StackUp(j, _Exact.X.data());
-  WriteDirectReport(iopFile, _Exact.X.data(), delta.data());
+    delta[j] = model.StackUp(j, _Exact.Tolerances.data());
+  WriteDirectReport(iopFile, _Exact.Tolerances.data(), delta.data());
   return S_OK;
 }

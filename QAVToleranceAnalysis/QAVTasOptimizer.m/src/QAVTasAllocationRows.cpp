@@ -1,0 +1,211 @@
+#include "QAVTasAllocationRows.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+using Problem = QAVTasAllocationProblem;
+const double kInf = std::numeric_limits<double>::infinity();
+// A linear band narrower than this (relative) has no interior: it is widened by a fraction of the
+// feasibility tolerance, which the answer may use anyway.
+const double kNarrowBand = 1e-9, kWiden = 0.4e-9;
+// A constraint binds when its slack is within this fraction of its terms (an interior point stops
+// that close to the constraints that bind, and far from the others).
+const double kOnBound = 1e-6;
+
+// A table's slope left of t (Slope gives the right one, but the left one at the end).
+double LeftSlope(const Problem::Cost& iCost, double iT)
+{
+  if (iCost.Model != Problem::CostModel::Table || iCost.Points.size() < 2)
+    return iCost.Slope(iT);
+  std::size_t k = 0;
+  while (k + 2 < iCost.Points.size() && iCost.Points[k + 1].first < iT)
+    ++k;
+  const auto& p = iCost.Points[k];
+  const auto& q = iCost.Points[k + 1];
+  return (q.second - p.second) / (q.first - p.first);
+}
+
+// min over [lo, hi] of c(x) + g x: c is convex, so the stationary point clamped to the box.
+double MinOnBox(const Problem::Cost& iCost, double iLo, double iHi, double iG)
+{
+  auto at = [&](double x) { return iCost.Value(x) + iG * x; };
+  double x = iHi;
+  switch (iCost.Model)
+  {
+    case Problem::CostModel::None:
+      x = iG > 0.0 ? iLo : iHi;
+      break;
+    case Problem::CostModel::Reciprocal:
+      x = iG > 0.0 ? std::sqrt(iCost.B / iG) : iHi;
+      break;
+    case Problem::CostModel::Power:
+      x = iG > 0.0 ? std::pow(iCost.K * iCost.B / iG, 1.0 / (iCost.K + 1.0)) : iHi;
+      break;
+    case Problem::CostModel::Exponential:
+      x = iG > 0.0 ? std::log(iCost.M * iCost.B / iG) / iCost.M : iHi;
+      break;
+    case Problem::CostModel::Table:
+    {
+      double best = std::min(at(iLo), at(iHi));
+      for (const auto& p : iCost.Points)
+        if (p.first > iLo && p.first < iHi)
+          best = std::min(best, at(p.first));
+      return best;
+    }
+  }
+  if (std::isinf(x) && iG == 0.0)
+    return iCost.Model == Problem::CostModel::None ? 0.0 : iCost.A;
+  return at(std::clamp(x, iLo, iHi));
+}
+
+void Widen(double& ioLower, double& ioUpper)
+{
+  if (ioUpper - ioLower >= kNarrowBand * std::max(1.0, std::fabs(ioUpper)))
+    return;
+  ioLower -= kWiden * std::max(1.0, std::fabs(ioLower));
+  ioUpper += kWiden * std::max(1.0, std::fabs(ioUpper));
+}
+} // namespace
+
+std::string QAVTasAllocationRows::Build(const QAVTasAllocationProblem& iProblem)
+{
+  Problem = &iProblem;
+  const std::size_t n = iProblem.Dimensions.size();
+  std::vector<std::int32_t> varOf(n, -1);
+  std::vector<double> fixed(n, 0.0);
+  for (std::size_t i = 0; i < n; ++i)
+  {
+    const Problem::Dimension& d = iProblem.Dimensions[i];
+    if (!d.Options.empty())
+      return "dimension " + d.Name + " has process options";
+    double lo = d.Min, hi = d.Max;
+    if (d.CostOf.Model == Problem::CostModel::Table && !d.Fixed && d.CostOf.Points.size() >= 2)
+      lo = std::max(lo, d.CostOf.Points.front().first), hi = std::min(hi, d.CostOf.Points.back().first);
+    if (!d.Fixed && !(lo > 0.0 && lo <= hi))
+      return "dimension " + d.Name + " has no tolerance in its bounds";
+    fixed[i] = d.Fixed ? d.Tolerance : lo;
+    if (d.Fixed || lo == hi)
+    {
+      FixedCost += d.CostOf.Value(fixed[i]);
+      continue;
+    }
+    varOf[i] = Variables();
+    Dimension.push_back(static_cast<std::int32_t>(i));
+    Lo.push_back(lo);
+    Hi.push_back(hi);
+  }
+  Start.push_back(0);
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    const Problem::Stackup& s = iProblem.Stackups[j];
+    double lower = s.Lower, upper = s.Upper;
+    if (s.Rule == Problem::Law::Linear)
+      Widen(lower, upper);
+    for (int side = 0; side < 2; ++side)
+    {
+      if (s.Rule == Problem::Law::Linear ? !std::isfinite(side == 0 ? upper : lower) : side == 1)
+        continue;
+      const double sign = side == 0 ? 1.0 : -1.0;
+      double c = s.Rule != Problem::Law::Linear ? -s.Limit : side == 0 ? -upper : lower, kappa = 0.0;
+      for (const auto& [i, w] : s.Sensitivity)
+      {
+        const double m = s.Rule == Problem::Law::MeanShift ? iProblem.Dimensions[i].MeanShift : 0.0;
+        const double a = s.Rule == Problem::Law::Linear ? sign * w
+          : s.Rule == Problem::Law::WorstCase           ? std::fabs(w)
+                                                        : m * std::fabs(w);
+        const double b = s.Rule == Problem::Law::Rss ? w : s.Rule == Problem::Law::MeanShift ? (1.0 - m) * w : 0.0;
+        if (varOf[i] < 0)
+        {
+          c += a * fixed[i];
+          kappa += (b * fixed[i]) * (b * fixed[i]);
+          continue;
+        }
+        if (std::find(Var.begin() + Start.back(), Var.end(), varOf[i]) != Var.end())
+          return "stack-up " + s.Name + " names a dimension twice";
+        Var.push_back(varOf[i]);
+        A.push_back(a);
+        B.push_back(b);
+      }
+      Start.push_back(static_cast<std::int32_t>(Var.size()));
+      F.push_back(s.Rule == Problem::Law::Rss ? s.Factor : s.Rule == Problem::Law::MeanShift ? 1.0 : 0.0);
+      Kappa.push_back(kappa);
+      C.push_back(c);
+      Stackup.push_back(static_cast<std::int32_t>(j));
+    }
+  }
+  return {};
+}
+
+double QAVTasAllocationRows::Root(std::int32_t iRow, const double* ipT) const
+{
+  double squares = Kappa[iRow];
+  for (std::int32_t k = Start[iRow]; k < Start[iRow + 1]; ++k)
+    squares += (B[k] * ipT[Var[k]]) * (B[k] * ipT[Var[k]]);
+  return std::sqrt(squares);
+}
+
+double QAVTasAllocationRows::Value(std::int32_t iRow, const double* ipT) const
+{
+  double value = C[iRow];
+  for (std::int32_t k = Start[iRow]; k < Start[iRow + 1]; ++k)
+    value += A[k] * ipT[Var[k]];
+  return F[iRow] != 0.0 ? value + F[iRow] * Root(iRow, ipT) : value;
+}
+
+void QAVTasAllocationRows::Gradient(std::int32_t iRow, const double* ipT, double* opGradient) const
+{
+  const double rho = F[iRow] != 0.0 ? Root(iRow, ipT) : 0.0;
+  const double scale = rho > 0.0 ? F[iRow] / rho : 0.0;
+  for (std::int32_t k = Start[iRow]; k < Start[iRow + 1]; ++k)
+    opGradient[k - Start[iRow]] = A[k] + scale * B[k] * B[k] * ipT[Var[k]];
+}
+
+double QAVTasAllocationRows::LowerBound(const double* ipT, const double* ipLambda, bool iWithCost) const
+{
+  _G.assign(Dimension.size(), 0.0);
+  double bound = iWithCost ? FixedCost : 0.0;
+  for (std::int32_t r = 0; r < Rows(); ++r)
+  {
+    const double lambda = std::max(0.0, ipLambda[r]);
+    if (lambda == 0.0)
+      continue;
+    const double rho = F[r] != 0.0 ? Root(r, ipT) : 0.0;
+    bound += lambda * (C[r] + (rho > 0.0 ? F[r] * Kappa[r] / rho : 0.0));
+    _Grad.resize(static_cast<std::size_t>(Start[r + 1] - Start[r]));
+    Gradient(r, ipT, _Grad.data());
+    for (std::int32_t k = Start[r]; k < Start[r + 1]; ++k)
+      _G[Var[k]] += lambda * _Grad[k - Start[r]];
+  }
+  static const Problem::Cost kNoCost;
+  for (std::size_t v = 0; v < Dimension.size(); ++v)
+  {
+    const Problem::Cost& cost = iWithCost ? Problem->Dimensions[Dimension[v]].CostOf : kNoCost;
+    bound += MinOnBox(cost, Lo[v], Hi[v], _G[v]);
+  }
+  return std::isnan(bound) ? -kInf : bound;
+}
+
+// The inner minimum of the Lagrangian lands on a bound when c'(x) + G_i points out of the box there;
+// that excess is the bound's multiplier. Call after LowerBound (it leaves G behind).
+void QAVTasAllocationRows::BoundPrices(const double* ipT, double* opMin, double* opMax) const
+{
+  for (std::size_t v = 0; v < Dimension.size(); ++v)
+  {
+    const Problem::Cost& cost = Problem->Dimensions[Dimension[v]].CostOf;
+    const double tolerance = kOnBound * (std::isfinite(Hi[v]) ? Hi[v] - Lo[v] : std::max(1.0, Lo[v]));
+    const double atLo = cost.Slope(Lo[v]) + _G[v], atHi = LeftSlope(cost, Hi[v]) + _G[v];
+    opMin[Dimension[v]] = ipT[v] - Lo[v] <= tolerance ? std::max(0.0, atLo) : 0.0;
+    opMax[Dimension[v]] = std::isfinite(Hi[v]) && Hi[v] - ipT[v] <= tolerance ? std::max(0.0, -atHi) : 0.0;
+  }
+}
+
+bool QAVTasAllocationRows::Binds(std::int32_t iRow, const double* ipT) const
+{
+  double scale = std::fabs(C[iRow]) + (F[iRow] != 0.0 ? F[iRow] * Root(iRow, ipT) : 0.0);
+  for (std::int32_t k = Start[iRow]; k < Start[iRow + 1]; ++k)
+    scale += std::fabs(A[k] * ipT[Var[k]]);
+  return -Value(iRow, ipT) <= kOnBound * scale;
+}

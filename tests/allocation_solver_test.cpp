@@ -1,0 +1,208 @@
+#include "QAVTasAllocationSolver.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace
+{
+using Problem = QAVTasAllocationProblem;
+using Status = QAVTasAllocationResult::Status;
+
+Problem::Dimension Free(double iMin, double iMax, Problem::Cost iCost, double iShift = 0.0)
+{
+  Problem::Dimension d;
+  d.Name = "d";
+  d.Min = iMin, d.Max = iMax, d.CostOf = iCost, d.MeanShift = iShift;
+  return d;
+}
+
+Problem::Cost Reciprocal(double b)
+{
+  Problem::Cost c;
+  c.Model = Problem::CostModel::Reciprocal, c.B = b;
+  return c;
+}
+
+Problem::Stackup Row(Problem::Law iLaw, double iLimit, const std::vector<double>& iS, double iFactor = 1.0)
+{
+  Problem::Stackup s;
+  s.Name = "s", s.Rule = iLaw, s.Limit = iLimit, s.Factor = iFactor;
+  for (std::size_t i = 0; i < iS.size(); ++i)
+    if (iS[i] != 0.0)
+      s.Sensitivity.emplace_back(static_cast<std::int32_t>(i), iS[i]);
+  return s;
+}
+
+// The certificate's claims, checked from outside: feasibility, the gap, and the lower bound under
+// the cost of feasible points (the optimum shrunk towards the bounds stays feasible).
+void ExpectCertified(const Problem& p, const QAVTasAllocationResult& r)
+{
+  ASSERT_EQ(Status::Optimal, r.State) << r.Reason;
+  EXPECT_LE(p.MaxViolation(r.Tolerances.data()), 1e-9);
+  EXPECT_NEAR(p.TotalCost(r.Tolerances.data()), r.Cost, 1e-12 * std::fabs(r.Cost));
+  EXPECT_LE(r.Cost - r.LowerBound, 1e-9 * std::max(1.0, std::fabs(r.Cost)));
+  EXPECT_LE(r.RelativeGap, 1e-9);
+  for (double shrink : {0.999, 0.9, 0.5})
+  {
+    std::vector<double> t = r.Tolerances;
+    for (std::size_t i = 0; i < t.size(); ++i)
+      if (!p.Dimensions[i].Fixed)
+        t[i] = std::max(p.Dimensions[i].Min, shrink * t[i]);
+    if (p.MaxViolation(t.data()) == 0.0)
+    {
+      EXPECT_GE(p.TotalCost(t.data()), r.LowerBound);
+    }
+  }
+  for (double price : r.StackupPrices)
+    EXPECT_GE(price, 0.0);
+  for (std::size_t i = 0; i < r.Tolerances.size(); ++i) // only a bound that binds has a price
+  {
+    const Problem::Dimension& d = p.Dimensions[i];
+    EXPECT_TRUE(r.MinPrices[i] >= 0.0 && (r.MinPrices[i] == 0.0 || r.Tolerances[i] - d.Min <= 1e-6 * (d.Max - d.Min)))
+      << i;
+    EXPECT_TRUE(r.MaxPrices[i] >= 0.0 && (r.MaxPrices[i] == 0.0 || d.Max - r.Tolerances[i] <= 1e-6 * (d.Max - d.Min)))
+      << i;
+  }
+}
+} // namespace
+
+// One row with costs b_i / t_i. Worst-case: b_i / t_i^2 = lambda |s_i| gives
+// t_i = T sqrt(b_i / |s_i|) / S, S = sum_k sqrt(b_k |s_k|), cost S^2 / T and price S^2 / T^2.
+// rss: b_i / t_i^2 = lambda f s_i^2 t_i / rho gives t_i = T (b_i / s_i^2)^(1/3) / (f sqrt(sum_k (s_k b_k)^(2/3))).
+TEST(AllocationSolver, ClosedForms)
+{
+  const std::vector<double> s = {1.0, -4.0, 0.25, 2.0}, b = {1.0, 3.0, 0.5, 2.0};
+  const double limit = 0.3, factor = 1.5;
+  for (Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss})
+  {
+    Problem p;
+    for (double bi : b)
+      p.Dimensions.push_back(Free(1e-6, 1e3, Reciprocal(bi)));
+    p.Stackups.push_back(Row(law, limit, s, factor));
+    const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
+    ExpectCertified(p, r);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < s.size(); ++i)
+      sum += law == Problem::Law::WorstCase ? std::sqrt(b[i] * std::fabs(s[i])) : std::cbrt(s[i] * s[i] * b[i] * b[i]);
+    for (std::size_t i = 0; i < s.size(); ++i)
+    {
+      const double t = law == Problem::Law::WorstCase
+        ? limit * std::sqrt(b[i] / std::fabs(s[i])) / sum
+        : limit * std::cbrt(b[i] / (s[i] * s[i])) / (factor * std::sqrt(sum));
+      EXPECT_NEAR(t, r.Tolerances[i], 1e-7 * t) << i;
+    }
+    if (law == Problem::Law::WorstCase)
+    {
+      EXPECT_NEAR(sum * sum / limit, r.Cost, 1e-9 * r.Cost);
+      EXPECT_NEAR(sum * sum / (limit * limit), r.StackupPrices[0], 1e-6 * r.StackupPrices[0]);
+    }
+  }
+}
+
+namespace
+{
+// A random problem of every law and cost model, feasible by construction: each limit lies above
+// the stack-up's value at a point inside the bounds (a linear row straddles it).
+Problem RandomProblem(std::mt19937& gen, std::size_t iTrial)
+{
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  Problem p;
+  const std::size_t n = 3 + gen() % 10, m = 1 + gen() % 5;
+  std::vector<double> inside(n);
+  for (std::size_t i = 0; i < n; ++i)
+  {
+    Problem::Cost c;
+    c.Model = static_cast<Problem::CostModel>(1 + (i + iTrial) % 4);
+    c.A = unit(gen), c.B = 0.1 + unit(gen), c.K = 0.5 + 2.0 * unit(gen), c.M = 5.0 + 30.0 * unit(gen);
+    const double lo = 0.002 + 0.01 * unit(gen), hi = lo + 0.2 * unit(gen) + 0.01;
+    for (double t : {lo, 0.5 * (lo + hi), hi})
+      c.Points.emplace_back(t, 0.01 / t);
+    p.Dimensions.push_back(Free(lo, hi, c, i % 3 == 0 ? 0.3 * unit(gen) : 0.0));
+    inside[i] = lo + (hi - lo) * unit(gen);
+    if (unit(gen) < 0.1)
+      p.Dimensions[i].Fixed = true, p.Dimensions[i].Tolerance = inside[i];
+  }
+  for (std::size_t j = 0; j < m; ++j)
+  {
+    std::vector<double> s(n);
+    for (double& v : s)
+      v = unit(gen) < 0.4 ? 0.0 : 4.0 * unit(gen) - 1.0;
+    s[j % n] = 1.0;
+    p.Stackups.push_back(Row(static_cast<Problem::Law>((j + iTrial) % 4), 1.0, s, 1.0 + unit(gen)));
+    const double v = p.StackupValue(j, inside.data());
+    p.Stackups[j].Limit = v * (1.0 + 0.5 * unit(gen));
+    p.Stackups[j].Lower = v - 0.05 * unit(gen), p.Stackups[j].Upper = v + 0.05 * unit(gen);
+  }
+  return p;
+}
+} // namespace
+
+TEST(AllocationSolver, CertifiesRandomProblemsOfEveryLawAndCost)
+{
+  std::mt19937 gen(20261207);
+  for (std::size_t trial = 0; trial < 80; ++trial)
+  {
+    const Problem p = RandomProblem(gen, trial);
+    ExpectCertified(p, QAVTasAllocationSolver().Solve(p));
+  }
+}
+
+// The price of a limit is the cost saved per unit of loosening: a central difference of the
+// optimal cost in the limit.
+TEST(AllocationSolver, PricesAreDerivativesOfTheOptimalCost)
+{
+  std::mt19937 gen(7);
+  for (std::size_t trial = 0; trial < 12; ++trial)
+  {
+    Problem p = RandomProblem(gen, trial);
+    const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
+    ExpectCertified(p, r);
+    for (std::size_t j = 0; j < p.Stackups.size(); ++j)
+    {
+      Problem::Stackup& s = p.Stackups[j];
+      const bool upper = s.Rule != Problem::Law::Linear || r.StackupValues[j] > 0.5 * (s.Lower + s.Upper);
+      double& limit = s.Rule != Problem::Law::Linear ? s.Limit : upper ? s.Upper : s.Lower;
+      const double h = 1e-5 * std::max(std::fabs(limit), 1e-3), saved = limit;
+      limit = saved + (upper ? h : -h);
+      const double looser = QAVTasAllocationSolver().Solve(p).Cost;
+      limit = saved - (upper ? h : -h);
+      const double tighter = QAVTasAllocationSolver().Solve(p).Cost;
+      limit = saved;
+      EXPECT_NEAR((tighter - looser) / (2.0 * h), r.StackupPrices[j], 1e-4 * (1.0 + r.StackupPrices[j]))
+        << "trial " << trial << " stack-up " << j;
+    }
+  }
+}
+
+TEST(AllocationSolver, ProvesInfeasibility)
+{
+  struct Case
+  {
+    std::vector<Problem::Stackup> Rows;
+  };
+  auto linear = [](double lower, double upper, const std::vector<double>& s)
+  {
+    Problem::Stackup row = Row(Problem::Law::Linear, 0.0, s);
+    row.Lower = lower, row.Upper = upper;
+    return row;
+  };
+  const Case cases[] = {
+    {{Row(Problem::Law::WorstCase, 0.015, {1.0, 1.0, 1.0})}}, // at least 0.03 at the smallest
+    {{Row(Problem::Law::Rss, 0.0199, {2.0, 0.0, 0.0}, 1.0)}}, // 2 x 0.01
+    {{Row(Problem::Law::MeanShift, 0.01, {1.0, 0.0, 1.0})}},  // each row alone can be met
+    {{linear(0.5, 1.0, {1.0, -1.0, 0.0}), linear(-1.0, 0.2, {1.0, 0.0, 0.0})}},
+    {{linear(0.1, 1.0, {1.0, -1.0, 0.0}), linear(0.1, 1.0, {0.0, 1.0, -1.0}), linear(0.1, 1.0, {-1.0, 0.0, 1.0})}},
+  };
+  for (const Case& c : cases)
+  {
+    Problem p;
+    for (int i = 0; i < 3; ++i)
+      p.Dimensions.push_back(Free(0.01, 1.0, Reciprocal(1.0), 0.5));
+    p.Stackups = c.Rows;
+    const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
+    EXPECT_EQ(Status::Infeasible, r.State) << r.Reason;
+  }
+}
