@@ -23,10 +23,12 @@ $(ASAN)/Makefile: | deps
 $(BENCH)/Makefile: | deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DQAV_BUILD_TESTS=OFF -DQAV_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
-demo: all
+# Only the library and the tool: the demonstration needs no test suite.
+demo: $(RELEASE)/Makefile
+	cmake --build $(RELEASE) -j $(JOBS) --target qavtas
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt
 	@echo
-	@echo "== the same problem, genetic answer beside the exact optimum"
+	@echo "== the same problem, genetic answer beside the certified optimum"
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt --compare --quiet
 
 test: test-release test-consumer test-asan
@@ -44,6 +46,11 @@ test-consumer: all
 	  -DCMAKE_PREFIX_PATH=$(CURDIR)/$(CONSUMER)/prefix >/dev/null
 	cmake --build $(CONSUMER)/build -j $(JOBS)
 	cd $(CONSUMER)/build && ctest --output-on-failure
+	@# The README's pkg-config line, word for word but for the prefix and the program: it must
+	@# build a program that runs without LD_LIBRARY_PATH.
+	cd $(CONSUMER) && eval "$$(grep -o 'g++ -std=c++17 app.cpp [^`]*' $(CURDIR)/README.md \
+	  | sed -e 's|/opt/qavtas|$(CURDIR)/$(CONSUMER)/prefix|' \
+	    -e 's|app.cpp|$(CURDIR)/examples/consumer/engines.cpp -o readme-app|')" && env -u LD_LIBRARY_PATH ./readme-app >/dev/null
 
 # Any sanitizer report, leaks included, fails the run.
 test-asan: $(ASAN)/Makefile

@@ -28,6 +28,7 @@ install(TARGETS qavtas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/QAVPlatform/include/ ${QAV_TAS_DIR}/include/ ${QAV_FIT_DIR}/include/
         DESTINATION ${QAV_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h" PATTERN "QAVDifferentialEvolutionStep.h" EXCLUDE)
+install(FILES ${PROJECT_BINARY_DIR}/include/QAVTasOptimizerVersion.h DESTINATION ${QAV_INSTALL_INCLUDEDIR})
 
 install(EXPORT QAVTasOptimizerTargets NAMESPACE QAV:: DESTINATION ${QAV_INSTALL_CMAKEDIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/QAVTasOptimizerConfig.cmake.in

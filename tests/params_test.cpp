@@ -343,17 +343,6 @@ TEST_F(Params, WholeRunFindsTheKnownBestPlacementAndRunsAgainFromTheCache)
   EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), held);
 }
 
-TEST_F(Params, ToolRunsTheDemonstrationAndSaysWhereTheLogIs)
-{
-  const QAVToolRunResult r = QAVToolRun("parameters");
-  EXPECT_EQ(r.status, 0);
-  const std::string text = r.out + r.err;
-  EXPECT_NE(text.find("Optimum Fitness =0\n"), std::string::npos);
-  EXPECT_NE(text.find("analysis result (sum of |values|) = 0\n"), std::string::npos);
-  EXPECT_NE(text.find("genome log: " + LogPath() + "\n"), std::string::npos);
-  EXPECT_EQ(QAVToolSlurp(LogPath()).rfind("Values :", 0), 0u);
-  EXPECT_EQ(QAVToolRun("parameters --seed x").status, 2);
-}
 
 TEST_F(Params, HostileArgumentsAndRepeatedRunsLeaveNoHandleOrFileOpen)
 {

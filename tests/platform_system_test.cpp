@@ -1,3 +1,4 @@
+#include "ErrorDepthHandler.h"
 #include "QAVIKwpParm.h"
 #include "QAVIPvkPointCoord.h"
 #include "QAVInterfacePtr.h"
@@ -11,6 +12,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 TEST(PlatformHandles, CopiesMovesQueriesAndListsKeepTheCountExact)
 {
@@ -66,6 +68,13 @@ TEST(PlatformFiles, DrivePathsGoToTheTemporaryDirectory)
 
   EXPECT_EQ(QAVTasUIServices::QAVTasFileOpen("E:\\Temp\\Log.txt", nullptr), nullptr);
   EXPECT_EQ(QAVTasUIServices::QAVTasFileOpen("E:\\", "w"), nullptr);
+  const std::string target = dir + "/target";
+  ASSERT_EQ(symlink(target.c_str(), (dir + "/Log.txt").c_str()), 0);
+  EXPECT_EQ(QAVTasUIServices::QAVTasFileOpen("E:\\Temp\\Log.txt", "w"), nullptr);
+  EXPECT_EQ(ErrorDepthHandler::_ier_, 1);
+  EXPECT_NE(ErrorDepthHandler::_c_err_.find("symbolic link"), std::string::npos);
+  EXPECT_NE(access(target.c_str(), F_OK), 0); // nothing written through the link
+  std::remove((dir + "/Log.txt").c_str());
   setenv("TMPDIR", (dir + "/missing").c_str(), 1);
   EXPECT_EQ(QAVTasUIServices::QAVTasFileOpen("E:\\Temp\\Log.txt", "w"), nullptr);
   QAVTasUIServices::QAVTasFileClose(nullptr);

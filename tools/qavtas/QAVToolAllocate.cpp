@@ -3,20 +3,21 @@
 #include "QAVNullBuffer.h"
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
+#include "QAVTasOptimizerVersion.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocationPage.h"
+#include "QAVToolAllocationPicture.h"
+#include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
-#include "QAVToolOptions.h"
-
-#include <CLI/CLI.hpp>
+#include "QAVToolLineReader.h"
+#include "QAVToolOutput.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,12 +46,17 @@ const char kFooter[] =
   "Exit status: 0 certified optimal, 4 certified infeasible, 3 not solved, 1 a bad file or an\n"
   "I/O error, 2 a usage error.\n";
 
+const char kDescription[] = "Allocates tolerances: the least-cost tolerances that meet every stack-up of FILE,\n"
+                            "with a certificate of optimality (or of infeasibility).";
+
 struct Settings
 {
   std::string file;
   std::string fromData;
-  std::string report;
-  bool json = false;
+  std::string report = "-";
+  std::string svg;
+  std::string html;
+  std::string commandLine;
 };
 
 int Failure(const std::string& iMessage)
@@ -64,87 +70,30 @@ std::string NameOf(const std::string& iPath)
   return iPath == "-" ? "standard input" : iPath;
 }
 
-// The options, declared once: they give both the parsing and --help.
-void Declare(CLI::App& ioApp, Settings& oSettings)
+// The options, declared once: they give the parsing and --help.
+void Declare(QAVToolCli& ioCli, Settings& oSettings)
 {
-  ioApp.description("Allocates tolerances: the least-cost tolerances that meet every stack-up of FILE,\n"
-                    "with a certificate of optimality (or of infeasibility).");
-  ioApp.footer(kFooter);
-  ioApp.add_option("FILE", oSettings.file, "the allocation problem file");
-  ioApp.add_flag("--json", oSettings.json, "print the answer as one JSON object instead of the report");
-  ioApp.add_option("--report", oSettings.report, "write the answer to the file OUT instead of standard output")
-    ->option_text("OUT");
-  ioApp
-    .add_option("--from-data", oSettings.fromData,
-                "print the tolerancing data file DATA converted into an allocation problem file")
-    ->option_text("DATA");
-}
-
-// False when --help was asked for (the help is printed); a usage error is thrown.
-bool Parse(int argc, char** argv, Settings& oSettings)
-{
-  CLI::App app("", "qavtas allocate");
-  Declare(app, oSettings);
-  std::vector<std::string> args(argv, argv + argc);
-  std::reverse(args.begin(), args.end());
-  try
-  {
-    app.parse(args);
-  }
-  catch (const CLI::CallForHelp&)
-  {
-    std::cout << app.help();
-    return false;
-  }
-  catch (const CLI::ParseError& e)
-  {
-    QAVToolOptions::Fail(e.what());
-  }
-  if (oSettings.file.empty() == oSettings.fromData.empty())
-    QAVToolOptions::Fail("one problem file, or --from-data DATA (see qavtas allocate --help)");
-  return true;
+  ioCli.InFile("FILE", oSettings.file, "the allocation problem file (- for standard input)", false);
+  ioCli.OutFile("--report", oSettings.report, "write the answer to the file OUT instead of standard output");
+  ioCli.InFile("--from-data", oSettings.fromData,
+               "print the tolerancing data file DATA converted into an allocation problem file", false);
+  ioCli.OutFile("--svg", oSettings.svg, "draw the allocation (utilisation, contributions, tolerances) to OUT");
+  ioCli.OutFile("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT");
+  ioCli.WithJson();
 }
 
 // The whole text at iPath ("-": standard input); false with oError when it cannot be read.
 bool ReadText(const std::string& iPath, std::string& oText, std::string& oError)
 {
-  std::ifstream file;
-  if (iPath != "-")
-  {
-    file.open(iPath, std::ios::binary);
-    if (!file)
-    {
-      oError = "cannot open '" + iPath + "': " + std::strerror(errno);
-      return false;
-    }
-  }
-  std::istream& in = iPath == "-" ? std::cin : file;
-  oText.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad())
-    oError = "cannot read '" + iPath + "'";
-  return !in.bad();
+  QAVToolLineReader reader(iPath);
+  if (!reader.ReadAll(oText))
+    oError = reader.Error();
+  return oError.empty();
 }
 
-// Writes iText to standard output, or to iPath through a temporary file renamed into place, so
-// that a failed run never leaves a half-written answer.
 bool WriteText(const std::string& iPath, const std::string& iText, std::string& oError)
 {
-  if (iPath.empty() || iPath == "-")
-  {
-    std::cout << iText << std::flush;
-    if (!std::cout)
-      oError = "cannot write to standard output";
-    return static_cast<bool>(std::cout);
-  }
-  const std::string temporary = iPath + ".partial";
-  FILE* out = std::fopen(temporary.c_str(), "wb");
-  bool written = out != nullptr && std::fwrite(iText.data(), 1, iText.size(), out) == iText.size();
-  written = out != nullptr && std::fclose(out) == 0 && written;
-  if (written && std::rename(temporary.c_str(), iPath.c_str()) == 0)
-    return true;
-  oError = "cannot write '" + iPath + "': " + std::strerror(errno);
-  std::remove(temporary.c_str());
-  return false;
+  return QAVToolWriteOutput(iPath, iText, oError);
 }
 
 // The problem of a data file; the optimiser's construction lines would only spoil the output.
@@ -191,7 +140,26 @@ int ExitStatusOf(const QAVTasAllocationResult& iResult)
   return 3;
 }
 
-int Allocate(const Settings& iSettings)
+// The picture and the page, when asked for.
+bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
+                   const QAVTasAllocationResult& iResult, std::string& oError)
+{
+  if (iSettings.svg.empty() && iSettings.html.empty())
+    return true;
+  const std::string title = "Allocation of " + NameOf(iSettings.file);
+  const std::string svg = QAVToolAllocationPicture::Svg(iProblem, iResult, title);
+  if (!iSettings.svg.empty() && !WriteText(iSettings.svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + svg, oError))
+    return false;
+  QAVToolAllocationPage::Content content;
+  content.Title = title;
+  content.Svg = svg;
+  content.CommandLine = iSettings.commandLine;
+  content.Version = "qavtas " QAV_TASOPT_VERSION;
+  return iSettings.html.empty() ||
+    WriteText(iSettings.html, QAVToolAllocationPage::Html(iProblem, iResult, content), oError);
+}
+
+int Allocate(const Settings& iSettings, bool iJson)
 {
   std::string text, error;
   if (!ReadText(iSettings.file, text, error))
@@ -200,9 +168,8 @@ int Allocate(const Settings& iSettings)
   if (!QAVTasAllocationFile::Read(text, problem, error))
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = QAVTasAllocationSolver().Solve(problem);
-  const std::string answer =
-    iSettings.json ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
-  if (!WriteText(iSettings.report, answer, error))
+  const std::string answer = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';
@@ -213,7 +180,14 @@ int Allocate(const Settings& iSettings)
 int QAVToolRunAllocate(int argc, char** argv)
 {
   Settings settings;
-  if (!Parse(argc, argv, settings))
+  settings.commandLine = "qavtas allocate";
+  for (int k = 0; k < argc; ++k)
+    settings.commandLine += std::string(" ") + argv[k];
+  QAVToolCli cli("allocate", kDescription, kFooter);
+  Declare(cli, settings);
+  if (!cli.Parse(argc, argv))
     return 0;
-  return settings.fromData.empty() ? Allocate(settings) : ConvertData(settings);
+  if (settings.file.empty() == settings.fromData.empty())
+    throw QAVToolUsageError{"one problem file, or --from-data DATA"};
+  return settings.fromData.empty() ? Allocate(settings, cli.common.json) : ConvertData(settings);
 }

@@ -3,12 +3,15 @@
 
 #include "QAVTasAllocationFile.h"
 
+#include "QAVTasStackupContributions.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace
@@ -16,7 +19,8 @@ namespace
 using Problem = QAVTasAllocationProblem;
 using Result = QAVTasAllocationResult;
 
-// A bound binds when the tolerance sits on it to this relative distance, or when it has a price.
+// A bound or a limit binds when the answer sits on it to this relative distance. Prices alone do not
+// tell: an interior-point answer leaves prices of the order of its gap on every inactive bound.
 const double kOnBound = 1e-7;
 
 std::string Format(const char* iFormat, ...)
@@ -60,9 +64,9 @@ std::string BoundThatBinds(const Problem::Dimension& iDimension, const Result& i
     return "option " + iDimension.Options[static_cast<std::size_t>(chosen)].Process;
   }
   const double t = Entry(iResult.Tolerances, i);
-  if (Entry(iResult.MinPrices, i) > 0.0 || t <= iDimension.Min * (1.0 + kOnBound))
+  if (t <= iDimension.Min * (1.0 + kOnBound))
     return "min";
-  if (Entry(iResult.MaxPrices, i) > 0.0 || t >= iDimension.Max * (1.0 - kOnBound))
+  if (t >= iDimension.Max * (1.0 - kOnBound))
     return "max";
   return "-";
 }
@@ -71,6 +75,15 @@ std::string BoundThatBinds(const Problem::Dimension& iDimension, const Result& i
 bool UpperSideActive(const Problem::Stackup& iStackup, double iValue)
 {
   return iStackup.Upper - iValue <= iValue - iStackup.Lower;
+}
+
+// Whether the stack-up's value sits on its limit (a linear row: on either side).
+bool OnLimit(const Problem::Stackup& iStackup, double iValue)
+{
+  if (iStackup.Rule != Problem::Law::Linear)
+    return iStackup.Limit - iValue <= kOnBound * iStackup.Limit;
+  const double scale = std::max(std::fabs(iStackup.Lower), std::fabs(iStackup.Upper));
+  return std::min(iStackup.Upper - iValue, iValue - iStackup.Lower) <= kOnBound * scale;
 }
 
 std::string LawOf(const Problem::Stackup& iStackup)
@@ -109,7 +122,7 @@ std::string StackupTable(const Problem& iProblem, const Result& iResult)
   return text;
 }
 
-// Stack-ups and bounds with a price, by the saving a unit of loosening brings, largest first.
+// Stack-ups and bounds the answer sits on, by the saving a unit of loosening brings, largest first.
 std::string WhatBinds(const Problem& iProblem, const Result& iResult)
 {
   std::vector<std::pair<double, std::string>> binding;
@@ -118,12 +131,15 @@ std::string WhatBinds(const Problem& iProblem, const Result& iResult)
     const Problem::Stackup& s = iProblem.Stackups[j];
     const double v = Entry(iResult.StackupValues, j);
     const std::string side = s.Rule != Problem::Law::Linear ? "limit" : UpperSideActive(s, v) ? "upper" : "lower";
-    binding.emplace_back(Entry(iResult.StackupPrices, j), "stack-up " + s.Name + " (" + side + ")");
+    if (OnLimit(s, v))
+      binding.emplace_back(Entry(iResult.StackupPrices, j), "stack-up " + s.Name + " (" + side + ")");
   }
   for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
   {
-    binding.emplace_back(Entry(iResult.MinPrices, i), "min of " + iProblem.Dimensions[i].Name);
-    binding.emplace_back(Entry(iResult.MaxPrices, i), "max of " + iProblem.Dimensions[i].Name);
+    const std::string bound = BoundThatBinds(iProblem.Dimensions[i], iResult, i);
+    if (bound == "min" || bound == "max")
+      binding.emplace_back(Entry(bound == "min" ? iResult.MinPrices : iResult.MaxPrices, i),
+                           bound + " of " + iProblem.Dimensions[i].Name);
   }
   binding.erase(std::remove_if(binding.begin(), binding.end(), [](const auto& b) { return !(b.first > 0.0); }),
                 binding.end());
@@ -146,6 +162,24 @@ std::string QAVToolAllocationReport(const QAVTasAllocationProblem& iProblem, con
   text += Format("total cost %.10g, lower bound %.10g, relative gap %.2g\n\n", iResult.Cost, iResult.LowerBound,
                  iResult.RelativeGap);
   return text + WhatBinds(iProblem, iResult);
+}
+
+// Each stack-up's contributors in percent of its value, and the share of its limit it uses.
+void AddContributions(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                      nlohmann::ordered_json& ioAnswer)
+{
+  const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
+  nlohmann::ordered_json shares = nlohmann::ordered_json::object(), used = nlohmann::ordered_json::object();
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    nlohmann::ordered_json node = nlohmann::ordered_json::object();
+    for (const auto& share : k.Shares[j])
+      node[iProblem.Dimensions[share.Dimension].Name] = share.Percent;
+    shares[iProblem.Stackups[j].Name] = std::move(node);
+    used[iProblem.Stackups[j].Name] = k.Utilisation[j];
+  }
+  ioAnswer["contributions"] = std::move(shares);
+  ioAnswer["utilisation"] = std::move(used);
 }
 
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
@@ -179,5 +213,6 @@ std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const
       node["limit"] = s.Limit;
     node["shadow_price"] = Entry(iResult.StackupPrices, j);
   }
+  AddContributions(iProblem, iResult, answer);
   return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -2,7 +2,10 @@
 #include "QAVToolDataFile.h"
 
 #include "ErrorDepthHandler.h"
+#include "QAVTasDataFileItems.h"
+#include "QAVToolLineReader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -12,35 +15,10 @@
 namespace
 {
 // What the data file should hold at the step that failed, by the line of the reader's report.
-const char* ExpectedItem(std::int32_t iLine)
+const char* ExpectedAt(std::int32_t iLine)
 {
-  switch (iLine)
-  {
-    case 277:
-      return "the form number (2 direct, 3 multiplier)";
-    case 281:
-      return "'Dimension du vecteur Nx : <count>' with a count of 0 or more";
-    case 283:
-      return "'Dimension du vecteur Ny : <count>' with a count of 0 or more";
-    case 292:
-      return "the line 'Coefficients de la matrice W :'";
-    case 300:
-      return "Ny rows of Nx coefficients of W";
-    case 310:
-      return "the line 'Tolerancement sur Y (Ymin puis Ymax) :'";
-    case 314:
-      return "the Ny lower bounds of Y (Ymin)";
-    case 321:
-      return "the Ny upper bounds of Y (Ymax)";
-    case 329:
-      return "the line 'Domaine de definition de X (bornes inf puis sup) :'";
-    case 333:
-      return "the Nx lower bounds of X (Xinf)";
-    case 342:
-      return "the Nx upper bounds of X (Xsup)";
-    default:
-      return "a line end";
-  }
+  const char* expected = QAVTasDataFileItems::Expected(iLine);
+  return expected != nullptr ? expected : "a line end";
 }
 
 // Line of the last item the reader took in before it stopped (1 when it took none): the reader
@@ -64,23 +42,26 @@ long LineAt(FILE* ipFile)
   return lastItemLine;
 }
 
-struct FileCloser
-{
-  void operator()(FILE* f) const { std::fclose(f); }
-};
 } // namespace
 
 std::string QAVToolReadDataFile(const std::string& iPath, QAVTasOptimizerTolerancing& ioOptimizer)
 {
-  const bool standardInput = iPath == "-";
-  std::unique_ptr<FILE, FileCloser> file(standardInput ? nullptr : std::fopen(iPath.c_str(), "r"));
-  if (!standardInput && !file)
-    return "cannot open '" + iPath + "': " + std::strerror(errno);
-  FILE* in = standardInput ? stdin : file.get();
-  if (ioOptimizer.ReadDataFile(in) != S_OK)
-    return iPath + ":" + std::to_string(LineAt(in)) + ": expected " + ExpectedItem(ErrorDepthHandler::_i_errline_);
+  // Read whole, with bounded lines, then parsed from memory: standard input works too, and the
+  // failing line is found by seeking back.
+  QAVToolLineReader reader(iPath);
+  std::string text;
+  if (!reader.ReadAll(text))
+    return reader.Error();
+  const std::string& name = reader.Path();
+  text.push_back('\0'); // fmemopen of an empty buffer fails: read the NUL instead, which no reader accepts
+  const std::size_t size = std::max<std::size_t>(text.size() - 1, 1);
+  std::unique_ptr<FILE, int (*)(FILE*)> in(fmemopen(&text[0], size, "r"), std::fclose);
+  if (!in)
+    return name + ": " + std::strerror(errno);
+  if (ioOptimizer.ReadDataFile(in.get()) != S_OK)
+    return name + ":" + std::to_string(LineAt(in.get())) + ": expected " + ExpectedAt(ErrorDepthHandler::_i_errline_);
   if (ioOptimizer._Formulation != 2 && ioOptimizer._Formulation != 3)
-    return iPath + ":1: the form number must be 2 (direct) or 3 (multiplier), not " +
+    return name + ":1: the form number must be 2 (direct) or 3 (multiplier), not " +
       std::to_string(ioOptimizer._Formulation);
   return "";
 }

@@ -1,10 +1,13 @@
 // qavtas de: runs a differential-evolution engine on a built-in test function.
 #include "QAVMathIntGAOptimizer.h"
 #include "QAVTasGAOptimizer.h"
+#include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolHistory.h"
-#include "QAVToolOptions.h"
+#include "QAVToolSession.h"
 #include "QAVToolTestFunction.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <iostream>
@@ -55,38 +58,44 @@ void ApplyDefaults(DeSettings& ioS)
   ioS.cr = ioS.cr.value_or(d.cr);
 }
 
-const char kHelp[] =
-  "usage: qavtas de [options]\n"
-  "\n"
-  "Minimises (or maximises) a built-in test function by differential evolution, with\n"
-  "the integer-coded engine (or, with --real, the real-coded one), printing the\n"
-  "engine's reports and then the optimum. Every test function has its minimum 0 at\n"
-  "x[i] = 1 + (i mod 3). Defaults are given as integer engine / real engine.\n"
-  "\n"
-  "options:\n"
-  "  --real              use the real-coded engine (double genes)\n"
-  "  --function NAME     sphere, rosenbrock or rastrigin (default sphere;\n"
-  "                      rosenbrock needs --dim 2 or more)\n"
-  "  --dim N             number of genes, 1 to 500 (default 2)\n"
-  "  --lower X           lower limit of every gene (default -50 / -5)\n"
-  "  --upper X           upper limit of every gene, above --lower (default 50 / 5);\n"
-  "                      with integer genes both limits are 32-bit integers\n"
-  "  --pop N             individuals per population, 6 or more (default 20 / 30)\n"
-  "  --generations N     most generations of the run, 1 or more (default 100)\n"
-  "  --process N         recombination scheme 1 to 10 (default 1 / 2): 1 best/1,\n"
-  "                      2 rand/1, 3 rand-to-best/1, 4 best/2, 5 rand/2 with\n"
-  "                      exponential crossover; 6 to 10 the same with binomial crossover\n"
-  "  --f X               weight F of gene differences, 0 to 1 (default 0.8)\n"
-  "  --cr X              crossover probability CR, 0 to 1 (default 0.9 / 1)\n"
-  "  --seed N            seed of the random generator (default -3)\n"
-  "  --idem N            stop after N generations without progress of the optimum\n"
-  "                      (default 100 / 10; the real engine's minimisation counts a\n"
-  "                      change of 0.1 % or less as none)\n"
-  "  --refresh N         report every N generations, 1 or more (default 10;\n"
-  "                      1 reports the last generation only)\n"
-  "  --maximize          maximise instead of minimise (the run then ends by --idem\n"
-  "                      or --generations)\n";
-const char kHelpEnd[] = "  --help              this text\n";
+const char kDescription[] =
+  "Minimises (or maximises) a built-in test function by differential evolution, with the integer-coded\n"
+  "engine (or, with --real, the real-coded one), printing the engine's reports and then the optimum.\n"
+  "Every test function has its minimum 0 at x[i] = 1 + (i mod 3). Defaults are given as integer\n"
+  "engine / real engine.";
+const char kFooter[] = "Exit status: 0 an answer, 1 an output that cannot be written, 2 a usage error.";
+
+// The one declaration of the command's options: parsing, --help and the fuzz bounds.
+void Declare(QAVToolCli& ioCli, DeSettings& ioS)
+{
+  constexpr std::int32_t kMany = std::numeric_limits<std::int32_t>::max();
+  constexpr double kAny = std::numeric_limits<double>::max();
+  ioCli.Flag("--real", ioS.real, "use the real-coded engine (double genes)");
+  ioCli.Choice("--function", ioS.functionName, {"sphere", "rosenbrock", "rastrigin"},
+               "sphere, rosenbrock or rastrigin (default sphere; rosenbrock needs --dim 2 or more)");
+  ioCli.Int("--dim", ioS.dim, 1, 500, "number of genes (default 2)", 16);
+  ioCli.Real("--lower", ioS.lower, -kAny, kAny, "lower limit of every gene (default -50 / -5)");
+  ioCli.Real("--upper", ioS.upper, -kAny, kAny,
+             "upper limit of every gene, above --lower (default 50 / 5); with integer genes both limits are "
+             "32-bit integers");
+  ioCli.Int("--pop", ioS.pop, 6, kMany, "individuals per population (default 20 / 30)", 64);
+  ioCli.Int("--generations", ioS.generations, 1, kMany, "most generations of the run (default 100)", 200);
+  ioCli.Int("--process", ioS.process, 1, 10,
+            "recombination scheme (default 1 / 2): 1 best/1, 2 rand/1, 3 rand-to-best/1, 4 best/2, 5 rand/2 "
+            "with exponential crossover; 6 to 10 the same with binomial crossover");
+  ioCli.Real("--f", ioS.f, 0.0, 1.0, "weight F of gene differences (default 0.8)");
+  ioCli.Real("--cr", ioS.cr, 0.0, 1.0, "crossover probability CR (default 0.9 / 1)");
+  ioCli.Int("--seed", ioS.seed, INT32_MIN, INT32_MAX, "seed of the random generator (default -3)");
+  ioCli.Int("--idem", ioS.idem, 1, kMany,
+            "stop after N generations without progress of the optimum (default 100 / 10; the real engine's "
+            "minimisation counts a change of 0.1 % or less as none)");
+  ioCli.Int("--refresh", ioS.refresh, 1, kMany,
+            "report every N generations (default 10; 1 reports the last generation only)");
+  ioCli.Flag("--maximize", ioS.maximize, "maximise instead of minimise (the run then ends by --idem or --generations)");
+  ioS.history.Declare(ioCli);
+  ioCli.WithProgress();
+  ioCli.WithJson();
+}
 
 // An engine minimising or maximising one of the test functions.
 template <class Engine, class Gene>
@@ -100,83 +109,33 @@ private:
   QAVToolTestFunction _Function;
 };
 
-std::int32_t InRange(QAVToolOptions& ioOptions, const std::string& iName, std::int32_t iMin, std::int32_t iMax)
-{
-  const std::int32_t value = ioOptions.Int32Value(iName);
-  if (value < iMin || value > iMax)
-    QAVToolOptions::Fail("option " + iName + " takes a value from " + std::to_string(iMin) + " to " +
-                         std::to_string(iMax) + ", not " + std::to_string(value));
-  return value;
-}
+// Two populations of pop x dim genes live during a run: refuse before allocating what no
+// machine of our users has.
+constexpr double kMostPopulationBytes = 1024.0 * 1024.0 * 1024.0;
 
-double Fraction(QAVToolOptions& ioOptions, const std::string& iName)
+void CheckProblem(DeSettings& ioS)
 {
-  const double value = ioOptions.DoubleValue(iName);
-  if (value < 0.0 || value > 1.0)
-    QAVToolOptions::Fail("option " + iName + " takes a value from 0 to 1");
-  return value;
-}
-
-// True when the option was one of this command's; help is handled by the caller.
-bool ParseOption(QAVToolOptions& ioOptions, const std::string& iName, DeSettings& ioS)
-{
-  constexpr std::int32_t kMany = std::numeric_limits<std::int32_t>::max();
-  if (iName == "--function")
-  {
-    const std::string name = ioOptions.Value(iName);
-    if (!QAVToolTestFunction::FromName(name, ioS.function))
-      QAVToolOptions::Fail("unknown function '" + name + "' (known: " + QAVToolTestFunction::Names() + ")");
-    ioS.functionName = name;
-  }
-  else if (iName == "--dim")
-    ioS.dim = InRange(ioOptions, iName, 1, 500);
-  else if (iName == "--lower")
-    ioS.lower = ioOptions.DoubleValue(iName);
-  else if (iName == "--upper")
-    ioS.upper = ioOptions.DoubleValue(iName);
-  else if (iName == "--pop")
-    ioS.pop = InRange(ioOptions, iName, 6, kMany);
-  else if (iName == "--generations")
-    ioS.generations = InRange(ioOptions, iName, 1, kMany);
-  else if (iName == "--process")
-    ioS.process = InRange(ioOptions, iName, 1, 10);
-  else if (iName == "--f")
-    ioS.f = Fraction(ioOptions, iName);
-  else if (iName == "--cr")
-    ioS.cr = Fraction(ioOptions, iName);
-  else if (iName == "--seed")
-    ioS.seed = ioOptions.Int32Value(iName);
-  else if (iName == "--idem")
-    ioS.idem = InRange(ioOptions, iName, 1, kMany);
-  else if (iName == "--refresh")
-    ioS.refresh = InRange(ioOptions, iName, 1, kMany);
-  else if (iName == "--maximize")
-    ioS.maximize = true;
-  else if (iName == "--real")
-    ioS.real = true;
-  else
-    return ioS.history.TakeOption(ioOptions, iName);
-  return true;
-}
-
-void CheckProblem(const DeSettings& iS)
-{
-  if (!(*iS.lower < *iS.upper))
-    QAVToolOptions::Fail("--lower must be below --upper");
-  if (iS.function == QAVToolTestFunction::Rosenbrock && iS.dim < 2)
-    QAVToolOptions::Fail("rosenbrock needs --dim 2 or more");
+  QAVToolTestFunction::FromName(ioS.functionName, ioS.function);
+  if (!(*ioS.lower < *ioS.upper))
+    throw QAVToolUsageError{"--lower must be below --upper"};
+  if (ioS.function == QAVToolTestFunction::Rosenbrock && ioS.dim < 2)
+    throw QAVToolUsageError{"rosenbrock needs --dim 2 or more"};
+  const double bytes = 2.0 * double(*ioS.pop) * ioS.dim * (ioS.real ? sizeof(double) : sizeof(std::int32_t));
+  if (bytes > kMostPopulationBytes)
+    throw QAVToolUsageError{"--pop " + std::to_string(*ioS.pop) + " with --dim " + std::to_string(ioS.dim) +
+                            " needs populations of more than 1 GiB"};
 }
 
 std::int32_t IntegerLimit(double iValue, const char* iName)
 {
   if (std::floor(iValue) != iValue || iValue < -2147483648.0 || iValue > 2147483647.0)
-    QAVToolOptions::Fail(std::string("option ") + iName + " takes a 32-bit integer with integer genes");
+    throw QAVToolUsageError{std::string("option ") + iName + " takes a 32-bit integer with integer genes"};
   return static_cast<std::int32_t>(iValue);
 }
 
 // Runs the engine on limits of its own gene type and prints the optimum with the engine's Print.
 template <class Engine, class Gene>
-int RunEngine(DeSettings& iS, Gene iLower, Gene iUpper)
+int RunEngine(DeSettings& iS, QAVToolSession& ioSession, Gene iLower, Gene iUpper)
 {
   std::vector<Gene> lower(iS.dim, iLower);
   std::vector<Gene> upper(iS.dim, iUpper);
@@ -191,7 +150,13 @@ int RunEngine(DeSettings& iS, Gene iLower, Gene iUpper)
   opt.SetIdemFitnessCount(*iS.idem);
   opt.SetRefresh(iS.refresh);
   opt.SetParamValLimits(lower.data(), upper.data());
-  iS.history.Watch(opt);
+  QAVGAProgress last{};
+  ioSession.Watch(opt,
+                  [&](const QAVGAProgress& p)
+                  {
+                    iS.history.Record(p);
+                    last = p;
+                  });
   if (iS.maximize)
   {
     // A maximising run goes on while the optimum is below the reference: never stop on it.
@@ -200,38 +165,53 @@ int RunEngine(DeSettings& iS, Gene iLower, Gene iUpper)
   }
   else
     opt.Minimize();
+  if (!ioSession.Options().json)
+    ioSession.Speak();
   opt.Print(opt._Optimum, "Optimum");
-  return iS.history.Write("de", std::string(iS.maximize ? "Maximising " : "Minimising ") + iS.functionName + " in " +
-                                  std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
-                                  (iS.real ? "real" : "integer") + " engine, population " +
-                                  std::to_string(*iS.pop) + ", scheme " + std::to_string(*iS.process));
+  ioSession.Speak();
+  if (ioSession.Options().json)
+  {
+    std::vector<Gene> x(iS.dim);
+    opt.GetOptimumParams(x.data());
+    const nlohmann::json answer = {
+      {"status", "ok"}, {"seconds", ioSession.Seconds()},   {"objective", opt.GetOptimumFitness()},
+      {"x", x},         {"evaluations", last._Evaluations}, {"generations", last._Generation}};
+    if (const int status = ioSession.Write("-", answer.dump() + "\n"))
+      return status;
+  }
+  return iS.history.Write(ioSession,
+                          std::string(iS.maximize ? "Maximising " : "Minimising ") + iS.functionName + " in " +
+                            std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
+                            (iS.real ? "real" : "integer") + " engine, population " + std::to_string(*iS.pop) +
+                            ", scheme " + std::to_string(*iS.process));
 }
 
-int Run(DeSettings& iS)
+int Run(DeSettings& iS, QAVToolSession& ioSession)
 {
   if (iS.real)
-    return RunEngine<QAVTasGAOptimizer, double>(iS, *iS.lower, *iS.upper);
-  return RunEngine<QAVMathIntGAOptimizer, std::int32_t>(iS, IntegerLimit(*iS.lower, "--lower"),
+    return RunEngine<QAVTasGAOptimizer, double>(iS, ioSession, *iS.lower, *iS.upper);
+  return RunEngine<QAVMathIntGAOptimizer, std::int32_t>(iS, ioSession, IntegerLimit(*iS.lower, "--lower"),
                                                         IntegerLimit(*iS.upper, "--upper"));
 }
 } // namespace
 
 int QAVToolRunDe(int argc, char** argv)
 {
-  QAVToolOptions options(argc, argv);
   DeSettings settings;
-  while (!options.Done())
-  {
-    const std::string name = options.NextName();
-    if (options.IsHelp(name))
-    {
-      std::cout << kHelp << QAVToolHistory::kHelp << kHelpEnd;
-      return 0;
-    }
-    if (!ParseOption(options, name, settings))
-      QAVToolOptions::Fail("unknown option '" + name + "' (see qavtas de --help)");
-  }
+  QAVToolCli cli("de", kDescription, kFooter);
+  Declare(cli, settings);
+  if (!cli.Parse(argc, argv))
+    return 0;
   ApplyDefaults(settings);
   CheckProblem(settings);
-  return Run(settings);
+  QAVToolSession session("de", cli.common);
+  return Run(settings, session);
+}
+
+std::vector<QAVToolCli::Spec> QAVToolDeOptions()
+{
+  DeSettings settings;
+  QAVToolCli cli("de", kDescription);
+  Declare(cli, settings);
+  return cli.Specs();
 }

@@ -1,10 +1,10 @@
 #include "QAVToolEllipseFit.h"
 
 #include "QAVToolEllipseSvg.h"
+#include "QAVToolSession.h"
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 #include <sstream>
 
 namespace
@@ -24,11 +24,12 @@ const char* StatusName(const F::Result& iR)
 }
 
 // Non-finite standard errors (none worked out, or a circle's free angle) print as null.
-nlohmann::json Json(const F::Result& iR)
+nlohmann::json Json(const F::Result& iR, double iSeconds)
 {
   const F::StandardErrors& e = iR.standardErrors;
   return {
     {"status", StatusName(iR)},
+    {"seconds", iSeconds},
     {"fit", iR.method == F::Method::kGeometric ? "geometric" : "algebraic"},
     {"centre", {iR.centre[0], iR.centre[1]}},
     {"semi_axes", {iR.semiAxes[0], iR.semiAxes[1]}},
@@ -82,25 +83,22 @@ std::vector<double> Feet(const F::Result& iR, const std::vector<double>& iPoints
 }
 } // namespace
 
-int QAVToolFitEllipse(const QAVToolEllipseFitRequest& iRequest, const std::vector<double>& iPoints)
+int QAVToolFitEllipse(const QAVToolEllipseFitRequest& iRequest, const std::vector<double>& iPoints,
+                      QAVToolSession& ioSession)
 {
   const std::int32_t count = static_cast<std::int32_t>(iPoints.size() / 2);
   const F::Result r = F(iRequest.options).Fit(iPoints.data(), count);
   if (r.status == F::Status::kRefused)
-  {
-    std::cerr << "qavtas ellipse: " << iRequest.name << ": " << r.message << '\n';
-    return 1;
-  }
-  std::cout << (iRequest.json ? Json(r).dump() + "\n" : Summary(r, iRequest.options, count)) << std::flush;
-  if (!iRequest.svg.empty() && !QAVToolWriteEllipseSvg(iRequest.svg, iPoints, Figure(r), Feet(r, iPoints)))
-  {
-    std::cerr << "qavtas ellipse: cannot write " << iRequest.svg << '\n';
-    return 1;
-  }
+    return ioSession.Fail(1, iRequest.name + ": " + r.message);
+  ioSession.Speak();
+  const std::string answer =
+    iRequest.json ? Json(r, ioSession.Seconds()).dump() + "\n" : Summary(r, iRequest.options, count);
+  if (const int status = ioSession.Write("-", answer))
+    return status;
+  if (!iRequest.svg.empty())
+    if (const int status = ioSession.Write(iRequest.svg, QAVToolEllipseSvg(iPoints, Figure(r), Feet(r, iPoints))))
+      return status;
   if (r.status == F::Status::kNotDetermined)
-  {
-    std::cerr << "qavtas ellipse: not determined: " << r.message << '\n';
-    return 3;
-  }
+    return ioSession.Fail(3, "not determined: " + r.message);
   return 0;
 }

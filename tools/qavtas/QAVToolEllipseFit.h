@@ -3,6 +3,8 @@
 
 #include "QAVTasEllipseFitter.h"
 
+class QAVToolSession;
+
 #include <string>
 #include <vector>
 
@@ -17,8 +19,9 @@ struct QAVToolEllipseFitRequest
 
 // Fits, prints the answer on standard output (text, or one JSON object), draws the picture with
 // each point's orthogonal residual and returns the exit status: 0; 1 for points no ellipse fits,
-// or a picture not written; 3 when the points do not determine the ellipse (the answer is printed
-// all the same). Errors go to standard error, one line each.
-int QAVToolFitEllipse(const QAVToolEllipseFitRequest& iRequest, const std::vector<double>& iPoints);
+// or an output not written; 3 when the points do not determine the ellipse (the answer is printed
+// all the same). Errors go to standard error through ioSession, one line each.
+int QAVToolFitEllipse(const QAVToolEllipseFitRequest& iRequest, const std::vector<double>& iPoints,
+                      QAVToolSession& ioSession);
 
 #endif

@@ -61,8 +61,8 @@ double DrawResiduals(QAVToolSvgPlot& ioPlot, const std::vector<double>& iPoints,
 }
 } // namespace
 
-bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>& iPoints,
-                            const QAVToolEllipseFigure& iE, const std::vector<double>& iFeet)
+std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iE,
+                              const std::vector<double>& iFeet)
 {
   const double c = std::cos(iE.angle), s = std::sin(iE.angle);
   std::vector<double> curve;
@@ -99,5 +99,5 @@ bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>&
     plot.LegendLine("residuals" + (magnification > 1 ? " \xC3\x97" + P::Num(magnification) : std::string()), "#ff7f0e");
   plot.LegendCross("focal points", 4, "#2ca02c");
   plot.LegendCross("centre", 3, "#555");
-  return plot.Write(iPath);
+  return plot.Text();
 }

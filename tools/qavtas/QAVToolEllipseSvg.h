@@ -13,11 +13,10 @@ struct QAVToolEllipseFigure
   double focal1X, focal1Y, focal2X, focal2Y;
 };
 
-// Writes an SVG picture of the points (interleaved x, y), the ellipse and its focal points, with
-// axes, tick labels and a legend; with iFeet (each point's foot on the ellipse, interleaved), also
-// each point's orthogonal residual, magnified by a round factor when it would be too small to see.
-// Returns false when the file cannot be written.
-bool QAVToolWriteEllipseSvg(const std::string& iPath, const std::vector<double>& iPoints,
-                            const QAVToolEllipseFigure& iEllipse, const std::vector<double>& iFeet = {});
+// An SVG picture of the points (interleaved x, y), the ellipse and its focal points, with axes,
+// tick labels and a legend; with iFeet (each point's foot on the ellipse, interleaved), also each
+// point's orthogonal residual, magnified by a round factor when it would be too small to see.
+std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iEllipse,
+                              const std::vector<double>& iFeet = {});
 
 #endif

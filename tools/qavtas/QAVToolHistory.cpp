@@ -4,8 +4,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iostream>
+#include <sstream>
 
 namespace
 {
@@ -41,41 +40,32 @@ QAVToolSvgPlot::Axis FitnessAxis(const std::vector<QAVGAProgress>& iRecords)
 }
 } // namespace
 
-bool QAVToolHistory::TakeOption(QAVToolOptions& ioOptions, const std::string& iName)
+void QAVToolHistory::Declare(QAVToolCli& ioCli)
 {
-  if (iName == "--history")
-    _CsvPath = ioOptions.Value(iName);
-  else if (iName == "--plot")
-    _PlotPath = ioOptions.Value(iName);
-  else
-    return false;
-  return true;
+  ioCli.OutFile("--history", _CsvPath,
+                "write one line per generation to the CSV file OUT: generation,best_fitness,evaluations "
+                "(generation 0 is the initial population)");
+  ioCli.OutFile("--plot", _PlotPath, "draw the convergence curve into the SVG file OUT");
 }
 
-int QAVToolHistory::Write(const std::string& iCommand, const std::string& iTitle) const
+int QAVToolHistory::Write(const QAVToolSession& iSession, const std::string& iTitle) const
 {
-  const std::string* failed = nullptr;
-  if (!_CsvPath.empty() && !WriteCsv())
-    failed = &_CsvPath;
-  else if (!_PlotPath.empty() && !WritePlot(iTitle))
-    failed = &_PlotPath;
-  if (failed == nullptr)
-    return 0;
-  std::cerr << "qavtas " << iCommand << ": cannot write " << *failed << '\n';
-  return 1;
+  if (!_CsvPath.empty())
+    if (const int status = iSession.Write(_CsvPath, CsvText()))
+      return status;
+  return _PlotPath.empty() ? 0 : iSession.Write(_PlotPath, PlotText(iTitle));
 }
 
-bool QAVToolHistory::WriteCsv() const
+std::string QAVToolHistory::CsvText() const
 {
-  std::ofstream out(_CsvPath);
+  std::ostringstream out;
   out << "generation,best_fitness,evaluations\n";
   for (const QAVGAProgress& p : _Records)
     out << p._Generation << ',' << Exact(p._OptimumFitness) << ',' << p._Evaluations << '\n';
-  out.close();
-  return static_cast<bool>(out);
+  return out.str();
 }
 
-bool QAVToolHistory::WritePlot(const std::string& iTitle) const
+std::string QAVToolHistory::PlotText(const std::string& iTitle) const
 {
   const double last = _Records.empty() ? 0.0 : _Records.back()._Generation;
   const QAVToolSvgPlot::Axis fitness = FitnessAxis(_Records);
@@ -97,5 +87,5 @@ bool QAVToolHistory::WritePlot(const std::string& iTitle) const
     }
   plot.Line(curve, "#d62728");
   plot.LegendLine("best fitness", "#d62728");
-  return plot.Write(_PlotPath);
+  return plot.Text();
 }

@@ -1,10 +1,13 @@
+#include "QAVToolCli.h"
 #include "QAVToolCommands.h"
-#include "QAVToolOptions.h"
+#include "QAVToolGenomeLog.h"
+#include "QAVToolSession.h"
 
-#include "QAVSamInstanciateError.h"
 #include "QAVTasMemAnalysis.h"
 #include "QAVTasOptimizerParameters.h"
 #include "QAVTasUIServices.h"
+
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <cmath>
@@ -17,14 +20,27 @@ namespace
 {
 using Kind = QAVTasMemFeature::Kind;
 
-const char kUsage[] =
-  "usage: qavtas parameters [--seed N]\n"
-  "\n"
-  "Places the construction points of a built-in demonstration analysis (three points driven by\n"
-  "a parameter, one point on a meshed plane) so that the analysis result is smallest, shows the\n"
-  "run and the best placement found, and where the genome log was written.\n"
-  "\n"
-  "  --seed N   seed of the search (default -3)\n";
+const char kDescription[] =
+  "Places the construction points of a built-in demonstration analysis (three points driven by a\n"
+  "parameter, one point on a meshed plane) so that the analysis result is smallest, shows the run and\n"
+  "the best placement found, and where the genome log was written.";
+const char kFooter[] = "Exit status: 0 a placement, 1 a failed run or an output that cannot be written, 2 a usage "
+                       "error.";
+
+struct Settings
+{
+  std::optional<std::int32_t> seed;
+  std::string log;
+};
+
+void Declare(QAVToolCli& ioCli, Settings& ioS)
+{
+  ioCli.Int("--seed", ioS.seed, INT32_MIN, INT32_MAX, "seed of the search (default -3)");
+  ioCli.OutFile("--log", ioS.log,
+                "write the genome log to OUT (default: a new file qavtas-genomes-XXXXXX.txt in $TMPDIR, else /tmp)");
+  ioCli.WithProgress();
+  ioCli.WithJson();
+}
 
 struct DemoParameter
 {
@@ -81,8 +97,8 @@ void PrintPlacement(DemoModel& ioModel)
   std::cout << "\nbest placement found:\n";
   for (std::size_t k = 0; k < ioModel._Parameters.size(); ++k)
     std::cout << "  " << std::left << std::setw(10) << kParameters[k]._Name << std::right << " = "
-              << ioModel._Parameters[k]->Value() << "  (bounds " << kParameters[k]._Lo << " .. "
-              << kParameters[k]._Hi << ")\n";
+              << ioModel._Parameters[k]->Value() << "  (bounds " << kParameters[k]._Lo << " .. " << kParameters[k]._Hi
+              << ")\n";
   std::cout << "  plane point X = " << ioModel._pPlanePoint->Coordinate(0)->Value()
             << "  Y = " << ioModel._pPlanePoint->Coordinate(1)->Value()
             << "  Z = " << ioModel._pPlanePoint->Coordinate(2)->Value() << '\n';
@@ -101,41 +117,48 @@ void PrintPlacement(DemoModel& ioModel)
 
 int QAVToolRunParameters(int argc, char** argv)
 {
-  QAVToolOptions options(argc, argv);
-  bool seeded = false;
-  std::int32_t seed = 0;
-  while (!options.Done())
-  {
-    const std::string name = options.NextName();
-    if (options.IsHelp(name))
-    {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (name != "--seed")
-      QAVToolOptions::Fail("unknown option '" + name + "'");
-    seed = options.Int32Value(name);
-    seeded = true;
-  }
-
-  const QAVSamErrorSink previous = QAVSamSetErrorSink(QAVSamPrintError);
+  Settings settings;
+  QAVToolCli cli("parameters", kDescription, kFooter);
+  Declare(cli, settings);
+  if (!cli.Parse(argc, argv))
+    return 0;
+  QAVToolSession session("parameters", cli.common);
+  QAVToolGenomeLog log;
+  if (!log.Open(settings.log))
+    return session.Fail(1, log.Error());
   DemoModel model;
   HRESULT hr = E_FAIL;
+  std::int64_t genomes = 0, evaluations = 0, hits = 0;
+  double fitness = 0.0;
   {
     QAVTasOptimizerParameters optimizer(model._pAnalysis, model._pAnalysis, model._Features, model._Bounds);
-    if (seeded)
-      optimizer.SetSeed(seed);
+    if (settings.seed)
+      optimizer.SetSeed(*settings.seed);
+    session.Watch(optimizer, [&](const QAVGAProgress& p) { evaluations = p._Evaluations; });
     hr = optimizer.Optimize();
-    if (hr >= 0)
-      std::cout << "genomes evaluated: " << optimizer._CachedGenomes.Size() << '\n';
+    genomes = optimizer._CachedGenomes.Size();
+    hits = evaluations - genomes;
+    fitness = optimizer.GetOptimumFitness();
   }
-  QAVSamSetErrorSink(previous);
   if (hr < 0)
+    return session.Fail(1, "the optimisation failed" + session.Detail());
+  if (!log.Close())
+    return session.Fail(1, log.Error());
+  session.Speak();
+  if (!session.Options().json)
   {
-    std::cerr << "qavtas parameters: the optimisation failed\n";
-    return 1;
+    std::cout << "genomes evaluated: " << genomes << '\n';
+    PrintPlacement(model);
+    std::cout << "genome log: " << log.Path() << '\n';
+    return 0;
   }
-  PrintPlacement(model);
-  std::cout << "genome log: " << QAVTasUIServices::QAVTasMapPath(QAVTasOptimizerParameters::_GenomeLogPath).Text() << '\n';
-  return 0;
+  std::vector<double> params;
+  for (QAVTasMemParameter* p : model._Parameters)
+    params.push_back(p->Value());
+  for (int k = 0; k < 3; ++k)
+    params.push_back(model._pPlanePoint->Coordinate(k)->Value());
+  const nlohmann::json answer = {{"status", "ok"},   {"seconds", session.Seconds()}, {"fitness", fitness},
+                                 {"params", params}, {"evaluations", evaluations},   {"cache_hits", hits},
+                                 {"log", log.Path()}};
+  return session.Write("-", answer.dump() + "\n");
 }

@@ -1,70 +1,84 @@
 #include "QAVToolPointFile.h"
 
+#include "QAVToolLineReader.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <utility>
 
 namespace
 {
-// Next number of the line, or false when the next word is no finite number.
-bool NextNumber(std::istringstream& ioWords, double& oValue)
+bool IsSpace(char iChar)
 {
-  std::string word;
-  if (!(ioWords >> word))
+  return std::isspace(static_cast<unsigned char>(iChar)) != 0;
+}
+
+// The next word of [ioAt, iEnd) as a finite number; false when there is none or it is no number.
+// The whole word must be the number: one with a NUL inside is not "0". iEnd is followed by a NUL.
+bool NextNumber(const char*& ioAt, const char* iEnd, double& oValue)
+{
+  while (ioAt < iEnd && IsSpace(*ioAt))
+    ++ioAt;
+  const char* word = ioAt;
+  while (ioAt < iEnd && !IsSpace(*ioAt))
+    ++ioAt;
+  if (word == ioAt)
     return false;
   char* end = nullptr;
   errno = 0;
-  oValue = std::strtod(word.c_str(), &end);
-  // The whole word must be the number: one with a NUL inside is not "0".
-  return end == word.c_str() + word.size() && errno != ERANGE && std::isfinite(oValue);
+  oValue = std::strtod(word, &end);
+  return end == ioAt && errno != ERANGE && std::isfinite(oValue);
+}
+
+bool OnlySpace(const char* iAt, const char* iEnd)
+{
+  while (iAt < iEnd && IsSpace(*iAt))
+    ++iAt;
+  return iAt == iEnd;
+}
+
+// A header's first word is no number at all ("nan" and "inf" are numbers, refused as such).
+bool StartsWithWord(const char* iAt, const char* iEnd)
+{
+  while (iAt < iEnd && IsSpace(*iAt))
+    ++iAt;
+  char* end = nullptr;
+  std::strtod(iAt, &end);
+  return end == iAt;
 }
 } // namespace
 
 bool QAVToolReadPoints(const std::string& iPath, std::vector<double>& oPoints, std::string& oError)
 {
-  std::ifstream in(iPath);
-  if (!in)
-  {
-    oError = iPath + ": cannot open the file";
-    return false;
-  }
+  QAVToolLineReader in(iPath);
   std::string line;
-  bool sawText = false; // a header of words may only come first
-  for (int number = 1; std::getline(in, line); ++number)
+  bool first = true; // a header of words may only come first
+  while (in.Next(line))
   {
-    line = line.substr(0, line.find('#'));
+    line.resize(std::min(line.size(), line.find('#')));
     // Measuring machines separate x and y by tabs, commas or semicolons as often as by spaces.
     std::replace_if(
       line.begin(), line.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
-    std::istringstream words(line);
-    std::string probe;
-    if (!(words >> probe))
+    const char* at = line.c_str();
+    const char* end = at + line.size();
+    if (OnlySpace(at, end))
       continue;
-    // A header's first word is no number at all ("nan" and "inf" are numbers, refused below).
-    char* numberEnd = nullptr;
-    std::strtod(probe.c_str(), &numberEnd);
-    const bool header = !sawText && numberEnd == probe.c_str();
-    sawText = true;
-    if (header)
+    if (std::exchange(first, false) && StartsWithWord(at, end))
       continue;
-    words.clear();
-    words.seekg(0);
     double x = 0.0, y = 0.0;
-    if (!NextNumber(words, x) || !NextNumber(words, y) || (words >> probe))
+    const bool read = NextNumber(at, end, x) && NextNumber(at, end, y) && OnlySpace(at, end);
+    if (!read || oPoints.size() / 2 == kQAVToolMostPoints)
     {
-      oError = iPath + ":" + std::to_string(number) + ": expected two numbers, x and y";
+      oError = in.Path() + ":" + std::to_string(in.LineNumber()) + ": " +
+        (read ? "more than 10^7 points" : "expected two finite numbers, x and y");
       return false;
     }
     oPoints.push_back(x);
     oPoints.push_back(y);
   }
-  if (in.bad())
-  {
-    oError = iPath + ": read error";
-    return false;
-  }
-  return true;
+  oError = in.Error();
+  return oError.empty();
 }

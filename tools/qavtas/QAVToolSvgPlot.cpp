@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
 namespace
 {
@@ -101,9 +100,8 @@ void QAVToolSvgPlot::Dots(const std::vector<double>& iPoints, const char* iColou
 
 void QAVToolSvgPlot::CrossAt(std::ostream& out, double x, double y, double size, const char* colour) const
 {
-  out << "<path d=\"M" << x - size << ' ' << y - size << " L" << x + size << ' ' << y + size << " M" << x - size
-      << ' ' << y + size << " L" << x + size << ' ' << y - size << "\" stroke=\"" << colour
-      << "\" stroke-width=\"2.5\"/>\n";
+  out << "<path d=\"M" << x - size << ' ' << y - size << " L" << x + size << ' ' << y + size << " M" << x - size << ' '
+      << y + size << " L" << x + size << ' ' << y - size << "\" stroke=\"" << colour << "\" stroke-width=\"2.5\"/>\n";
 }
 
 void QAVToolSvgPlot::Cross(double iX, double iY, double iSize, const char* iColour)
@@ -124,16 +122,16 @@ double QAVToolSvgPlot::NextLegendY()
 void QAVToolSvgPlot::LegendLine(const std::string& iText, const char* iColour)
 {
   const double x = kWidth - kRight + 18, y = NextLegendY();
-  _Legend << "<line x1=\"" << x << "\" y1=\"" << y - 4 << "\" x2=\"" << x + 16 << "\" y2=\"" << y - 4
-          << "\" stroke=\"" << iColour << "\" stroke-width=\"2\"/>\n<text x=\"" << x + 24 << "\" y=\"" << y
-          << "\">" << Escape(iText) << "</text>\n";
+  _Legend << "<line x1=\"" << x << "\" y1=\"" << y - 4 << "\" x2=\"" << x + 16 << "\" y2=\"" << y - 4 << "\" stroke=\""
+          << iColour << "\" stroke-width=\"2\"/>\n<text x=\"" << x + 24 << "\" y=\"" << y << "\">" << Escape(iText)
+          << "</text>\n";
 }
 
 void QAVToolSvgPlot::LegendDot(const std::string& iText, const char* iColour)
 {
   const double x = kWidth - kRight + 18, y = NextLegendY();
-  _Legend << "<circle cx=\"" << x + 8 << "\" cy=\"" << y - 4 << "\" r=\"3\" fill=\"" << iColour
-          << "\"/>\n<text x=\"" << x + 24 << "\" y=\"" << y << "\">" << Escape(iText) << "</text>\n";
+  _Legend << "<circle cx=\"" << x + 8 << "\" cy=\"" << y - 4 << "\" r=\"3\" fill=\"" << iColour << "\"/>\n<text x=\""
+          << x + 24 << "\" y=\"" << y << "\">" << Escape(iText) << "</text>\n";
 }
 
 void QAVToolSvgPlot::LegendCross(const std::string& iText, double iSize, const char* iColour)
@@ -177,15 +175,13 @@ void QAVToolSvgPlot::WriteGrid(std::ostream& out) const
       << "\" fill=\"none\" stroke=\"#444\"/>\n"
       << "<text x=\"" << 0.5 * (x0 + x1) << "\" y=\"" << y1 + 42 << "\" text-anchor=\"middle\" font-size=\"13\">"
       << Escape(_X.name) << "</text>\n<text x=\"22\" y=\"" << midY
-      << "\" text-anchor=\"middle\" font-size=\"13\" transform=\"rotate(-90 22 " << midY << ")\">"
-      << Escape(_Y.name) << "</text>\n</g>\n";
+      << "\" text-anchor=\"middle\" font-size=\"13\" transform=\"rotate(-90 22 " << midY << ")\">" << Escape(_Y.name)
+      << "</text>\n</g>\n";
 }
 
-bool QAVToolSvgPlot::Write(const std::string& iPath) const
+std::string QAVToolSvgPlot::Text() const
 {
-  std::ofstream out(iPath);
-  if (!out)
-    return false;
+  std::ostringstream out;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth
       << "\" height=\"" << kHeight << "\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
@@ -205,5 +201,5 @@ bool QAVToolSvgPlot::Write(const std::string& iPath) const
         << "\" fill=\"white\" stroke=\"#999\"/>\n"
         << _Legend.str() << "</g>\n";
   out << "</svg>\n";
-  return static_cast<bool>(out);
+  return out.str();
 }

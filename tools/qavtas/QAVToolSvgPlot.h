@@ -13,9 +13,9 @@ class QAVToolSvgPlot
 public:
   struct Axis
   {
-    double lo, hi;     // the data range shown (for a log axis, both above 0)
+    double lo, hi; // the data range shown (for a log axis, both above 0)
     std::string name;
-    bool log = false;  // decades instead of equal steps
+    bool log = false; // decades instead of equal steps
   };
 
   static constexpr double kWidth = 820, kHeight = 640;
@@ -37,8 +37,8 @@ public:
   void LegendDot(const std::string& iText, const char* iColour);
   void LegendCross(const std::string& iText, double iSize, const char* iColour);
 
-  // False when the file cannot be written.
-  bool Write(const std::string& iPath) const;
+  // The whole SVG document.
+  std::string Text() const;
 
   // A number as the pictures print it: 6 significant digits, no "-0".
   static std::string Num(double iValue);

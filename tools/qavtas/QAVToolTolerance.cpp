@@ -1,179 +1,137 @@
 // qavtas tolerance: solves a tolerancing problem read from a data file and writes its report.
 #include "ErrorDepthHandler.h"
+#include "QAVTasDataFileItems.h"
 #include "QAVTasOptimizerTolerancing.h"
-#include "QAVToolHistory.h"
+#include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
-#include "QAVToolOptions.h"
+#include "QAVToolHistory.h"
+#include "QAVToolSession.h"
 
-#include <chrono>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <streambuf>
+#include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace
 {
-const char kHelp[] =
-  "usage: qavtas tolerance FILE [options]\n"
-  "\n"
-  "Reads a tolerancing problem from the data file FILE (form 2, direct, or 3, multiplier),\n"
-  "runs the genetic optimiser on it with the engine's progress output, and writes the\n"
-  "constraint report of its result.\n"
-  "\n"
-  "options:\n"
-  "  --exact             solve the problem exactly instead (minimum of sum 1/X within the\n"
-  "                      X domains and the Y bounds, certified to a relative gap of 1e-9)\n"
-  "                      and write the report of that solution in the direct-form layout\n"
-  "  --compare           run both and print, side by side, the objective, the largest\n"
-  "                      bound violation and the time of each, and how far the genetic\n"
-  "                      answer lies above the exact optimum\n"
-  "  --quiet             no progress output, only the report\n"
-  "  --report OUT        write the report to the file OUT instead of standard output\n"
-  "  --seed N            seed of the random generator (default -3)\n";
-const char kHelpEnd[] =
-  "  --help              this text\n"
-  "\n"
-  "Exit status: 0 on success, 1 when the file cannot be read, the run fails or (--exact,\n"
-  "--compare) no X meets the bounds, 2 for a usage error.\n";
+const char kDescription[] =
+  "Reads a tolerancing problem from the data file FILE (form 2, direct, or 3, multiplier; - is standard\n"
+  "input) and writes the constraint report of its certified optimum: the minimum of sum 1/X within the X\n"
+  "domains and the Y bounds, to a relative gap of 1e-9, in the direct-form layout.";
+const char kFooter[] =
+  "Exit status: 0 an answer within every bound, 3 an answer that breaks a bound (one line on standard\n"
+  "error names the worst) or an optimum that could not be certified, 4 no tolerances meet the bounds,\n"
+  "1 a data or I/O error, 2 a usage error. With --compare, the status of the certified run.";
+
+// A broken bound is one beyond this, relative to max(1, |bound|), as the allocation problem measures it.
+using Items = QAVTasDataFileItems;
+constexpr double kViolationTolerance = 1.0e-6;
 
 struct Settings
 {
   std::string file;
-  std::string report;
-  bool quiet = false;
-  bool exact = false;
-  bool compare = false;
-  bool hasSeed = false;
-  std::int32_t seed = 0;
+  std::string report = "-";
+  bool exact = false, genetic = false, compare = false;
+  std::optional<std::int32_t> seed;
   QAVToolHistory history; // of the genetic run
 };
 
-// Throws away everything written to std::cout (and so to the platform stream) while it lives.
-class Silence
+// The data file as messages name it.
+std::string Name(const Settings& iS)
 {
-public:
-  explicit Silence(bool iActive) : _Saved(iActive ? std::cout.rdbuf(&_Null) : nullptr) {}
-  ~Silence()
-  {
-    if (_Saved != nullptr)
-      std::cout.rdbuf(_Saved);
-  }
-  Silence(const Silence&) = delete;
-  Silence& operator=(const Silence&) = delete;
+  return iS.file == "-" ? "standard input" : iS.file;
+}
 
-private:
-  struct NullBuffer : std::streambuf
+void Declare(QAVToolCli& ioCli, Settings& ioS)
+{
+  ioCli.InFile("FILE", ioS.file, "the tolerancing data file (- for standard input)");
+  ioCli.Flag("--exact", ioS.exact, "the certified optimum (the default)");
+  ioCli.Flag("--genetic", ioS.genetic,
+             "run the genetic optimiser instead, with the engine's reports, and write the constraint report of "
+             "its result");
+  ioCli.Flag("--compare", ioS.compare,
+             "run both and print, side by side, the objective, the largest bound violation and the time of each, "
+             "and how far the genetic answer lies above the optimum");
+  ioCli.Excludes("--exact", "--genetic");
+  ioCli.Excludes("--exact", "--compare");
+  ioCli.Excludes("--genetic", "--compare");
+  ioCli.OutFile("--report", ioS.report, "write the report to the file OUT instead of standard output");
+  ioCli.Int("--seed", ioS.seed, INT32_MIN, INT32_MAX, "seed of the genetic run's random generator (default -3)");
+  ioS.history.Declare(ioCli);
+  ioCli.WithProgress();
+  ioCli.WithJson();
+  ioCli.Excludes("--json", "--report");
+}
+
+// The problem of the file (or standard input); 0, or 1 after a line saying where and what.
+int ReadProblem(const Settings& iS, const QAVToolSession& iSession, QAVTasOptimizerTolerancing& ioOptimizer)
+{
+  const std::string error = QAVToolReadDataFile(iS.file, ioOptimizer);
+  return error.empty() ? 0 : iSession.Fail(1, error + iSession.Detail());
+}
+
+// A report the library writes to a stream, as text.
+std::string Captured(const std::function<HRESULT(FILE*)>& iWrite, HRESULT& oStatus)
+{
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  FILE* out = open_memstream(&buffer, &size);
+  if (out == nullptr)
+    throw std::bad_alloc();
+  oStatus = iWrite(out);
+  std::fclose(out);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}
+
+// The bound X breaks most (relative to max(1, |bound|)), in words; empty when none is broken.
+std::string WorstViolation(const QAVTasOptimizerTolerancing& iO, const std::vector<double>& iX, double& oWorst)
+{
+  std::string worst;
+  oWorst = 0.0;
+  auto consider = [&](double iValue, double iBound, bool iAbove, const std::string& iWhat)
   {
-    int overflow(int c) override { return c == traits_type::eof() ? traits_type::not_eof(c) : c; }
+    const double by = iAbove ? iValue - iBound : iBound - iValue;
+    const double relative = std::isnan(by) ? HUGE_VAL : by / std::max(1.0, std::fabs(iBound));
+    if (relative > oWorst)
+    {
+      oWorst = relative;
+      std::ostringstream text;
+      text << iWhat << " = " << iValue << (iAbove ? " is above its upper bound " : " is below its lower bound ")
+           << iBound << " by " << by;
+      worst = text.str();
+    }
   };
-  NullBuffer _Null;
-  std::streambuf* _Saved;
-};
-
-struct FileCloser
-{
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-Settings Parse(int argc, char** argv, bool& oHelp)
-{
-  Settings settings;
-  QAVToolOptions options(argc, argv);
-  oHelp = false;
-  while (!options.Done())
+  for (std::int32_t j = 0; j < iO._Ny; ++j)
   {
-    const std::string name = options.NextName();
-    if (options.IsHelp(name))
-    {
-      oHelp = true;
-      return settings;
-    }
-    if (name == "--quiet")
-      settings.quiet = true;
-    else if (name == "--exact")
-      settings.exact = true;
-    else if (name == "--compare")
-      settings.compare = true;
-    else if (name == "--report")
-      settings.report = options.Value(name);
-    else if (name == "--seed")
-    {
-      settings.seed = options.Int32Value(name);
-      settings.hasSeed = true;
-    }
-    else if (settings.history.TakeOption(options, name))
-      continue;
-    else if (name.rfind("-", 0) == 0 && name.size() > 1)
-      QAVToolOptions::Fail("unknown option '" + name + "'");
-    else if (!settings.file.empty())
-      QAVToolOptions::Fail("one data file only, not also '" + name + "'");
-    else
-      settings.file = name;
+    double y = 0.0;
+    for (std::int32_t i = 0; i < iO._Nx; ++i)
+      y += iO._ppW[j][i] * iX[i];
+    const std::string name = "stack-up Y[" + std::to_string(j + 1) + "]";
+    consider(y, iO._pYmax[j], true, name);
+    consider(y, iO._pYmin[j], false, name);
   }
-  if (settings.file.empty())
-    QAVToolOptions::Fail("a data file is needed (see qavtas tolerance --help)");
-  if (settings.exact && settings.compare)
-    QAVToolOptions::Fail("--exact and --compare exclude each other");
-  if (settings.exact && settings.history.Wanted())
-    QAVToolOptions::Fail("--history and --plot follow the genetic run, which --exact leaves out");
-  return settings;
-}
-
-int Failure(const std::string& iMessage)
-{
-  std::cerr << "qavtas tolerance: " << iMessage << '\n';
-  return 1;
-}
-
-int ReadProblem(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimizer)
-{
-  const std::string error = QAVToolReadDataFile(iSettings.file, ioOptimizer);
-  return error.empty() ? 0 : Failure(error);
-}
-
-// Runs iWrite on the report destination (standard output or --report OUT).
-int WriteOutput(const Settings& iSettings, const std::function<HRESULT(FILE*)>& iWrite)
-{
-  File out(iSettings.report.empty() ? nullptr : std::fopen(iSettings.report.c_str(), "w"));
-  if (!iSettings.report.empty() && !out)
-    return Failure("cannot write '" + iSettings.report + "': " + std::strerror(errno));
-  std::cout.flush();
-  FILE* target = out ? out.get() : stdout;
-  if (iWrite(target) != S_OK)
-    return Failure("no report: the run left no result");
-  if (std::fflush(target) != 0)
-    return Failure("writing the report failed");
-  return 0;
-}
-
-int RunFailed(const Settings& iSettings)
-{
-  return Failure(iSettings.file + ": the run failed (" + ErrorDepthHandler::_errfile_ + ", line " +
-                 std::to_string(ErrorDepthHandler::_i_errline_) + ")");
-}
-
-int ExactFailed(const Settings& iSettings)
-{
-  if (ErrorDepthHandler::_ier_ == 1 && ErrorDepthHandler::_i_errline_ == 710)
-    return Failure(iSettings.file + ": no tolerances meet these bounds (the problem is infeasible)");
-  if (ErrorDepthHandler::_ier_ == 1 && ErrorDepthHandler::_i_errline_ == 711)
-    return Failure(iSettings.file + ": the exact solver could not certify an optimum");
-  return RunFailed(iSettings);
-}
-
-template <class F>
-double SecondsOf(F iRun, HRESULT& oStatus)
-{
-  const auto start = std::chrono::steady_clock::now();
-  oStatus = iRun();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  for (std::int32_t i = 0; i < iO._Nx; ++i)
+  {
+    const std::string name = "tolerance X[" + std::to_string(i + 1) + "]";
+    consider(iX[i], iO._pXsup[i], true, name);
+    consider(iX[i], iO._pXinf[i], false, name);
+  }
+  return oWorst > kViolationTolerance ? worst : "";
 }
 
 double SumOfInverses(const std::vector<double>& iX)
@@ -184,72 +142,161 @@ double SumOfInverses(const std::vector<double>& iX)
   return sum;
 }
 
-// The history and the plot of a run that ended with iStatus (written when it succeeded).
-int WriteHistoryAfter(const Settings& iSettings, int iStatus)
+// One solved (or refused) run, as the report, the JSON and the exit status see it.
+struct Answer
 {
-  if (iStatus != 0)
-    return iStatus;
-  const std::size_t slash = iSettings.file.find_last_of('/');
-  return iSettings.history.Write("tolerance", "Tolerancing " + iSettings.file.substr(slash + 1) +
-                                                ", genetic run");
+  explicit Answer(const char* iMethod) : method(iMethod) {}
+
+  const char* method;
+  int status = 1;      // the exit status
+  std::string message; // the stderr line for a status other than 0
+  const char* state = "not solved";
+  std::vector<double> x;
+  double objective = 0.0, violation = 0.0, seconds = 0.0;
+  std::string report;
+
+  nlohmann::json Json() const
+  {
+    nlohmann::json j = {{"method", method}, {"status", state}, {"seconds", seconds}};
+    if (!x.empty())
+      j.update({{"objective", objective}, {"x", x}, {"max_violation", violation}});
+    return j;
+  }
+};
+
+// Why the library refused to solve: the data it checks (what it expected), or the engine.
+std::string Refusal(const Settings& iS, const QAVToolSession& iSession)
+{
+  const char* expected = Items::Expected(ErrorDepthHandler::_i_errline_);
+  if (ErrorDepthHandler::_ier_ == 1 && expected != nullptr)
+    return Name(iS) + ": the data cannot be solved: expected " + expected + iSession.Detail();
+  return Name(iS) + ": the library refused the run" + iSession.Detail();
 }
 
-int RunCompare(const Settings& iSettings, QAVTasOptimizerTolerancing& ioOptimizer)
+Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOptimizerTolerancing& ioO)
 {
-  HRESULT status = S_OK;
-  const double geneticTime = SecondsOf([&] { return ioOptimizer.Optimize(); }, status);
-  std::vector<double> genetic;
-  if (status != S_OK || ioOptimizer.GetResultX(genetic) != S_OK)
-    return RunFailed(iSettings);
-  const double exactTime = SecondsOf([&] { return ioOptimizer.OptimizeExact(); }, status);
-  if (status != S_OK)
-    return ExactFailed(iSettings);
+  Answer a{"exact"};
+  const double start = iSession.Seconds();
+  const HRESULT hr = ioO.OptimizeExact();
+  a.seconds = iSession.Seconds() - start;
+  const std::int32_t line = ErrorDepthHandler::_i_errline_;
+  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == Items::kInfeasible)
+    return a.status = 4, a.state = "infeasible", a.message = Name(iS) + ": no tolerances meet these bounds", a;
+  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == Items::kNotCertified)
+    return a.status = 3, a.message = Name(iS) + ": the exact solver could not certify an optimum", a;
+  if (hr != S_OK)
+    return a.message = Refusal(iS, iSession), a;
+  a.x = ioO._Exact.Tolerances;
+  a.objective = ioO._Exact.Cost;
+  WorstViolation(ioO, a.x, a.violation);
+  a.status = 0;
+  a.state = "optimal";
+  HRESULT written = S_OK;
+  a.report = Captured([&](FILE* f) { return ioO.CheckExactConstraints(f); }, written);
+  return a;
+}
 
-  const QAVTasOptimizerTolerancing& o = ioOptimizer;
-  const QAVTasAllocationProblem bounds = o.AllocationProblem();
-  const double geneticValue = SumOfInverses(genetic);
-  const double geneticViolation = bounds.MaxViolation(genetic.data());
-  const double exactValue = o._Exact.Cost;
-  return WriteOutput(iSettings, [&](FILE* f) {
-    std::fprintf(f, "%-20s%16s%16s\n", "", "genetic", "exact");
-    std::fprintf(f, "%-20s%16.6f%16.6f\n", "objective", geneticValue, exactValue);
-    std::fprintf(f, "%-20s%16.3e%16.3e\n", "largest violation", geneticViolation,
-                 bounds.MaxViolation(o._Exact.Tolerances.data()));
-    std::fprintf(f, "%-20s%16.6f%16.6f\n", "time (s)", geneticTime, exactTime);
-    std::fprintf(f, "\noptimality gap of the genetic answer: %.4f %%%s\n",
-                 100.0 * (geneticValue - exactValue) / exactValue,
-                 geneticViolation > 1.0e-6 ? " (the genetic answer breaks the bounds)" : "");
-    return S_OK;
-  });
+Answer SolveGenetic(const Settings& iS, QAVToolSession& ioSession, QAVTasOptimizerTolerancing& ioO)
+{
+  Answer a{"genetic"};
+  const double start = ioSession.Seconds();
+  const HRESULT hr = ioO.Optimize();
+  a.seconds = ioSession.Seconds() - start;
+  if (hr != S_OK || ioO.GetResultX(a.x) != S_OK)
+  {
+    a.x.clear();
+    return a.message = Refusal(iS, ioSession), a;
+  }
+  a.objective = SumOfInverses(a.x);
+  const std::string worst = WorstViolation(ioO, a.x, a.violation);
+  a.status = worst.empty() ? 0 : 3;
+  a.state = worst.empty() ? "ok" : "violated";
+  a.message = worst.empty() ? "" : "the answer breaks a bound: " + worst;
+  HRESULT written = S_OK;
+  a.report = Captured([&](FILE* f) { return ioO.CheckConstraints(f); }, written);
+  return a;
+}
+
+std::string CompareTable(const Answer& iGenetic, const Answer& iExact)
+{
+  char text[1024];
+  const double gap = 100.0 * (iGenetic.objective - iExact.objective) / iExact.objective;
+  std::snprintf(text, sizeof text,
+                "%-20s%16s%16s\n%-20s%16.6f%16.6f\n%-20s%16.3e%16.3e\n%-20s%16.6f%16.6f\n\n"
+                "optimality gap of the genetic answer: %.4f %%%s\n",
+                "", "genetic", "exact", "objective", iGenetic.objective, iExact.objective, "largest violation",
+                iGenetic.violation, iExact.violation, "time (s)", iGenetic.seconds, iExact.seconds, gap,
+                iGenetic.violation > kViolationTolerance ? " (the genetic answer breaks the bounds)" : "");
+  return text;
+}
+
+// Prints the answer (text or JSON) and returns the exit status of the answer that counts.
+int Finish(const Settings& iS, QAVToolSession& ioSession, const Answer* ipGenetic, const Answer* ipExact)
+{
+  ioSession.Speak();
+  const Answer& counted = ipExact ? *ipExact : *ipGenetic;
+  std::string text;
+  if (ioSession.Options().json)
+  {
+    nlohmann::json j = counted.Json();
+    if (ipGenetic && ipExact)
+      j = {{"status", counted.state},
+           {"seconds", ioSession.Seconds()},
+           {"exact", ipExact->Json()},
+           {"genetic", ipGenetic->Json()}};
+    text = j.dump() + "\n";
+  }
+  else if (ipGenetic && ipExact)
+    text = ipGenetic->x.empty() || ipExact->x.empty() ? "" : CompareTable(*ipGenetic, *ipExact);
+  else
+    text = counted.report;
+  if (!text.empty())
+    if (const int status = ioSession.Write(ioSession.Options().json ? "-" : iS.report, text))
+      return status;
+  if (ipGenetic && !ipGenetic->x.empty())
+  {
+    const std::size_t slash = Name(iS).find_last_of('/');
+    if (const int status = iS.history.Write(ioSession, "Tolerancing " + Name(iS).substr(slash + 1) + ", genetic run"))
+      return status;
+  }
+  if (ipGenetic && ipExact && ipGenetic->status == 1)
+    ioSession.Fail(1, ipGenetic->message);
+  if (counted.status != 0)
+    ioSession.Fail(counted.status, counted.message);
+  return counted.status;
 }
 } // namespace
 
 int QAVToolRunTolerance(int argc, char** argv)
 {
-  bool help = false;
-  Settings settings = Parse(argc, argv, help);
-  if (help)
-  {
-    std::cout << kHelp << QAVToolHistory::kHelp << kHelpEnd;
+  Settings settings;
+  QAVToolCli cli("tolerance", kDescription, kFooter);
+  Declare(cli, settings);
+  if (!cli.Parse(argc, argv))
     return 0;
-  }
-  // The exact solution alone has no progress to show: the engine's lines would only mix with it.
-  Silence silence(settings.quiet || settings.exact);
+  if (settings.history.Wanted() && !settings.genetic && !settings.compare)
+    throw QAVToolUsageError{"--history and --plot follow the genetic run: add --genetic or --compare"};
+  // The certified answer alone has no engine to report: its lines are the report.
+  QAVToolCli::Common common = cli.common;
+  common.quiet = common.quiet || !(settings.genetic || settings.compare);
+  QAVToolSession session("tolerance", common);
   QAVTasOptimizerTolerancing optimizer;
-  if (const int status = ReadProblem(settings, optimizer))
+  if (const int status = ReadProblem(settings, session, optimizer))
     return status;
-  if (settings.hasSeed)
-    optimizer.SetSeed(settings.seed);
-  settings.history.Watch(optimizer);
+  if (settings.seed)
+    optimizer.SetSeed(*settings.seed);
+  session.Watch(optimizer, [&](const QAVGAProgress& p) { settings.history.Record(p); });
   if (settings.compare)
-    return WriteHistoryAfter(settings, RunCompare(settings, optimizer));
-  if (settings.exact)
   {
-    if (optimizer.OptimizeExact() != S_OK)
-      return ExactFailed(settings);
-    return WriteOutput(settings, [&](FILE* f) { return optimizer.CheckExactConstraints(f); });
+    const Answer genetic = SolveGenetic(settings, session, optimizer);
+    const Answer exact = SolveExact(settings, session, optimizer);
+    return Finish(settings, session, &genetic, &exact);
   }
-  if (optimizer.Optimize() != S_OK)
-    return RunFailed(settings);
-  return WriteHistoryAfter(settings, WriteOutput(settings, [&](FILE* f) { return optimizer.CheckConstraints(f); }));
+  if (settings.genetic)
+  {
+    const Answer genetic = SolveGenetic(settings, session, optimizer);
+    return Finish(settings, session, &genetic, nullptr);
+  }
+  const Answer exact = SolveExact(settings, session, optimizer);
+  return Finish(settings, session, nullptr, &exact);
 }

@@ -1,9 +1,13 @@
+#include "QAVToolCli.h"
 #include "QAVToolCommands.h"
-#include "QAVToolOptions.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <string>
+#include <unistd.h>
 
 namespace
 {
@@ -14,13 +18,9 @@ struct Command
   const char* summary;
 };
 
-const Command kCommands[] = {
-  {"de", QAVToolRunDe, "minimise or maximise a built-in test function by differential evolution"},
-  {"parameters", QAVToolRunParameters, "place the construction points of a demonstration analysis"},
-  {"ellipse", QAVToolRunEllipse, "fit an ellipse to a point file and draw it"},
-  {"tolerance", QAVToolRunTolerance, "allocate tolerances: solve a tolerancing data file and report"},
-  {"allocate", QAVToolRunAllocate, "least-cost tolerances of an allocation problem file, certified"},
-};
+#define QAV_TOOL_COMMAND_ENTRY(name, run, summary) {name, run, summary},
+const Command kCommands[] = {QAV_TOOL_COMMANDS(QAV_TOOL_COMMAND_ENTRY)};
+#undef QAV_TOOL_COMMAND_ENTRY
 
 void PrintUsage(std::ostream& out)
 {
@@ -28,6 +28,37 @@ void PrintUsage(std::ostream& out)
   for (const Command& c : kCommands)
     out << "  " << c.name << std::string(12 - std::strlen(c.name), ' ') << c.summary << '\n';
   out << "\n'qavtas <command> --help' describes a command's options.\n";
+}
+
+// An answer that did not reach standard output is no answer: say why, exit 1.
+int CheckedStandardOutput(const char* iCommand, int iStatus)
+{
+  std::cout.flush();
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
+    return iStatus;
+  // The failed write's errno is long gone; a one-byte write to the broken output tells it again.
+  const int reason = ::write(STDOUT_FILENO, "\n", 1) < 0 ? errno : EIO;
+  std::cerr << iCommand << ": cannot write standard output: " << std::strerror(reason) << '\n';
+  return 1;
+}
+
+int RunCommand(const Command& iCommand, int argc, char** argv)
+{
+  const std::string prefix = std::string("qavtas ") + iCommand.name;
+  try
+  {
+    return CheckedStandardOutput(prefix.c_str(), iCommand.run(argc, argv));
+  }
+  catch (const QAVToolUsageError& e)
+  {
+    std::cerr << prefix << ": " << e.message << " (see " << prefix << " --help)\n";
+    return 2;
+  }
+  catch (const std::bad_alloc&)
+  {
+    std::cerr << prefix << ": not enough memory for this run\n";
+    return 1;
+  }
 }
 } // namespace
 
@@ -38,31 +69,20 @@ int main(int argc, char** argv)
     PrintUsage(std::cerr);
     return 2;
   }
-  const char* name = argv[1];
-  if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 || std::strcmp(name, "help") == 0)
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help")
   {
     PrintUsage(std::cout);
-    return 0;
+    return CheckedStandardOutput("qavtas", 0);
+  }
+  if (name == "--version")
+  {
+    std::cout << QAVToolCli::Version() << '\n';
+    return CheckedStandardOutput("qavtas", 0);
   }
   for (const Command& c : kCommands)
-  {
-    if (std::strcmp(name, c.name) != 0)
-      continue;
-    try
-    {
-      return c.run(argc - 2, argv + 2);
-    }
-    catch (const QAVToolUsageError& e)
-    {
-      std::cerr << "qavtas " << c.name << ": " << e.message << '\n';
-      return 2;
-    }
-    catch (const std::bad_alloc&)
-    {
-      std::cerr << "qavtas " << c.name << ": not enough memory for this run\n";
-      return 1;
-    }
-  }
+    if (name == c.name)
+      return RunCommand(c, argc - 2, argv + 2);
   std::cerr << "qavtas: unknown command '" << name << "' (see qavtas --help)\n";
   return 2;
 }

@@ -4,10 +4,12 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 namespace
@@ -315,7 +317,9 @@ void ReadLaw(const Json& iNode, const std::string& iPath, Problem::Stackup& ioSt
       Refuse(Member(iPath, key), "not used by the " + law + " law");
 }
 
-Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Problem& iProblem,
+using Index = std::unordered_map<std::string, std::int32_t>;
+
+Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Index& iDimensions,
                            std::map<std::string, std::string>& ioSeen)
 {
   Object(iNode, iPath, {"name", "law", "limit", "factor", "lower", "upper", "sensitivities"});
@@ -342,10 +346,10 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Pr
   {
     if (IsNote(item.key()))
       continue;
-    const std::int32_t index = iProblem.IndexOf(item.key());
-    if (index < 0)
+    const auto index = iDimensions.find(item.key());
+    if (index == iDimensions.end())
       Refuse(Member(path, item.key()), "unknown dimension");
-    stackup.Sensitivity.emplace_back(index, Number(item.value(), Member(path, item.key())));
+    stackup.Sensitivity.emplace_back(index->second, Number(item.value(), Member(path, item.key())));
   }
   return stackup;
 }
@@ -362,8 +366,11 @@ Problem ProblemOf(const Json& iRoot)
   if (problem.Dimensions.empty())
     Refuse("dimensions", "at least one dimension is needed");
   seen.clear();
+  Index dimensions;
+  for (const Problem::Dimension& dimension : problem.Dimensions)
+    dimensions.emplace(dimension.Name, static_cast<std::int32_t>(dimensions.size()));
   for (const Json& node : Array(Required(iRoot, "", "stackups"), "stackups"))
-    problem.Stackups.push_back(StackupOf(node, At("stackups", problem.Stackups.size()), problem, seen));
+    problem.Stackups.push_back(StackupOf(node, At("stackups", problem.Stackups.size()), dimensions, seen));
   return problem;
 }
 
@@ -433,6 +440,26 @@ std::string SyntaxError(const std::string& iText, const Json::parse_error& iErro
   what = colon == std::string::npos ? "not valid JSON" : "not valid JSON (" + what.substr(colon + 2) + ")";
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
 }
+// A refusal quotes keys and names from the file: their control characters are shown escaped, so
+// that the refusal stays one line.
+std::string OneLine(const std::string& iText)
+{
+  std::string line;
+  for (const char c : iText)
+  {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
+      line += c;
+    else if (c == '\n')
+      line += "\\n";
+    else
+    {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      line += escaped;
+    }
+  }
+  return line;
+}
 } // namespace
 
 bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProblem& oProblem, std::string& oError)
@@ -466,21 +493,6 @@ bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProble
   {
     oError = std::string("cannot read the file: ") + e.what();
   }
+  oError = OneLine(oError);
   return false;
-}
-
-const char* QAVTasAllocationFile::LawName(QAVTasAllocationProblem::Law iLaw)
-{
-  switch (iLaw)
-  {
-    case Problem::Law::WorstCase:
-      return "worst-case";
-    case Problem::Law::Rss:
-      return "rss";
-    case Problem::Law::MeanShift:
-      return "mean-shift";
-    case Problem::Law::Linear:
-      return "linear";
-  }
-  return "";
 }

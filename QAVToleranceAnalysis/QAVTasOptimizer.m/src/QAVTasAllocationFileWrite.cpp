@@ -1,4 +1,4 @@
-// QAVTasAllocationFile::Write: the problem file of a problem, in the order a reader expects.
+// QAVTasAllocationFile::Write and the names of the laws: the problem file of a problem, in the order a reader expects.
 #include "QAVTasAllocationFile.h"
 
 #include <nlohmann/json.hpp>
@@ -91,4 +91,20 @@ std::string QAVTasAllocationFile::Write(const QAVTasAllocationProblem& iProblem)
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     text += (j == 0 ? "\n    " : ",\n    ") + line(StackupOf(iProblem, iProblem.Stackups[j]));
   return text + "\n  ]\n}\n";
+}
+
+const char* QAVTasAllocationFile::LawName(QAVTasAllocationProblem::Law iLaw)
+{
+  switch (iLaw)
+  {
+    case Problem::Law::WorstCase:
+      return "worst-case";
+    case Problem::Law::Rss:
+      return "rss";
+    case Problem::Law::MeanShift:
+      return "mean-shift";
+    case Problem::Law::Linear:
+      return "linear";
+  }
+  return "";
 }

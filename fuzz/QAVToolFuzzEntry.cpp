@@ -7,8 +7,8 @@
 #include "QAVTasCovarianceEllipse.h"
 #include "QAVTasOptimizerTolerancing.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolCli.h"
 #include "QAVToolCommands.h"
-#include "QAVToolOptions.h"
 #include "QAVToolPointFile.h"
 
 #include <algorithm>
@@ -71,28 +71,24 @@ bool OptionValue(const std::vector<std::string>& iArgs, std::size_t iAt, const s
   return false;
 }
 
-// False when any size option could ask for more than its bound, or when an argument could name
-// a file for the run to write; a value that is no number is left to the tool to refuse.
+// False when a size option asks for more than the fuzz bound its declaration gives, or when an
+// argument could name a file for the run to write; a value that is no number is left to the tool.
 bool WithinRunBounds(const std::vector<std::string>& iArgs)
 {
+  static const std::vector<QAVToolCli::Spec> kOptions = QAVToolDeOptions();
   for (const std::string& arg : iArgs)
-    if (arg.compare(0, 9, "--history") == 0 || arg.compare(0, 6, "--plot") == 0)
-      return false;
-  struct Bound
-  {
-    const char* name;
-    long long most;
-  };
-  static const Bound kBounds[] = {{"--dim", 16}, {"--pop", 64}, {"--generations", 200}};
+    for (const QAVToolCli::Spec& spec : kOptions)
+      if (spec.kind == QAVToolCli::Kind::OutFile && (arg == spec.name || arg.rfind(spec.name + "=", 0) == 0))
+        return false;
   for (std::size_t i = 0; i < iArgs.size(); ++i)
-    for (const Bound& b : kBounds)
+    for (const QAVToolCli::Spec& spec : kOptions)
     {
       std::string text;
-      if (!OptionValue(iArgs, i, b.name, text))
+      if (spec.fuzzMost <= 0 || !OptionValue(iArgs, i, spec.name, text))
         continue;
       char* end = nullptr;
       const long long value = std::strtoll(text.c_str(), &end, 10);
-      if (end != text.c_str() && value > b.most)
+      if (end != text.c_str() && value > spec.fuzzMost)
         return false;
     }
   return true;
@@ -119,6 +115,7 @@ int QAVToolFuzzDeOptions(const std::uint8_t* ipData, std::size_t iSize)
   {
     // The tool's own refusal: one line and exit status 2.
   }
+  std::cout.clear();
   return 0;
 }
 

@@ -1,0 +1,196 @@
+#include "QAVToolAllocationPage.h"
+
+#include "QAVTasStackupContributions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace
+{
+using Law = QAVTasAllocationProblem::Law;
+
+const char kStyle[] = R"(body{font-family:sans-serif;margin:2em;color:#222;max-width:60em}
+table{border-collapse:collapse;margin:0.5em 0 1.5em}th,td{border:1px solid #ccc;padding:0.25em 0.6em;text-align:right}
+th{background:#f2f2f2;cursor:pointer}td:first-child,th:first-child{text-align:left}
+.optimal{color:#2ca02c}.bad{color:#d62728}small{color:#666})";
+
+// Clicking a column heading sorts the table's rows by it, numbers as numbers.
+const char kScript[] = R"(document.querySelectorAll('table.sortable th').forEach(function(th,col){
+th.addEventListener('click',function(){var body=th.closest('table').tBodies[0];
+var rows=Array.prototype.slice.call(body.rows);var up=th.dataset.up!=='1';th.dataset.up=up?'1':'0';
+rows.sort(function(a,b){var x=a.cells[col].textContent,y=b.cells[col].textContent;
+var p=parseFloat(x),q=parseFloat(y);var c=(isNaN(p)||isNaN(q))?x.localeCompare(y):p-q;return up?c:-c;});
+rows.forEach(function(r){body.appendChild(r);});});});)";
+
+std::string Escape(const std::string& iText)
+{
+  std::string out;
+  for (char c : iText)
+    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+  return out;
+}
+
+std::string Num(double iValue)
+{
+  if (std::isnan(iValue))
+    return "-";
+  std::ostringstream s;
+  s.precision(6);
+  s << iValue;
+  return s.str();
+}
+
+const char* StatusText(QAVTasAllocationResult::Status iStatus)
+{
+  switch (iStatus)
+  {
+    case QAVTasAllocationResult::Status::Optimal:
+      return "optimal";
+    case QAVTasAllocationResult::Status::Infeasible:
+      return "infeasible";
+    case QAVTasAllocationResult::Status::NotSolved:
+      break;
+  }
+  return "not solved";
+}
+
+const char* LawText(Law iLaw)
+{
+  switch (iLaw)
+  {
+    case Law::WorstCase:
+      return "worst-case";
+    case Law::Rss:
+      return "rss";
+    case Law::MeanShift:
+      return "mean-shift";
+    case Law::Linear:
+      break;
+  }
+  return "linear";
+}
+
+double At(const std::vector<double>& iValues, std::size_t i)
+{
+  return i < iValues.size() ? iValues[i] : std::nan("");
+}
+
+void Row(std::ostream& out, std::initializer_list<std::string> iCells)
+{
+  out << "<tr>";
+  for (const std::string& c : iCells)
+    out << "<td>" << c << "</td>";
+  out << "</tr>\n";
+}
+
+void Head(std::ostream& out, std::initializer_list<const char*> iNames)
+{
+  out << "<table class=\"sortable\"><thead><tr>";
+  for (const char* n : iNames)
+    out << "<th>" << n << "</th>";
+  out << "</tr></thead><tbody>\n";
+}
+
+void Dimensions(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+{
+  out << "<h2>Dimensions</h2>\n";
+  Head(out, {"dimension", "tolerance", "min", "max", "cost", "binds", "process"});
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+  {
+    const auto& d = iProblem.Dimensions[i];
+    const double t = At(iResult.Tolerances, i);
+    const std::string binds = d.Fixed ? "fixed"
+      : At(iResult.MinPrices, i) > 0  ? "min"
+      : At(iResult.MaxPrices, i) > 0  ? "max"
+                                      : "";
+    const std::int32_t p = i < iResult.Processes.size() ? iResult.Processes[i] : -1;
+    Row(out,
+        {Escape(d.Name), Num(t), d.Fixed ? "-" : Num(d.Min), d.Fixed ? "-" : Num(d.Max), Num(d.CostOf.Value(t)), binds,
+         p >= 0 && p < static_cast<std::int32_t>(d.Options.size()) ? Escape(d.Options[p].Process) : ""});
+  }
+  out << "</tbody></table>\n";
+}
+
+void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+{
+  const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
+  out << "<h2>Stack-ups</h2>\n";
+  Head(out, {"stack-up", "law", "value", "limit", "slack", "shadow price", "utilisation %"});
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  {
+    const auto& s = iProblem.Stackups[j];
+    const double v = iProblem.StackupValue(j, iResult.Tolerances.data());
+    const bool linear = s.Rule == Law::Linear;
+    const double slack = linear ? std::min(v - s.Lower, s.Upper - v) : s.Limit - v;
+    Row(out,
+        {Escape(s.Name), LawText(s.Rule), Num(v),
+         linear ? "[" + Num(s.Lower) + ", " + Num(s.Upper) + "]" : Num(s.Limit), Num(slack),
+         Num(At(iResult.StackupPrices, j)), Num(100.0 * k.Utilisation[j])});
+  }
+  out << "</tbody></table>\n<h2>Contributions (% of each stack-up)</h2>\n";
+  Head(out, {"stack-up", "dimension", "share %"});
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+    for (const auto& sh : k.Shares[j])
+      Row(out, {Escape(iProblem.Stackups[j].Name), Escape(iProblem.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
+  out << "</tbody></table>\n";
+}
+
+// The requirements and bounds with a positive price, the costliest first.
+void WhatBinds(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+{
+  std::vector<std::pair<double, std::string>> items;
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+    if (At(iResult.StackupPrices, j) > 0)
+      items.push_back({iResult.StackupPrices[j], "stack-up " + iProblem.Stackups[j].Name});
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+  {
+    if (At(iResult.MinPrices, i) > 0)
+      items.push_back({iResult.MinPrices[i], "lower bound of " + iProblem.Dimensions[i].Name});
+    if (At(iResult.MaxPrices, i) > 0)
+      items.push_back({iResult.MaxPrices[i], "upper bound of " + iProblem.Dimensions[i].Name});
+  }
+  std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  out << "<h2>What binds</h2>\n<ol>\n";
+  for (const auto& [price, what] : items)
+    out << "<li>" << Escape(what) << ": a unit of loosening saves " << Num(price) << "</li>\n";
+  out << "</ol>\n" << (items.empty() ? "<p>Nothing binds.</p>\n" : "");
+}
+
+void Yield(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
+{
+  if (iContent.Yield.empty())
+    return;
+  out << "<h2>Yield</h2>\n<p>" << iContent.YieldSamples << " simulated assemblies ("
+      << (iContent.YieldMethod == "qmc" ? "quasi-Monte Carlo" : "Monte Carlo") << "), 95 % confidence intervals.</p>\n";
+  Head(out, {"stack-up", "yield", "95 % low", "95 % high", "ppm out", "exact"});
+  for (const auto& r : iContent.Yield)
+    Row(out, {Escape(r.Name), Num(r.Yield), Num(r.Low), Num(r.High), Num(r.PpmOut), Num(r.Exact)});
+  out << "</tbody></table>\n";
+}
+} // namespace
+
+std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                                        const Content& iContent)
+{
+  std::ostringstream out;
+  const char* status = StatusText(iResult.State);
+  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" << Escape(iContent.Title)
+      << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>" << Escape(iContent.Title) << "</h1>\n<p>"
+      << iProblem.Dimensions.size() << " dimensions, " << iProblem.Stackups.size() << " stack-ups. Status: <b class=\""
+      << (iResult.State == QAVTasAllocationResult::Status::Optimal ? "optimal" : "bad") << "\">" << status << "</b>"
+      << (iResult.Reason.empty() ? "" : " (" + Escape(iResult.Reason) + ")") << ".</p>\n"
+      << "<h2>Certificate</h2>\n<table><tbody>\n";
+  Row(out, {"total cost", Num(iResult.Cost)});
+  Row(out, {"proven lower bound", Num(iResult.LowerBound)});
+  Row(out, {"relative gap", Num(iResult.RelativeGap)});
+  out << "</tbody></table>\n";
+  Dimensions(out, iProblem, iResult);
+  Stackups(out, iProblem, iResult);
+  WhatBinds(out, iProblem, iResult);
+  out << "<h2>Picture</h2>\n" << iContent.Svg;
+  Yield(out, iContent);
+  out << "<p><small>Made by <code>" << Escape(iContent.CommandLine) << "</code>, " << Escape(iContent.Version)
+      << ".</small></p>\n<script>" << kScript << "</script>\n</body></html>\n";
+  return out.str();
+}

@@ -1,0 +1,20 @@
+#ifndef QAVToolAllocationPicture_H
+#define QAVToolAllocationPicture_H
+
+#include "QAVTasAllocationProblem.h"
+#include "QAVTasAllocationResult.h"
+
+#include <string>
+
+// The picture of an allocation, in the style of the tool's other pictures (white page, sans-serif,
+// the same colours): per stack-up a bar of its utilisation with the limit marked, and under it its
+// contributors sorted by share; then each free tolerance placed between its bounds.
+class QAVToolAllocationPicture
+{
+public:
+  // The whole SVG document; the result must hold one tolerance per dimension.
+  static std::string Svg(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                         const std::string& iTitle);
+};
+
+#endif
