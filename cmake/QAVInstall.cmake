@@ -1,12 +1,12 @@
-# Installation: headers, both shared libraries, qavtas, a CMake package (QAV::TasOptimizer,
-# QAV::Platform) and a pkg-config file.
+# Installation: headers, the shared libraries, qavtas, a CMake package (QAV::TasOptimizer,
+# QAV::Platform, QAV::TasEllipseFit) and a pkg-config file.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(QAV_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/QAVTasOptimizer)
 set(QAV_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QAVTasOptimizer)
 
-foreach(lib QAVPlatform QAVTasOptimizer)
+foreach(lib QAVPlatform QAVTasOptimizer QAVTasEllipseFit)
   target_include_directories(${lib} INTERFACE $<INSTALL_INTERFACE:${QAV_INSTALL_INCLUDEDIR}>)
   target_compile_features(${lib} PUBLIC cxx_std_17)
   set_target_properties(${lib} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
@@ -14,16 +14,18 @@ foreach(lib QAVPlatform QAVTasOptimizer)
 endforeach()
 set_target_properties(QAVPlatform PROPERTIES EXPORT_NAME Platform)
 set_target_properties(QAVTasOptimizer PROPERTIES EXPORT_NAME TasOptimizer)
+set_target_properties(QAVTasEllipseFit PROPERTIES EXPORT_NAME TasEllipseFit)
 add_library(QAV::Platform ALIAS QAVPlatform)
 add_library(QAV::TasOptimizer ALIAS QAVTasOptimizer)
+add_library(QAV::TasEllipseFit ALIAS QAVTasEllipseFit)
 set_target_properties(qavtas PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 
-install(TARGETS QAVPlatform QAVTasOptimizer EXPORT QAVTasOptimizerTargets
+install(TARGETS QAVPlatform QAVTasOptimizer QAVTasEllipseFit EXPORT QAVTasOptimizerTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${QAV_INSTALL_INCLUDEDIR})
 install(TARGETS qavtas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The shared generation step is an implementation detail of the engines, not an API.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/QAVPlatform/include/ ${QAV_TAS_DIR}/include/
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/QAVPlatform/include/ ${QAV_TAS_DIR}/include/ ${QAV_FIT_DIR}/include/
         DESTINATION ${QAV_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h" PATTERN "QAVDifferentialEvolutionStep.h" EXCLUDE
         PATTERN "QAVTrialBatch.h" EXCLUDE)

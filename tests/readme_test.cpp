@@ -95,7 +95,7 @@ bool IsOutputFile(const std::string& iWord)
 TEST(Readme, EveryCodeExampleIsCompiledExampleCode)
 {
   std::vector<Lines> regions;
-  for (const char* file : {"engines.cpp", "ellipse.cpp", "tolerancing.cpp", "parameters.cpp"})
+  for (const char* file : {"engines.cpp", "ellipse.cpp", "ellipsefit.cpp", "tolerancing.cpp", "parameters.cpp"})
   {
     const auto found = ExampleRegions(QAVToolSlurp(kSource + "/examples/consumer/" + file));
     regions.insert(regions.end(), found.begin(), found.end());

@@ -1,5 +1,6 @@
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
+#include "QAVToolEllipseFit.h"
 #include "QAVToolEllipseSvg.h"
 #include "QAVToolPointFile.h"
 #include "QAVToolSession.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,31 +24,51 @@ namespace
 const double kPi = 3.14159265358979323846;
 
 const char kDescription[] =
-  "Fits an ellipse to the points of FILE (two numbers x y per line, '#' starts a comment; - is standard\n"
-  "input) with the focal solver, and prints the ellipse: centre, semi-axes, angle, focal points, the\n"
-  "constant sum of the focal distances, and the conic found when it describes that ellipse. The ellipse\n"
-  "is centred at the points' barycentre; the points are moved there for the fit.";
+  "Fits an ellipse to the points of FILE (two numbers x y per line, apart by spaces, tabs, commas or\n"
+  "semicolons; '#' starts a comment; a first line of words is a header; - is standard input) and\n"
+  "prints it. The default fit minimises the orthogonal distances of the points to the ellipse, with\n"
+  "centre, semi-axes and angle all free, and gives their standard errors. --fit algebraic runs its\n"
+  "direct start alone. --fit focal runs the focal solver: the ellipse centred at the points'\n"
+  "barycentre, its constant sum of the focal distances, and the conic found when it describes that\n"
+  "ellipse.";
 const char kFooter[] =
-  "Exit status: 0 an ellipse, 3 the search ended on a conic that is not an ellipse, 1 a data or I/O\n"
-  "error (fewer than 5 distinct points, points on one line, --centred with points not centred at the\n"
-  "origin), 2 a usage error.";
+  "Exit status: 0 an ellipse, 3 the points (a short arc) do not determine the ellipse, or the focal\n"
+  "search ended on a conic that is not an ellipse, 1 a data or I/O error (fewer than 5 distinct\n"
+  "points, points on one line, --centred with points not centred at the origin), 2 a usage error.";
 
 struct Settings
 {
   std::string file;
   std::string svg;
-  double level = 1.0;
+  std::optional<double> level; // focal fit only; 1 when not given
   bool centred = false;
+  std::string fit = "geometric";
+  std::string robust = "none";
 };
+
+// Options that belong to another fit than the one asked for are usage errors.
+void CheckFitOptions(const Settings& iS)
+{
+  if (iS.fit != "focal" && (iS.level || iS.centred))
+    throw QAVToolUsageError{"--level and --centred belong to --fit focal"};
+  if (iS.fit != "geometric" && iS.robust != "none")
+    throw QAVToolUsageError{"--robust belongs to the geometric fit"};
+}
 
 void Declare(QAVToolCli& ioCli, Settings& ioS)
 {
   ioCli.InFile("FILE", ioS.file, "the point file (- for standard input)");
+  ioCli.Choice("--fit", ioS.fit, {"geometric", "algebraic", "focal"},
+               "geometric (default: orthogonal distances), algebraic (the direct fit alone) or focal");
+  ioCli.Choice("--robust", ioS.robust, {"none", "huber", "cauchy"},
+               "a loss that resists outliers (geometric fit; default none)");
   ioCli.Real("--level", ioS.level, std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
-             "level value of the ellipse Q(x, y) = X, a positive number (default 1)");
+             "level value of the ellipse Q(x, y) = X, a positive number (default 1; focal fit)");
   ioCli.Flag("--centred", ioS.centred,
-             "centre the ellipse at the origin instead (the points' barycentre must be there)");
-  ioCli.OutFile("--svg", ioS.svg, "also draw the points, the ellipse and its focal points into the SVG file OUT");
+             "centre the ellipse at the origin instead (the points' barycentre must be there; focal fit)");
+  ioCli.OutFile("--svg", ioS.svg,
+                "also draw the points, the ellipse, its focal points (and each point's orthogonal residual) "
+                "into the SVG file OUT");
   ioCli.WithProgress();
   ioCli.WithJson();
 }
@@ -158,7 +180,7 @@ void PrintSummary(std::size_t iCount, const Settings& iS, const double* iParams,
   std::ostringstream out;
   out.precision(10);
   out << "\npoints        " << iCount << '\n'
-      << "level         " << iS.level << '\n'
+      << "level         " << iS.level.value_or(1.0) << '\n'
       << "centred at    " << (iS.centred ? "the origin" : "the barycentre") << '\n'
       << "parameters    C0 " << iParams[0] << "  Cy " << iParams[1] << "  Cyy " << iParams[2] << "  Cx " << iParams[3]
       << "  Cxy " << iParams[4] << "  Cxx " << iParams[5] << '\n';
@@ -186,6 +208,20 @@ nlohmann::json Json(const QAVToolEllipseFigure& iF, double iFitness, bool iConic
           {"angle", iF.angle},
           {"foci", {{iF.focal1X, iF.focal1Y}, {iF.focal2X, iF.focal2Y}}},
           {"fitness", iFitness}};
+}
+
+int FitEllipse(const Settings& iS, const std::vector<double>& iPoints, QAVToolSession& ioSession)
+{
+  typedef QAVTasEllipseFitter F;
+  QAVToolEllipseFitRequest request;
+  request.name = iS.file == "-" ? "standard input" : iS.file;
+  request.svg = iS.svg;
+  request.json = ioSession.Options().json;
+  request.options.method = iS.fit == "algebraic" ? F::Method::kAlgebraic : F::Method::kGeometric;
+  request.options.loss = iS.robust == "huber" ? F::Loss::kHuber
+    : iS.robust == "cauchy"                   ? F::Loss::kCauchy
+                                              : F::Loss::kNone;
+  return QAVToolFitEllipse(request, iPoints, ioSession);
 }
 
 // The points, moved to their barycentre unless centred (then it must be the origin).
@@ -225,25 +261,29 @@ int QAVToolRunEllipse(int argc, char** argv)
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
     return 0;
+  CheckFitOptions(settings);
   QAVToolSession session("ellipse", cli.common);
   std::vector<double> points;
   double g[2];
   if (const int status = Prepare(settings, session, points, g))
     return status;
+  if (settings.fit != "focal")
+    return FitEllipse(settings, points, session);
+  const double level = settings.level.value_or(1.0);
   const std::int32_t count = static_cast<std::int32_t>(points.size() / 2);
   std::vector<double> moved(points);
   for (std::size_t i = 0; i < moved.size(); ++i)
     moved[i] -= g[i % 2];
 
   double params[6];
-  WatchedSolver solver(session, settings.level, count, moved.data());
+  WatchedSolver solver(session, level, count, moved.data());
   solver.SetWithoutUParameters(settings.centred ? 1 : 0);
   if (solver.ComputeEllipseParameters(params) != S_OK)
     return session.Fail(1, "no ellipse can be fitted to these " + std::to_string(count) + " points" + session.Detail());
-  const QAVTasCovarianceEllipse ellipse(settings.level, params);
+  const QAVTasCovarianceEllipse ellipse(level, params);
   if (!ellipse.IsAnEllipse())
     return session.Fail(3, "the search ended on a conic that is not an ellipse");
-  const bool conic = ConicIsTheEllipse(params, settings.level);
+  const bool conic = ConicIsTheEllipse(params, level);
   const QAVToolEllipseFigure figure = Geometry(ellipse, g[0], g[1]);
   MoveConic(params, g[0], g[1]);
   session.Speak();

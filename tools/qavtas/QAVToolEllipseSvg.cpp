@@ -33,9 +33,36 @@ void EqualScaleAxes(Box b, QAVToolSvgPlot::Axis& oX, QAVToolSvgPlot::Axis& oY)
   oX = {cx - 0.5 * plotW / scale, cx + 0.5 * plotW / scale, "x"};
   oY = {cy - 0.5 * plotH / scale, cy + 0.5 * plotH / scale, "y"};
 }
+
+// A round factor (1, 2 or 5 times a power of ten, at least 1) that shows the largest residual at
+// about a twentieth of the major semi-axis.
+double Magnification(double iLargest, double iSemiAxis)
+{
+  const double wanted = 0.05 * iSemiAxis / iLargest;
+  if (!(wanted > 1) || !std::isfinite(wanted))
+    return 1.0;
+  const double decade = std::pow(10.0, std::floor(std::log10(wanted)));
+  return wanted >= 5 * decade ? 5 * decade : wanted >= 2 * decade ? 2 * decade : decade;
+}
+
+// Each residual from its foot towards its point, magnified; returns the factor.
+double DrawResiduals(QAVToolSvgPlot& ioPlot, const std::vector<double>& iPoints, const std::vector<double>& iFeet,
+                     double iSemiAxis)
+{
+  double largest = 0.0;
+  for (std::size_t i = 0; i + 1 < iPoints.size(); i += 2)
+    largest = std::max(largest, std::hypot(iPoints[i] - iFeet[i], iPoints[i + 1] - iFeet[i + 1]));
+  const double k = Magnification(largest, iSemiAxis);
+  for (std::size_t i = 0; i + 1 < iPoints.size(); i += 2)
+    ioPlot.Line({iFeet[i], iFeet[i + 1], iFeet[i] + k * (iPoints[i] - iFeet[i]),
+                 iFeet[i + 1] + k * (iPoints[i + 1] - iFeet[i + 1])},
+                "#ff7f0e");
+  return k;
+}
 } // namespace
 
-std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iE)
+std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iE,
+                              const std::vector<double>& iFeet)
 {
   const double c = std::cos(iE.angle), s = std::sin(iE.angle);
   std::vector<double> curve;
@@ -61,12 +88,15 @@ std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolE
                         P::Num(iE.angle * 180 / kPi) + "\xC2\xB0",
                       x, y);
   plot.Line(curve, "#d62728");
+  const double magnification = iFeet.empty() ? 1.0 : DrawResiduals(plot, iPoints, iFeet, iE.semiAxis1);
   plot.Dots(iPoints, "#1f77b4");
   plot.Cross(iE.focal1X, iE.focal1Y, 5, "#2ca02c");
   plot.Cross(iE.focal2X, iE.focal2Y, 5, "#2ca02c");
   plot.Cross(iE.centreX, iE.centreY, 3.5, "#555");
   plot.LegendDot("points (" + std::to_string(iPoints.size() / 2) + ")", "#1f77b4");
   plot.LegendLine("fitted ellipse", "#d62728");
+  if (!iFeet.empty())
+    plot.LegendLine("residuals" + (magnification > 1 ? " \xC3\x97" + P::Num(magnification) : std::string()), "#ff7f0e");
   plot.LegendCross("focal points", 4, "#2ca02c");
   plot.LegendCross("centre", 3, "#555");
   return plot.Text();

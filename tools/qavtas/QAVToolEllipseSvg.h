@@ -14,7 +14,9 @@ struct QAVToolEllipseFigure
 };
 
 // An SVG picture of the points (interleaved x, y), the ellipse and its focal points, with axes,
-// tick labels and a legend.
-std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iEllipse);
+// tick labels and a legend; with iFeet (each point's foot on the ellipse, interleaved), also each
+// point's orthogonal residual, magnified by a round factor when it would be too small to see.
+std::string QAVToolEllipseSvg(const std::vector<double>& iPoints, const QAVToolEllipseFigure& iEllipse,
+                              const std::vector<double>& iFeet = {});
 
 #endif

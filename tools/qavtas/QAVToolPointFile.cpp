@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace
 {
@@ -38,18 +39,34 @@ bool OnlySpace(const char* iAt, const char* iEnd)
     ++iAt;
   return iAt == iEnd;
 }
+
+// A header's first word is no number at all ("nan" and "inf" are numbers, refused as such).
+bool StartsWithWord(const char* iAt, const char* iEnd)
+{
+  while (iAt < iEnd && IsSpace(*iAt))
+    ++iAt;
+  char* end = nullptr;
+  std::strtod(iAt, &end);
+  return end == iAt;
+}
 } // namespace
 
 bool QAVToolReadPoints(const std::string& iPath, std::vector<double>& oPoints, std::string& oError)
 {
   QAVToolLineReader in(iPath);
   std::string line;
+  bool first = true; // a header of words may only come first
   while (in.Next(line))
   {
     line.resize(std::min(line.size(), line.find('#')));
+    // Measuring machines separate x and y by tabs, commas or semicolons as often as by spaces.
+    std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
     const char* at = line.c_str();
     const char* end = at + line.size();
     if (OnlySpace(at, end))
+      continue;
+    if (std::exchange(first, false) && StartsWithWord(at, end))
       continue;
     double x = 0.0, y = 0.0;
     const bool read = NextNumber(at, end, x) && NextNumber(at, end, y) && OnlySpace(at, end);

@@ -1,0 +1,293 @@
+#include "QAVTasEllipseFitter.h"
+
+#include "QAVTasDirectEllipseFit.h"
+#include "QAVTasOrthogonalDistanceCost.h"
+
+#include <ceres/ceres.h>
+
+#include <Eigen/Dense>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace
+{
+typedef QAVTasEllipseFitter F;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const std::int32_t kRunLength = 1024; // points per residual block without a robust loss
+const int kScalePasses = 6;           // robust fits at most, each with the scale of the last
+
+// The points moved to their barycentre and divided by their RMS radius, so that every fit works
+// on data of unit size wherever and however large they are.
+struct Normalised
+{
+  std::vector<double> points;
+  double centre[2] = {0, 0};
+  double scale = 1.0;
+};
+
+// Empty when the points can be fitted; otherwise why not.
+std::string Refusal(const double* iPoints, std::int32_t iCount)
+{
+  if (!iPoints || iCount < 0)
+    return "no points given";
+  for (std::int32_t i = 0; i < iCount; ++i)
+    if (!std::isfinite(iPoints[2 * i]) || !std::isfinite(iPoints[2 * i + 1]))
+      return "point " + std::to_string(i + 1) + " has a coordinate that is not a finite number";
+  std::vector<std::pair<double, double>> distinct(static_cast<std::size_t>(iCount));
+  for (std::int32_t i = 0; i < iCount; ++i)
+    distinct[i] = {iPoints[2 * i], iPoints[2 * i + 1]};
+  std::sort(distinct.begin(), distinct.end());
+  const std::size_t count = std::unique(distinct.begin(), distinct.end()) - distinct.begin();
+  if (count < 5)
+    return "an ellipse needs at least 5 distinct points, not " + std::to_string(count);
+  return std::string();
+}
+
+Normalised Normalise(const double* iPoints, std::int32_t iCount)
+{
+  Normalised n;
+  for (std::int32_t i = 0; i < iCount; ++i)
+    for (int k = 0; k < 2; ++k)
+      n.centre[k] += iPoints[2 * i + k] / iCount;
+  double sum = 0.0;
+  n.points.resize(2 * static_cast<std::size_t>(iCount));
+  for (std::size_t i = 0; i < n.points.size(); ++i)
+  {
+    n.points[i] = iPoints[i] - n.centre[i % 2];
+    sum += n.points[i] * n.points[i];
+  }
+  n.scale = std::sqrt(sum / iCount);
+  for (double& v : n.points)
+    v /= n.scale;
+  return n;
+}
+
+// Collinear points have a scatter matrix of rank one: its smaller eigenvalue vanishes.
+bool Collinear(const Normalised& iData)
+{
+  Eigen::Matrix2d scatter = Eigen::Matrix2d::Zero();
+  for (std::size_t i = 0; i < iData.points.size(); i += 2)
+  {
+    const Eigen::Vector2d p(iData.points[i], iData.points[i + 1]);
+    scatter.noalias() += p * p.transpose();
+  }
+  const Eigen::Vector2d lambda = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(scatter).eigenvalues();
+  return lambda(0) <= 1e-14 * lambda(1);
+}
+
+std::vector<double> Distances(const Normalised& iData, const double* iEllipse)
+{
+  std::vector<double> d(iData.points.size() / 2);
+  for (std::size_t i = 0; i < d.size(); ++i)
+    d[i] = QAVTasOrthogonalDistanceCost::Distance(iEllipse, iData.points.data() + 2 * i, nullptr);
+  return d;
+}
+
+// Twice the robust spread of the distances: 1.4826 times their median absolute value.
+double RobustScale(const Normalised& iData, const double* iEllipse)
+{
+  std::vector<double> d = Distances(iData, iEllipse);
+  for (double& v : d)
+    v = std::fabs(v);
+  std::nth_element(d.begin(), d.begin() + d.size() / 2, d.end());
+  return std::max(2 * 1.4826 * d[d.size() / 2], 1e-9);
+}
+
+ceres::LossFunction* NewLoss(F::Loss iLoss, double iScale)
+{
+  if (iLoss == F::Loss::kHuber)
+    return new ceres::HuberLoss(iScale);
+  if (iLoss == F::Loss::kCauchy)
+    return new ceres::CauchyLoss(iScale);
+  return nullptr;
+}
+
+void BuildProblem(const Normalised& iData, const F::Options& iOptions, double iLossScale, double* ioEllipse,
+                  ceres::Problem& oProblem)
+{
+  const std::int32_t count = static_cast<std::int32_t>(iData.points.size() / 2);
+  ceres::LossFunction* loss = NewLoss(iOptions.loss, iLossScale); // owned by the problem
+  const std::int32_t run = loss ? 1 : kRunLength;
+  for (std::int32_t first = 0; first < count; first += run)
+    oProblem.AddResidualBlock(
+      new QAVTasOrthogonalDistanceCost(iData.points.data() + 2 * first, std::min(run, count - first)), loss, ioEllipse);
+  for (int k = 2; k < 4; ++k)
+  {
+    oProblem.SetParameterLowerBound(ioEllipse, k, 1e-9);
+    oProblem.SetParameterUpperBound(ioEllipse, k, iOptions.maxSemiAxisToRadius);
+  }
+}
+
+ceres::Solver::Summary Solve(const F::Options& iOptions, ceres::Problem& ioProblem)
+{
+  ceres::Solver::Options options;
+  options.linear_solver_type = ceres::DENSE_QR;
+  options.max_num_iterations = iOptions.maxIterations;
+  options.num_threads = std::max(1, iOptions.threads);
+  options.function_tolerance = 1e-15;
+  options.parameter_tolerance = 1e-14;
+  options.gradient_tolerance = 1e-16;
+  options.logging_type = ceres::SILENT;
+  ceres::Solver::Summary summary;
+  ceres::Solve(options, &ioProblem, &summary);
+  return summary;
+}
+
+// Variances of (xc, yc, a, b, θ) up to the factor σ²; the angle's is infinite for a circle.
+bool Covariance(const F::Options& iOptions, double* iEllipse, ceres::Problem& ioProblem, double* oVariances)
+{
+  const bool circle = iEllipse[2] - iEllipse[3] <= 1e-9 * iEllipse[2];
+  ceres::Covariance::Options options;
+  options.algorithm_type = ceres::DENSE_SVD;
+  options.num_threads = std::max(1, iOptions.threads);
+  options.null_space_rank = circle ? -1 : 0;
+  ceres::Covariance covariance(options);
+  double c[25];
+  const std::vector<std::pair<const double*, const double*>> blocks = {{iEllipse, iEllipse}};
+  if (!covariance.Compute(blocks, &ioProblem) || !covariance.GetCovarianceBlock(iEllipse, iEllipse, c))
+    return false;
+  for (int k = 0; k < 5; ++k)
+    oVariances[k] = c[6 * k];
+  if (circle)
+    oVariances[4] = std::numeric_limits<double>::infinity();
+  return true;
+}
+
+void SetStandardErrors(const double* iVariances, double iSigma2, double iScale, F::StandardErrors& oErrors)
+{
+  double e[5];
+  for (int k = 0; k < 5; ++k)
+    e[k] = std::sqrt(std::max(iVariances[k], 0.0) * iSigma2) * (k < 4 ? iScale : 1.0);
+  oErrors = {{e[0], e[1]}, {e[2], e[3]}, e[4]};
+}
+
+// The ellipse of normalised data, in the data's own units.
+void SetGeometry(const Normalised& iData, const double* iEllipse, F::Result& oResult)
+{
+  for (int k = 0; k < 2; ++k)
+  {
+    oResult.centre[k] = iData.centre[k] + iData.scale * iEllipse[k];
+    oResult.semiAxes[k] = iData.scale * iEllipse[2 + k];
+  }
+  oResult.angle = iEllipse[4];
+  const double a = oResult.semiAxes[0], b = oResult.semiAxes[1], e = std::sqrt(std::max(a * a - b * b, 0.0));
+  for (int k = 0; k < 2; ++k)
+  {
+    const double sign = k == 0 ? 1.0 : -1.0;
+    oResult.foci[k][0] = oResult.centre[0] + sign * e * std::cos(oResult.angle);
+    oResult.foci[k][1] = oResult.centre[1] + sign * e * std::sin(oResult.angle);
+  }
+  double sum = 0.0;
+  for (double d : Distances(iData, iEllipse))
+    sum += d * d;
+  oResult.rms = iData.scale * std::sqrt(sum / (iData.points.size() / 2));
+}
+
+// Why the solved fit cannot be trusted, or empty.
+std::string Doubt(const F::Options& iOptions, const ceres::Solver::Summary& iSummary, const double* iEllipse)
+{
+  if (iSummary.termination_type != ceres::CONVERGENCE)
+    return "the fit did not converge in " + std::to_string(iSummary.iterations.size()) + " iterations";
+  if (iEllipse[2] >= 0.999 * iOptions.maxSemiAxisToRadius)
+    return "the fit ran away to a huge ellipse: the arc is too short or too straight";
+  return std::string();
+}
+
+// Orthogonal distances from the start in ioEllipse; fills the result but for its status.
+void FitGeometric(const Normalised& iData, const F::Options& iOptions, double* ioEllipse, F::Result& oResult)
+{
+  const bool autoScale = iOptions.loss != F::Loss::kNone && iOptions.lossScale <= 0;
+  double lossScale = autoScale ? RobustScale(iData, ioEllipse) : iOptions.lossScale / iData.scale;
+  auto problem = std::make_unique<ceres::Problem>();
+  BuildProblem(iData, iOptions, lossScale, ioEllipse, *problem);
+  ceres::Solver::Summary summary = Solve(iOptions, *problem);
+  // The first scale came from the start, which outliers pull: take it again from each fit until
+  // it settles.
+  for (int pass = 1; autoScale && pass < kScalePasses; ++pass)
+  {
+    const double next = RobustScale(iData, ioEllipse);
+    if (next > 0.9 * lossScale)
+      break;
+    oResult.iterations += static_cast<std::int32_t>(summary.iterations.size());
+    lossScale = next;
+    problem = std::make_unique<ceres::Problem>();
+    BuildProblem(iData, iOptions, lossScale, ioEllipse, *problem);
+    summary = Solve(iOptions, *problem);
+  }
+  oResult.iterations += static_cast<std::int32_t>(summary.iterations.size());
+  QAVTasNormaliseEllipse(ioEllipse);
+  SetGeometry(iData, ioEllipse, oResult);
+  oResult.message = Doubt(iOptions, summary, ioEllipse);
+
+  const std::int32_t redundancy = static_cast<std::int32_t>(iData.points.size() / 2) - 5;
+  double variances[5];
+  if (!iOptions.covariance || redundancy <= 0 || !oResult.message.empty())
+    return;
+  if (!Covariance(iOptions, ioEllipse, *problem, variances))
+  {
+    oResult.message = "the parameters are not determined by the points (singular covariance)";
+    return;
+  }
+  SetStandardErrors(variances, 2 * summary.final_cost / redundancy, iData.scale, oResult.standardErrors);
+  const F::StandardErrors& e = oResult.standardErrors;
+  const double worst = std::max({e.centre[0], e.centre[1], e.semiAxes[0], e.semiAxes[1]});
+  if (worst > iOptions.maxRelativeStandardError * iData.scale)
+    oResult.message = "the arc is too short to determine the ellipse (standard error " + std::to_string(worst) + ")";
+}
+} // namespace
+
+QAVTasEllipseFitter::QAVTasEllipseFitter() = default;
+
+QAVTasEllipseFitter::QAVTasEllipseFitter(const Options& iOptions) : _Options(iOptions) {}
+
+F::Result QAVTasEllipseFitter::Fit(const double* iPoints, std::int32_t iPointCount) const
+{
+  Result result;
+  result.method = _Options.method;
+  result.standardErrors = {{kNaN, kNaN}, {kNaN, kNaN}, kNaN};
+  result.message = Refusal(iPoints, iPointCount);
+  if (!result.message.empty())
+    return result;
+  const Normalised data = Normalise(iPoints, iPointCount);
+  double ellipse[5];
+  if (Collinear(data))
+    result.message = "the points lie on a line";
+  else if (!QAVTasDirectEllipseFit(data.points.data(), iPointCount, ellipse))
+    result.message = "no ellipse fits the points";
+  if (!result.message.empty())
+    return result;
+  if (_Options.method == Method::kAlgebraic)
+    SetGeometry(data, ellipse, result);
+  else
+    FitGeometric(data, _Options, ellipse, result);
+  result.status = result.message.empty() ? Status::kOk : Status::kNotDetermined;
+  return result;
+}
+
+double QAVTasEllipseFitter::FootPoint(const Result& iFit, const double* iPoint, double* oFoot)
+{
+  const double ellipse[5] = {iFit.centre[0], iFit.centre[1], iFit.semiAxes[0], iFit.semiAxes[1], iFit.angle};
+  // The foot lies d back along the outward normal, the distance's gradient in p: −(∂d/∂xc, ∂d/∂yc).
+  double gradient[5];
+  const double distance = QAVTasOrthogonalDistanceCost::Distance(ellipse, iPoint, gradient);
+  oFoot[0] = iPoint[0] + distance * gradient[0];
+  oFoot[1] = iPoint[1] + distance * gradient[1];
+  return distance;
+}
+
+QAVTasCovarianceEllipse QAVTasEllipseFitter::ToCovarianceEllipse(const Result& iFit)
+{
+  // (p − c)ᵀ·A·(p − c) = 1, A = R·diag(1/a², 1/b²)·Rᵀ, expanded into the conic's coefficients.
+  const double c = std::cos(iFit.angle), s = std::sin(iFit.angle);
+  const double ia = 1 / (iFit.semiAxes[0] * iFit.semiAxes[0]), ib = 1 / (iFit.semiAxes[1] * iFit.semiAxes[1]);
+  const double a11 = c * c * ia + s * s * ib, a22 = s * s * ia + c * c * ib, a12 = c * s * (ia - ib);
+  const double x = iFit.centre[0], y = iFit.centre[1];
+  const double ax = a11 * x + a12 * y, ay = a12 * x + a22 * y;
+  // Order of the parameter vector: (_C0, _Cy, _Cyy, _Cx, _Cxy, _Cxx).
+  const double parameters[6] = {x * ax + y * ay, -ay, a22, ax, -a12, a11};
+  return QAVTasCovarianceEllipse(1.0, parameters);
+}
