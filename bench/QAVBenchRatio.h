@@ -87,9 +87,8 @@ class QAVBareDE : public QAVBenchRunner
 {
 public:
   QAVBareDE(int iD, Gene iMin, Gene iMax)
-    : _D(iD), _Min(iMin), _Max(iMax),
-      _Old(kBenchPopulation * iD), _New(kBenchPopulation * iD), _OldFit(kBenchPopulation),
-      _NewFit(kBenchPopulation), _Lead(iD), _Trial(iD), _Opt(iD)
+    : _D(iD), _Min(iMin), _Max(iMax), _Old(kBenchPopulation * iD), _New(kBenchPopulation * iD),
+      _OldFit(kBenchPopulation), _NewFit(kBenchPopulation), _Lead(iD), _Trial(iD), _Opt(iD)
   {
   }
 
@@ -140,7 +139,8 @@ public:
         int len = 0;
         do
         {
-          trial[n] = Formula::template At<Kind>(kBenchF, _Lead[n], trial[n], x[0][n], x[1][n], x[2][n], x[3][n], x[4][n]);
+          trial[n] =
+            Formula::template At<Kind>(kBenchF, _Lead[n], trial[n], x[0][n], x[1][n], x[2][n], x[3][n], x[4][n]);
           n = n + 1 == d ? 0 : n + 1;
           ++len;
         } while (drand48() < kBenchCR && len < d);
@@ -148,7 +148,8 @@ public:
       else
         for (int len = 0; len < d; ++len, n = n + 1 == d ? 0 : n + 1)
           if (drand48() < kBenchCR || len == d - 1)
-            trial[n] = Formula::template At<Kind>(kBenchF, _Lead[n], trial[n], x[0][n], x[1][n], x[2][n], x[3][n], x[4][n]);
+            trial[n] =
+              Formula::template At<Kind>(kBenchF, _Lead[n], trial[n], x[0][n], x[1][n], x[2][n], x[3][n], x[4][n]);
       bool inside = true;
       for (int k = 0; k < d && inside; ++k)
         inside = _Min <= trial[k] && trial[k] <= _Max;
@@ -203,16 +204,26 @@ std::unique_ptr<QAVBenchRunner> QAVMakeBare(int iD, int iProcess, Gene iMin, Gen
 {
   switch (iProcess)
   {
-  case 1: return std::make_unique<QAVBareDE<Gene, Formula, 0, true>>(iD, iMin, iMax);
-  case 2: return std::make_unique<QAVBareDE<Gene, Formula, 1, true>>(iD, iMin, iMax);
-  case 3: return std::make_unique<QAVBareDE<Gene, Formula, 2, true>>(iD, iMin, iMax);
-  case 4: return std::make_unique<QAVBareDE<Gene, Formula, 3, true>>(iD, iMin, iMax);
-  case 5: return std::make_unique<QAVBareDE<Gene, Formula, 4, true>>(iD, iMin, iMax);
-  case 6: return std::make_unique<QAVBareDE<Gene, Formula, 0, false>>(iD, iMin, iMax);
-  case 7: return std::make_unique<QAVBareDE<Gene, Formula, 1, false>>(iD, iMin, iMax);
-  case 8: return std::make_unique<QAVBareDE<Gene, Formula, 2, false>>(iD, iMin, iMax);
-  case 9: return std::make_unique<QAVBareDE<Gene, Formula, 3, false>>(iD, iMin, iMax);
-  default: return std::make_unique<QAVBareDE<Gene, Formula, 4, false>>(iD, iMin, iMax);
+    case 1:
+      return std::make_unique<QAVBareDE<Gene, Formula, 0, true>>(iD, iMin, iMax);
+    case 2:
+      return std::make_unique<QAVBareDE<Gene, Formula, 1, true>>(iD, iMin, iMax);
+    case 3:
+      return std::make_unique<QAVBareDE<Gene, Formula, 2, true>>(iD, iMin, iMax);
+    case 4:
+      return std::make_unique<QAVBareDE<Gene, Formula, 3, true>>(iD, iMin, iMax);
+    case 5:
+      return std::make_unique<QAVBareDE<Gene, Formula, 4, true>>(iD, iMin, iMax);
+    case 6:
+      return std::make_unique<QAVBareDE<Gene, Formula, 0, false>>(iD, iMin, iMax);
+    case 7:
+      return std::make_unique<QAVBareDE<Gene, Formula, 1, false>>(iD, iMin, iMax);
+    case 8:
+      return std::make_unique<QAVBareDE<Gene, Formula, 2, false>>(iD, iMin, iMax);
+    case 9:
+      return std::make_unique<QAVBareDE<Gene, Formula, 3, false>>(iD, iMin, iMax);
+    default:
+      return std::make_unique<QAVBareDE<Gene, Formula, 4, false>>(iD, iMin, iMax);
   }
 }
 
@@ -286,14 +297,22 @@ int QAVRunRatioBenchmarks(int argc, char** argv, const char* iEngine, MakeEngine
     for (int process = 1; process <= 10; ++process)
     {
       const std::string suffix = "/process:" + std::to_string(process) + "/D:" + std::to_string(d);
-      benchmark::RegisterBenchmark(("engine" + suffix).c_str(), [=](benchmark::State& s) {
-        auto runner = iMakeEngine(d, process);
-        QAVBenchGenerations(s, *runner);
-      })->MinTime(0.05)->Repetitions(5);
-      benchmark::RegisterBenchmark(("bare" + suffix).c_str(), [=](benchmark::State& s) {
-        auto runner = iMakeBare(d, process);
-        QAVBenchGenerations(s, *runner);
-      })->MinTime(0.05)->Repetitions(5);
+      benchmark::RegisterBenchmark(("engine" + suffix).c_str(),
+                                   [=](benchmark::State& s)
+                                   {
+                                     auto runner = iMakeEngine(d, process);
+                                     QAVBenchGenerations(s, *runner);
+                                   })
+        ->MinTime(0.05)
+        ->Repetitions(5);
+      benchmark::RegisterBenchmark(("bare" + suffix).c_str(),
+                                   [=](benchmark::State& s)
+                                   {
+                                     auto runner = iMakeBare(d, process);
+                                     QAVBenchGenerations(s, *runner);
+                                   })
+        ->MinTime(0.05)
+        ->Repetitions(5);
     }
   // The comparison is fair only if both loops make the same run: check that first.
   for (int d : {10, 100})

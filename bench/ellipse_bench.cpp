@@ -74,7 +74,10 @@ void BM_WholeFit(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_EvalFitness)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EvalFitnessRecomputingMaxDistance)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EvalFitnessRecomputingMaxDistance)
+  ->RangeMultiplier(10)
+  ->Range(1000, 100000)
+  ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WholeFit)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeFit)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

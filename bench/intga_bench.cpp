@@ -41,8 +41,10 @@ int main(int argc, char** argv)
 {
   return QAVRunRatioBenchmarks(
     argc, argv, "integer engine",
-    [](int d, int process) {
-      return std::unique_ptr<QAVBenchRunner>(new QAVEngineRunner<QAVMathIntGAOptimizer, std::int32_t>(d, process, kLow, kHigh));
+    [](int d, int process)
+    {
+      return std::unique_ptr<QAVBenchRunner>(
+        new QAVEngineRunner<QAVMathIntGAOptimizer, std::int32_t>(d, process, kLow, kHigh));
     },
     [](int d, int process) { return QAVMakeBare<std::int32_t, IntFormula>(d, process, kLow, kHigh); });
 }

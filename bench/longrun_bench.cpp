@@ -4,8 +4,8 @@
 // parameter optimiser's may grow by its cache alone, and not when the same genomes come again. A
 // run that breaks either rule is reported as an error.
 #include "QAVDRQOutput.h"
-#include "QAVNullBuffer.h"
 #include "QAVMathIntGAOptimizer.h"
+#include "QAVNullBuffer.h"
 #include "QAVTasGAOptimizer.h"
 #include "QAVTasMemAnalysis.h"
 #include "QAVTasOptimizerParameters.h"

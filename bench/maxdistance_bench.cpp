@@ -25,7 +25,10 @@ std::vector<double> RandomPoints(std::int64_t n, bool onCircle)
   return p;
 }
 
-double AllPairs(const std::vector<double>& p) { return QAVTasAllPairsMaxDistance(p.data(), p.size() / 2); }
+double AllPairs(const std::vector<double>& p)
+{
+  return QAVTasAllPairsMaxDistance(p.data(), p.size() / 2);
+}
 
 void BM_MaxDistanceHull(benchmark::State& state)
 {
@@ -48,9 +51,7 @@ void BM_MaxDistanceAllPairs(benchmark::State& state)
 } // namespace
 
 // Second argument: 0 normal cloud (small hull), 1 points on a circle (every point on the hull).
-BENCHMARK(BM_MaxDistanceHull)
-  ->ArgsProduct({{1000, 10000, 100000, 1000000}, {0, 1}})
-  ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MaxDistanceHull)->ArgsProduct({{1000, 10000, 100000, 1000000}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaxDistanceAllPairs)->Args({1000, 0})->Args({10000, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaxDistanceAllPairs)->Args({100000, 0})->Iterations(1)->Unit(benchmark::kMillisecond);
 

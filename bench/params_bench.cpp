@@ -94,16 +94,14 @@ void RunLookups(benchmark::State& ioState, Lookup iLookup)
 
 void BM_CacheLookupHashed(benchmark::State& ioState)
 {
-  RunLookups(ioState, [](const std::int32_t* ipX, double& oFitness) {
-    return Cache().AlreadyComputed(kGenes, ipX, oFitness);
-  });
+  RunLookups(ioState,
+             [](const std::int32_t* ipX, double& oFitness) { return Cache().AlreadyComputed(kGenes, ipX, oFitness); });
 }
 
 void BM_CacheLookupScan(benchmark::State& ioState)
 {
-  RunLookups(ioState, [](const std::int32_t* ipX, double& oFitness) {
-    return ScanLookup(Cache(), kGenes, ipX, oFitness);
-  });
+  RunLookups(ioState,
+             [](const std::int32_t* ipX, double& oFitness) { return ScanLookup(Cache(), kGenes, ipX, oFitness); });
 }
 } // namespace
 

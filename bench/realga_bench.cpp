@@ -28,11 +28,12 @@ struct RealFormula
 
 int main(int argc, char** argv)
 {
-  auto makeEngine = [](int d, int process) {
+  auto makeEngine = [](int d, int process)
+  {
     QAVBenchSilence quiet;
     return std::unique_ptr<QAVBenchRunner>(new QAVEngineRunner<QAVTasGAOptimizer, double>(d, process, kLow, kHigh));
   };
-  return QAVRunRatioBenchmarks(argc, argv, "real engine", makeEngine, [](int d, int process) {
-    return QAVMakeBare<double, RealFormula>(d, process, kLow, kHigh);
-  });
+  return QAVRunRatioBenchmarks(argc, argv, "real engine", makeEngine,
+                               [](int d, int process)
+                               { return QAVMakeBare<double, RealFormula>(d, process, kLow, kHigh); });
 }

@@ -167,7 +167,8 @@ void OptimizeBench(benchmark::State& state, const char* path)
       break;
     }
   }
-  state.counters["evaluations"] = benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kAvgIterations);
+  state.counters["evaluations"] =
+    benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kAvgIterations);
   state.counters["evals_per_s"] = benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kIsRate);
 }
 

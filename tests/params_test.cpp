@@ -343,7 +343,6 @@ TEST_F(Params, WholeRunFindsTheKnownBestPlacementAndRunsAgainFromTheCache)
   EXPECT_EQ(QAVBaseUnknown::OutstandingReferences(), held);
 }
 
-
 TEST_F(Params, HostileArgumentsAndRepeatedRunsLeaveNoHandleOrFileOpen)
 {
   const auto openDescriptors = []

@@ -27,15 +27,15 @@ public:
   // Empties the record (kind 0, no text, no file, line 0).
   static void ClearRecord();
 
-  static std::int32_t _ier_;         // kind: 1 failed computation, 3 null value
-  static std::string _c_err_;        // text: empty for kind 1, the checked expression for kind 3
-  static std::int32_t _i_err_;       // message number, -1 for every report
-  static std::string _errfile_;      // source path of the report
-  static std::int32_t _i_errline_;   // source line of the report
-  static std::string _errincfile_;   // passed on to the service, never written by a report
+  static std::int32_t _ier_;       // kind: 1 failed computation, 3 null value
+  static std::string _c_err_;      // text: empty for kind 1, the checked expression for kind 3
+  static std::int32_t _i_err_;     // message number, -1 for every report
+  static std::string _errfile_;    // source path of the report
+  static std::int32_t _i_errline_; // source line of the report
+  static std::string _errincfile_; // passed on to the service, never written by a report
   static std::int32_t _i_errincline_;
-  static std::int32_t _SamDepth_;    // number of live handlers
-  static unsigned char _MustJump_;   // set by the re-entry guard of the end-of-operation blocks
+  static std::int32_t _SamDepth_;  // number of live handlers
+  static unsigned char _MustJump_; // set by the re-entry guard of the end-of-operation blocks
 };
 
 #endif

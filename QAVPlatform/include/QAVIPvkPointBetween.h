@@ -2,8 +2,8 @@
 #define QAVIPvkPointBetween_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
+#include "QAVPlatformExport.h"
 
 // A point placed between two points by a knowledge parameter.
 class QAV_PLATFORM_API QAVIPvkPointBetween : public virtual QAVBaseUnknown

@@ -2,8 +2,8 @@
 #define QAVIPvkPointCoord_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVIKwpParm.h"
+#include "QAVPlatformExport.h"
 
 // A point given by three coordinate parameters.
 class QAV_PLATFORM_API QAVIPvkPointCoord : public virtual QAVBaseUnknown

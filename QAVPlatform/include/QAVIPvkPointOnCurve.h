@@ -2,8 +2,8 @@
 #define QAVIPvkPointOnCurve_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
+#include "QAVPlatformExport.h"
 
 // A point placed on a curve by a knowledge parameter.
 class QAV_PLATFORM_API QAVIPvkPointOnCurve : public virtual QAVBaseUnknown

@@ -2,8 +2,8 @@
 #define QAVIPvkPointOnPlane_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
+#include "QAVPlatformExport.h"
 
 // A point placed on a plane: its reference point moves on the plane's mesh.
 class QAV_PLATFORM_API QAVIPvkPointOnPlane : public virtual QAVBaseUnknown

@@ -2,8 +2,8 @@
 #define QAVIPvkPointOnSurface_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVBaseUnknown_var.h"
+#include "QAVPlatformExport.h"
 
 // A point placed on a surface: its reference point moves on the surface's mesh.
 class QAV_PLATFORM_API QAVIPvkPointOnSurface : public virtual QAVBaseUnknown

@@ -2,8 +2,8 @@
 #define QAVISpecObject_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVIDomain_var.h"
+#include "QAVPlatformExport.h"
 
 // A modelled object (geometry or feature) that can be rebuilt.
 class QAV_PLATFORM_API QAVISpecObject : public virtual QAVBaseUnknown

@@ -2,8 +2,8 @@
 #define QAVISpecUpdate_H
 
 #include "QAVBaseUnknown.h"
-#include "QAVPlatformExport.h"
 #include "QAVIDomain_var.h"
+#include "QAVPlatformExport.h"
 
 // Update of an object's results.
 class QAV_PLATFORM_API QAVISpecUpdate : public virtual QAVBaseUnknown

@@ -15,9 +15,8 @@ public:
   // of its requirement (oRequirements) and its nominal value (oNominals). The three arrays are
   // new[] arrays the caller deletes; oResultSet holds the result set. A negative status, with
   // null arrays, when there is no up-to-date result.
-  virtual HRESULT GetResults(const QAVTasImageOptions& iOptions, QAVBaseUnknown_var& oResultSet,
-                             std::int32_t& oCount, float*& oValues, std::int32_t*& oRequirements,
-                             double*& oNominals) = 0;
+  virtual HRESULT GetResults(const QAVTasImageOptions& iOptions, QAVBaseUnknown_var& oResultSet, std::int32_t& oCount,
+                             float*& oValues, std::int32_t*& oRequirements, double*& oNominals) = 0;
 };
 
 #endif

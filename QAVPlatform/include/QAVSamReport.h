@@ -27,8 +27,7 @@ enum QAVSamErrorKind : std::int32_t
 //
 // QAVSamReport fills the record (kind, text, message number -1, file, line) and hands it to
 // QAVSamInstanciateError; it returns E_FAIL, or the value given as last argument.
-QAV_PLATFORM_API HRESULT QAVSamReport(std::int32_t iKind, const char* iText, const char* iFile,
-                                      std::int32_t iLine);
+QAV_PLATFORM_API HRESULT QAVSamReport(std::int32_t iKind, const char* iText, const char* iFile, std::int32_t iLine);
 
 template <class T>
 T QAVSamReport(std::int32_t iKind, const char* iText, const char* iFile, std::int32_t iLine, T iResult)

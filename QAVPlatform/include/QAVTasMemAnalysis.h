@@ -25,9 +25,7 @@
 // Update fails (returns 1, and leaves no result) when a parameter of the analysis is outside
 // its valid range, since the geometry cannot be built there; results are only available after
 // a successful update. The analysis owns every object built through it.
-class QAV_PLATFORM_API QAVTasMemAnalysis : public QAVITasAnalysis,
-                                           public QAVISpecUpdate,
-                                           public QAVITasDisplayResults
+class QAV_PLATFORM_API QAVTasMemAnalysis : public QAVITasAnalysis, public QAVISpecUpdate, public QAVITasDisplayResults
 {
 public:
   QAVTasMemAnalysis() = default;

@@ -23,7 +23,10 @@ QAVSamErrorSink sSink = nullptr;
 std::uint64_t sRecordSerial = 0;
 std::uint64_t sSunkSerial = 0;
 
-const char* OrEmpty(const char* iText) { return iText ? iText : ""; }
+const char* OrEmpty(const char* iText)
+{
+  return iText ? iText : "";
+}
 
 void AssignIfOther(std::string& ioField, const char* iText)
 {
@@ -45,7 +48,10 @@ ErrorDepthHandler::~ErrorDepthHandler()
     --_SamDepth_;
 }
 
-bool ErrorDepthHandler::IsErrorPending() { return _ier_ != 0; }
+bool ErrorDepthHandler::IsErrorPending()
+{
+  return _ier_ != 0;
+}
 
 void ErrorDepthHandler::ClearRecord()
 {
@@ -61,7 +67,7 @@ void QAVSamInstanciateError(std::int32_t& ioKind, std::int32_t, const char* iFil
 {
   typedef ErrorDepthHandler R;
   const bool same = ioKind == R::_ier_ && iLine == R::_i_errline_ && iTextNumber == R::_i_err_ &&
-                    R::_errfile_ == OrEmpty(iFile) && R::_c_err_ == OrEmpty(iText);
+    R::_errfile_ == OrEmpty(iFile) && R::_c_err_ == OrEmpty(iText);
   if (!same)
   {
     R::_ier_ = ioKind;

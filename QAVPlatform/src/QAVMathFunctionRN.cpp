@@ -62,8 +62,7 @@ double QAVMathFunctionRN::EvalFirstDeriv(const std::int32_t& iVar, const double*
   return (EvalShifted(ipX, iVar, h, -1, 0.0) - EvalShifted(ipX, iVar, -h, -1, 0.0)) / (2.0 * h);
 }
 
-double QAVMathFunctionRN::EvalSecondDeriv(const std::int32_t& iVar1, const std::int32_t& iVar2,
-                                          const double* ipX) const
+double QAVMathFunctionRN::EvalSecondDeriv(const std::int32_t& iVar1, const std::int32_t& iVar2, const double* ipX) const
 {
   if (ipX == nullptr || iVar1 < 0 || iVar1 >= _NumberOfVariables || iVar2 < 0 || iVar2 >= _NumberOfVariables)
     return std::numeric_limits<double>::quiet_NaN();

@@ -7,7 +7,10 @@
 
 // 1e-10 leaves six decimal digits of margin over double rounding for values of order one, and
 // still lets squared lengths down to 1e-10 (lengths down to 1e-5) count as non-zero.
-double QAVFunctionEpsilon() { return 1.0e-10; }
+double QAVFunctionEpsilon()
+{
+  return 1.0e-10;
+}
 
 QAVMath2x2Matrix::QAVMath2x2Matrix(double iA11, double iA12, double iA21, double iA22)
   : _A11(iA11), _A12(iA12), _A21(iA21), _A22(iA22)
@@ -22,9 +25,15 @@ QAVMath2x2Matrix::QAVMath2x2Matrix(const QAVMathVector2D& iV1, const QAVMathVect
     *this = QAVMath2x2Matrix(iV1.GetX(), iV2.GetX(), iV1.GetY(), iV2.GetY());
 }
 
-QAVMath2x2Matrix QAVMath2x2Matrix::Transpose() const { return QAVMath2x2Matrix(_A11, _A21, _A12, _A22); }
+QAVMath2x2Matrix QAVMath2x2Matrix::Transpose() const
+{
+  return QAVMath2x2Matrix(_A11, _A21, _A12, _A22);
+}
 
-double QAVMath2x2Matrix::Determinant() const { return _A11 * _A22 - _A12 * _A21; }
+double QAVMath2x2Matrix::Determinant() const
+{
+  return _A11 * _A22 - _A12 * _A21;
+}
 
 void QAVMath2x2Matrix::GetCoef(double& oA11, double& oA12, double& oA21, double& oA22) const
 {
@@ -37,14 +46,13 @@ void QAVMath2x2Matrix::GetCoef(double& oA11, double& oA12, double& oA21, double&
 QAVMath2x2Matrix QAVMath2x2Matrix::operator*(const QAVMath2x2Matrix& iOther) const
 {
   const QAVMath2x2Matrix& o = iOther;
-  return QAVMath2x2Matrix(_A11 * o._A11 + _A12 * o._A21, _A11 * o._A12 + _A12 * o._A22,
-                          _A21 * o._A11 + _A22 * o._A21, _A21 * o._A12 + _A22 * o._A22);
+  return QAVMath2x2Matrix(_A11 * o._A11 + _A12 * o._A21, _A11 * o._A12 + _A12 * o._A22, _A21 * o._A11 + _A22 * o._A21,
+                          _A21 * o._A12 + _A22 * o._A22);
 }
 
 QAVMathVector2D QAVMath2x2Matrix::operator*(const QAVMathVector2D& iVector) const
 {
-  return QAVMathVector2D(_A11 * iVector.GetX() + _A12 * iVector.GetY(),
-                         _A21 * iVector.GetX() + _A22 * iVector.GetY());
+  return QAVMathVector2D(_A11 * iVector.GetX() + _A12 * iVector.GetY(), _A21 * iVector.GetX() + _A22 * iVector.GetY());
 }
 
 bool QAVMathTransformation2D::Inverse(QAVMathTransformation2D& oInverse) const

@@ -39,4 +39,7 @@ QAVSamEndBlockGuard::~QAVSamEndBlockGuard()
     --_Counter;
 }
 
-bool QAVSamEndBlockGuard::MustJump() const { return ErrorDepthHandler::_MustJump_ != 0; }
+bool QAVSamEndBlockGuard::MustJump() const
+{
+  return ErrorDepthHandler::_MustJump_ != 0;
+}

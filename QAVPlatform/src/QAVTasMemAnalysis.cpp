@@ -36,9 +36,8 @@ HRESULT QAVTasMemAnalysis::Update(const QAVIDomain_var&)
   return S_OK;
 }
 
-HRESULT QAVTasMemAnalysis::GetResults(const QAVTasImageOptions&, QAVBaseUnknown_var& oResultSet,
-                                      std::int32_t& oCount, float*& oValues, std::int32_t*& oRequirements,
-                                      double*& oNominals)
+HRESULT QAVTasMemAnalysis::GetResults(const QAVTasImageOptions&, QAVBaseUnknown_var& oResultSet, std::int32_t& oCount,
+                                      float*& oValues, std::int32_t*& oRequirements, double*& oNominals)
 {
   ++_ResultQueryCount;
   oCount = 0;
@@ -71,8 +70,7 @@ T* QAVTasMemAnalysis::Keep(T* ipObject)
   return ipObject;
 }
 
-QAVTasMemParameter* QAVTasMemAnalysis::AddParameter(const std::string& iName, double iValue, double iMin,
-                                                    double iMax)
+QAVTasMemParameter* QAVTasMemAnalysis::AddParameter(const std::string& iName, double iValue, double iMin, double iMax)
 {
   QAVTasMemParameter* pParameter = Keep(new QAVTasMemParameter(iName, iValue, iMin, iMax));
   _Parameters.push_back(pParameter);
@@ -109,8 +107,7 @@ std::int32_t QAVTasMemAnalysis::AddRequirement(double iNominal)
   return static_cast<std::int32_t>(_Requirements.size());
 }
 
-void QAVTasMemAnalysis::AddContribution(std::int32_t iRequirement, QAVTasMemParameter* ipParameter,
-                                        double iSensitivity)
+void QAVTasMemAnalysis::AddContribution(std::int32_t iRequirement, QAVTasMemParameter* ipParameter, double iSensitivity)
 {
   if (iRequirement < 1 || iRequirement > static_cast<std::int32_t>(_Requirements.size()) || !ipParameter)
     return;

@@ -6,7 +6,10 @@
 
 QAVTrace Tra_SAMTraceExpli;
 
-void QAVTrace::TraPutLN(const char* iLine) const { std::cerr << (iLine ? iLine : "") << '\n'; }
+void QAVTrace::TraPutLN(const char* iLine) const
+{
+  std::cerr << (iLine ? iLine : "") << '\n';
+}
 
 namespace
 {
@@ -15,14 +18,22 @@ std::string sLastExpression;
 std::int32_t sLastLine = 0;
 } // namespace
 
-void QAVSysCheckFailure(const char* iExpression, const char*, const char*, const char*, const char*,
-                        std::int32_t iLine)
+void QAVSysCheckFailure(const char* iExpression, const char*, const char*, const char*, const char*, std::int32_t iLine)
 {
   ++sCheckFailures;
   sLastExpression = iExpression ? iExpression : "";
   sLastLine = iLine;
 }
 
-std::int32_t QAVSysCheckFailureCount() { return sCheckFailures; }
-const char* QAVSysLastCheckExpression() { return sLastExpression.c_str(); }
-std::int32_t QAVSysLastCheckLine() { return sLastLine; }
+std::int32_t QAVSysCheckFailureCount()
+{
+  return sCheckFailures;
+}
+const char* QAVSysLastCheckExpression()
+{
+  return sLastExpression.c_str();
+}
+std::int32_t QAVSysLastCheckLine()
+{
+  return sLastLine;
+}

@@ -28,12 +28,12 @@ int main()
 
   QAVTasCovarianceEllipse ellipse(level, coefficients);
   double a = 0, b = 0;
-  QAVMathTransformation2D frame;                        // the principal axes
+  QAVMathTransformation2D frame; // the principal axes
   QAVMathPoint2D focal1(0, 0), focal2(0, 0);
   ellipse.GetReducedForm(a, b, frame);
   ellipse.GetEllipseFocals(focal1, focal2);
-  std::printf("semi-axes %.3f and %.3f, focal points (%.3f, %.3f) and (%.3f, %.3f)\n", a, b,
-              focal1.GetX(), focal1.GetY(), focal2.GetX(), focal2.GetY());
+  std::printf("semi-axes %.3f and %.3f, focal points (%.3f, %.3f) and (%.3f, %.3f)\n", a, b, focal1.GetX(),
+              focal1.GetY(), focal2.GetX(), focal2.GetY());
   // README end
   const bool axesRight = std::fabs(std::max(a, b) - 3.0) < 0.05 && std::fabs(std::min(a, b) - 1.5) < 0.05;
   return ellipse.IsAnEllipse() && axesRight ? 0 : 1;

@@ -27,12 +27,12 @@ bool FindBowlBottom()
 {
   std::int32_t lower[2] = {-50, -50}, upper[2] = {50, 50}, best[2];
   Bowl bowl;
-  bowl.SetNumParams(2);               // first: it sizes the optimum
+  bowl.SetNumParams(2); // first: it sizes the optimum
   bowl.SetPopulationSize(20);
-  bowl.SetMutatValue(0.9);            // crossover probability CR
+  bowl.SetMutatValue(0.9);              // crossover probability CR
   bowl.SetParamValLimits(lower, upper); // borrowed for the run
-  bowl.SetRefresh(50);                // a report every 50 generations
-  bowl.Minimize();                    // reports on standard output
+  bowl.SetRefresh(50);                  // a report every 50 generations
+  bowl.Minimize();                      // reports on standard output
   bowl.GetOptimumParams(best);
   std::printf("bowl: (%d, %d), fitness %g\n", best[0], best[1], bowl.GetOptimumFitness());
   return best[0] == 3 && best[1] == -7;
@@ -58,9 +58,9 @@ bool FindValleyBottom()
   valley.SetNumParams(2);
   valley.SetParamValLimits(lower, upper);
   valley.SetMaxNumber(400);
-  valley.SetIdemFitnessCount(50);     // generations without 0.1 % progress before it stops
+  valley.SetIdemFitnessCount(50); // generations without 0.1 % progress before it stops
   valley.SetRefresh(100);
-  valley.Minimize();                  // reports on the platform stream QAVDRQOutput
+  valley.Minimize(); // reports on the platform stream QAVDRQOutput
   valley.GetOptimumParams(best);
   std::printf("valley: (%.4f, %.4f), fitness %.3g\n", best[0], best[1], valley.GetOptimumFitness());
   return std::fabs(best[0] - 1.0) < 0.05 && std::fabs(best[1] - 1.0) < 0.1;
@@ -77,12 +77,14 @@ bool WatchValley()
   valley.SetIdemFitnessCount(50);
   // README: observer
   // Print every 25th generation; stop as soon as the valley floor is reached.
-  valley.SetObserver([](const QAVGAProgress& p) {
-    if (p._Generation % 25 == 0)
-      std::printf("generation %3d: best %.3g after %lld evaluations\n", p._Generation, p._OptimumFitness,
-                  static_cast<long long>(p._Evaluations));
-    return p._OptimumFitness < 1e-9 ? QAVGAObserverReply::Stop : QAVGAObserverReply::Continue;
-  });
+  valley.SetObserver(
+    [](const QAVGAProgress& p)
+    {
+      if (p._Generation % 25 == 0)
+        std::printf("generation %3d: best %.3g after %lld evaluations\n", p._Generation, p._OptimumFitness,
+                    static_cast<long long>(p._Evaluations));
+      return p._OptimumFitness < 1e-9 ? QAVGAObserverReply::Stop : QAVGAObserverReply::Continue;
+    });
   valley.Minimize();
   // README end
   return valley.GetOptimumFitness() < 1e-9;

@@ -16,7 +16,7 @@ int main()
   QAVTasMemAnalysis* analysis = new QAVTasMemAnalysis; // reference counted: Release() below
   QAVTasMemParameter* offset = analysis->AddParameter("Offset", 0.0, 0.0, 5.0);
   QAVListValQAVBaseUnknown_var features;
-  QAVRawColldouble bounds;                             // lower then upper bound per feature
+  QAVRawColldouble bounds; // lower then upper bound per feature
   features.Append(analysis->AddFeature(QAVTasMemFeature::Kind::Curve, offset));
   bounds.Append(0.0);
   bounds.Append(5.0);

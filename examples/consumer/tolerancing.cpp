@@ -17,11 +17,11 @@ bool FromMemory()
   double yMin[2] = {0.0, 0.0}, yMax[2] = {0.10, 0.12};
   double xInf[3] = {0.005, 0.005, 0.005}, xSup[3] = {0.1, 0.1, 0.1};
   QAVTasOptimizerTolerancing tolerancing(2, 3, w, yMin, yMax, xSup, xInf); // copies; Xsup before Xinf
-  if (tolerancing.Optimize() != S_OK)      // genetic run, then a Newton refinement
+  if (tolerancing.Optimize() != S_OK)                                      // genetic run, then a Newton refinement
     return false;
-  tolerancing.CheckConstraints(stdout);    // the constraint report of that answer
+  tolerancing.CheckConstraints(stdout); // the constraint report of that answer
   std::vector<double> x;
-  tolerancing.GetResultX(x);               // its X values
+  tolerancing.GetResultX(x); // its X values
   std::printf("genetic X = %.4f %.4f %.4f\n", x[0], x[1], x[2]);
 
   if (tolerancing.OptimizeExact() != S_OK) // the certified optimum of the same problem
@@ -45,7 +45,7 @@ bool FromFile(const char* iPath)
   QAVTasOptimizerTolerancing tolerancing;
   if (!file || tolerancing.ReadDataFile(file.get()) != S_OK)
     return false;
-  if (tolerancing.Optimize() != S_OK)     // the genetic run alone: no refinement for file data
+  if (tolerancing.Optimize() != S_OK) // the genetic run alone: no refinement for file data
     return false;
   tolerancing.CheckConstraints(stdout);
   // README end

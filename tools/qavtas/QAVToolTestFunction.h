@@ -10,7 +10,12 @@
 class QAVToolTestFunction
 {
 public:
-  enum Kind { Sphere, Rosenbrock, Rastrigin };
+  enum Kind
+  {
+    Sphere,
+    Rosenbrock,
+    Rastrigin
+  };
 
   // False for an unknown name.
   static bool FromName(const std::string& iName, Kind& oKind);

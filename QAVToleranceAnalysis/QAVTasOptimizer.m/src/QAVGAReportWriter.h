@@ -14,18 +14,18 @@ namespace QAVGAReportDetail
 {
 struct Texts
 {
-  const char* populationSize;  // " QAV...Population size       = "
-  const char* generations;     // " Number of QAV...Optimizers  = "
-  const char* statistics;      // "__________Initial QAV...Optimizer statistics____________"
-  const char* initialMaximum;  // " Initial QAV...Population maximum fitness = "
-  const char* initialMinimum;  // " Initial QAV...Population minimum fitness = "
-  const char* reportTitle;     // "QAV...Population report"
-  const char* generation;      // "QAV...Optimizer "
-  const char* note;            // " Note : QAV...Optimizer "
-  const char* individual;      // "  (QAV...Individual = "
-  const char* populationGone;  // when a population is missing; null: treated as no individuals
-  const char* parentsGone;     // when the parents have no individuals
-  const char* childrenGone;    // when the children have no individuals
+  const char* populationSize; // " QAV...Population size       = "
+  const char* generations;    // " Number of QAV...Optimizers  = "
+  const char* statistics;     // "__________Initial QAV...Optimizer statistics____________"
+  const char* initialMaximum; // " Initial QAV...Population maximum fitness = "
+  const char* initialMinimum; // " Initial QAV...Population minimum fitness = "
+  const char* reportTitle;    // "QAV...Population report"
+  const char* generation;     // "QAV...Optimizer "
+  const char* note;           // " Note : QAV...Optimizer "
+  const char* individual;     // "  (QAV...Individual = "
+  const char* populationGone; // when a population is missing; null: treated as no individuals
+  const char* parentsGone;    // when the parents have no individuals
+  const char* childrenGone;   // when the children have no individuals
 };
 
 constexpr std::int32_t kRuler = 79;

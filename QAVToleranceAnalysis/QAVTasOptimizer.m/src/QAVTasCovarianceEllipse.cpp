@@ -164,7 +164,10 @@ HRESULT QAVTasCovarianceEllipse::GetEllipseConstant(double& oConstant) const
   return S_OK;
 }
 
-unsigned char QAVTasCovarianceEllipse::IsAnEllipse() const { return _IsAnEllipse; }
+unsigned char QAVTasCovarianceEllipse::IsAnEllipse() const
+{
+  return _IsAnEllipse;
+}
 
 HRESULT QAVTasCovarianceEllipse::GetReducedForm(double& oA, double& oB, QAVMathTransformation2D& oTransformation) const
 {
@@ -241,8 +244,7 @@ HRESULT QAVTasCovarianceEllipse::GetMeanDistanceFromPoints(const double* iPoints
   return S_OK;
 }
 
-HRESULT QAVTasCovarianceEllipse::GetVarianceOfDistanceFromPoints(const double* iPoints,
-                                                                 const std::int32_t iPointCount,
+HRESULT QAVTasCovarianceEllipse::GetVarianceOfDistanceFromPoints(const double* iPoints, const std::int32_t iPointCount,
                                                                  double& oVariance) const
 {
   double maxDistance = 0.0;
@@ -250,8 +252,7 @@ HRESULT QAVTasCovarianceEllipse::GetVarianceOfDistanceFromPoints(const double* i
   return GetVarianceOfDistanceFromPoints(iPoints, iPointCount, maxDistance, oVariance);
 }
 
-HRESULT QAVTasCovarianceEllipse::GetVarianceOfDistanceFromPoints(const double* iPoints,
-                                                                 const std::int32_t iPointCount,
+HRESULT QAVTasCovarianceEllipse::GetVarianceOfDistanceFromPoints(const double* iPoints, const std::int32_t iPointCount,
                                                                  const double iMaxDistance, double& oVariance) const
 {
   ErrorDepthHandler depth;

@@ -12,8 +12,7 @@ void QAVTasGenomeIndex::Add(std::int32_t iPosition, std::int32_t iCount, const s
   _Positions.emplace(Hash(iCount, ipGenes), iPosition);
 }
 
-std::int32_t QAVTasGenomeIndex::Find(std::int32_t iCount, const std::int32_t* ipGenes,
-                                     const QAVRawCollPV& iCache) const
+std::int32_t QAVTasGenomeIndex::Find(std::int32_t iCount, const std::int32_t* ipGenes, const QAVRawCollPV& iCache) const
 {
   std::int32_t found = 0;
   if (iCount < 0 || !ipGenes)

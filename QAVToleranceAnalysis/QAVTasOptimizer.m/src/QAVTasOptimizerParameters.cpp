@@ -109,14 +109,13 @@ void DeleteNodeArrays(QAVRawCollPV& ioArrays)
 } // namespace
 
 QAVTasOptimizerParameters::QAVTasOptimizerParameters()
-  : _piAnalysis(nullptr), _piResults(nullptr), _pFile(nullptr), _ErrorFitness(kInitialErrorFitness),
-    _EvalFailed(0), _pGenomeIndex(new QAVTasGenomeIndex)
+  : _piAnalysis(nullptr), _piResults(nullptr), _pFile(nullptr), _ErrorFitness(kInitialErrorFitness), _EvalFailed(0),
+    _pGenomeIndex(new QAVTasGenomeIndex)
 {
 }
 
 QAVTasOptimizerParameters::QAVTasOptimizerParameters(QAVITasAnalysis* iAnalysis, QAVITasDisplayResults* iResults,
-                                                     QAVListValQAVBaseUnknown_var& iFeatures,
-                                                     QAVRawColldouble& iBounds)
+                                                     QAVListValQAVBaseUnknown_var& iFeatures, QAVRawColldouble& iBounds)
   : QAVTasOptimizerParameters()
 {
   _ParameterFeatures = iFeatures;

@@ -74,8 +74,8 @@ int ExactCrossSign(const Point& a, const Point& b, const Point& c, const Point& 
 // Sign of (a − b) × (c − d): the rounded value when it is clear of its error bound, else exact.
 int CrossSign(const Point& a, const Point& b, const Point& c, const Point& d)
 {
-  static const double kBound = (3.0 + 16.0 * std::numeric_limits<double>::epsilon() / 2) *
-                               (std::numeric_limits<double>::epsilon() / 2);
+  static const double kBound =
+    (3.0 + 16.0 * std::numeric_limits<double>::epsilon() / 2) * (std::numeric_limits<double>::epsilon() / 2);
   const double left = (a.x - b.x) * (c.y - d.y);
   const double right = (a.y - b.y) * (c.x - d.x);
   const double det = left - right;
@@ -147,8 +147,8 @@ double CaliperDiameterSquared(const std::vector<Point>& iHull)
 bool WithinSafeRange(const std::vector<Point>& iSorted)
 {
   const double limit = std::ldexp(1.0, 500);
-  const auto y = std::minmax_element(iSorted.begin(), iSorted.end(),
-                                     [](const Point& a, const Point& b) { return a.y < b.y; });
+  const auto y =
+    std::minmax_element(iSorted.begin(), iSorted.end(), [](const Point& a, const Point& b) { return a.y < b.y; });
   return iSorted.back().x - iSorted.front().x < limit && y.second->y - y.first->y < limit;
 }
 
@@ -156,8 +156,8 @@ bool WithinSafeRange(const std::vector<Point>& iSorted)
 // value; short of that (a rare band of magnitudes), the all-pairs loop itself.
 double WideDiameterSquared(const std::vector<Point>& iSorted)
 {
-  const auto y = std::minmax_element(iSorted.begin(), iSorted.end(),
-                                     [](const Point& a, const Point& b) { return a.y < b.y; });
+  const auto y =
+    std::minmax_element(iSorted.begin(), iSorted.end(), [](const Point& a, const Point& b) { return a.y < b.y; });
   const double dx = iSorted.back().x - iSorted.front().x;
   const double dy = y.second->y - y.first->y;
   if (std::isinf(dx * dx) || std::isinf(dy * dy))
@@ -191,9 +191,9 @@ double QAVTasPlaneDiameterSquared(const double* iPoints, std::int32_t iCount)
     return std::numeric_limits<double>::infinity();
   std::sort(points.begin(), points.end(),
             [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-  points.erase(std::unique(points.begin(), points.end(),
-                           [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }),
-               points.end());
+  points.erase(
+    std::unique(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; }),
+    points.end());
   if (!WithinSafeRange(points))
     return WideDiameterSquared(points);
   return CaliperDiameterSquared(ConvexHull(points));

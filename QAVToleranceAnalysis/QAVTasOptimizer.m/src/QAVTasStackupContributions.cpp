@@ -30,9 +30,8 @@ void Parts(Law iLaw, double iShift, double iS, double iT, double& oLinear, doubl
   }
 }
 
-std::vector<QAVTasStackupContributions::Share> SharesOf(const QAVTasAllocationProblem& iProblem,
-                                                        const QAVTasAllocationProblem::Stackup& iStackup,
-                                                        const double* ipT)
+std::vector<QAVTasStackupContributions::Share>
+SharesOf(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationProblem::Stackup& iStackup, const double* ipT)
 {
   double linear = 0.0, squares = 0.0, a = 0.0, q = 0.0;
   for (const auto& [i, s] : iStackup.Sensitivity)
