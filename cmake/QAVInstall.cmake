@@ -27,7 +27,7 @@ install(TARGETS qavtas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The shared generation step is an implementation detail of the engines, not an API.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/QAVPlatform/include/ ${QAV_TAS_DIR}/include/ ${QAV_FIT_DIR}/include/
         DESTINATION ${QAV_INSTALL_INCLUDEDIR}
-        FILES_MATCHING PATTERN "*.h" PATTERN "QAVDifferentialEvolutionStep.h" EXCLUDE
+        FILES_MATCHING PATTERN "*.h" PATTERN "QAVDifferentialEvolutionStep.h" EXCLUDE PATTERN "QAVDifferentialEvolutionRun.h" EXCLUDE
         PATTERN "QAVTrialBatch.h" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/include/QAVTasOptimizerVersion.h DESTINATION ${QAV_INSTALL_INCLUDEDIR})
 
