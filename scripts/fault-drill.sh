@@ -24,6 +24,7 @@ JOBS = os.environ.get("JOBS", "2")
 # The ASan faults build and run only these suites: a full sanitizer build per fault is too slow.
 ASAN_SUITES = os.environ.get("QAV_DRILL_ASAN_SUITES", "realga_test intga_test").split()
 ENGINE = "QAVPlatform/include/QAVDifferentialEvolutionStep.h"
+RUN = "QAVPlatform/include/QAVDifferentialEvolutionRun.h"
 REAL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasGAOptimizer.cpp"
 INT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVMathIntGAOptimizer.cpp"
 REPORT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVGAReportWriter.h"
@@ -46,7 +47,8 @@ FAULTS = [
      [(ENGINE, "if (ioTraits.Draw() < iCR || length == iD - 1)", "if (ioTraits.Draw() < iCR || length == iD)")],
      "release"),
     ("scheme-swap", "scheme 7 uses the rand-to-best formula",
-     [(ENGINE, "case 7: return RunStep<Rand1Scheme, BinomialCrossover", "case 7: return RunStep<RandToBest1Scheme, BinomialCrossover")],
+     [(ENGINE, "case 7:\n      return RunStep<Rand1Scheme, BinomialCrossover",
+               "case 7:\n      return RunStep<RandToBest1Scheme, BinomialCrossover")],
      "release"),
     ("int-floor-twice", "integer rand-to-best floors each term",
      [(INT, "std::floor(f * Exact(std::int64_t{b} - t) + f * Exact(std::int64_t{x1} - x2))",
@@ -65,14 +67,14 @@ FAULTS = [
      [(REAL, "QAVTasMathGAPopulation::~QAVTasMathGAPopulation()\n{\n  delete[] _Individuals;\n",
        "QAVTasMathGAPopulation::~QAVTasMathGAPopulation()\n{\n")], "asan"),
     ("stop-late", "the generation limit stops one generation late",
-     [(ENGINE, "counters.generations >= ioRun.MaxGenerations())", "counters.generations > ioRun.MaxGenerations())")],
+     [(RUN, "counters.generations >= ioRun.MaxGenerations())", "counters.generations > ioRun.MaxGenerations())")],
      "release"),
     ("idem-late", "the no-progress limit stops one generation late",
-     [(ENGINE, "counters.idem < ioRun.IdemLimit()", "counters.idem <= ioRun.IdemLimit()")], "release"),
+     [(RUN, "counters.idem < ioRun.IdemLimit()", "counters.idem <= ioRun.IdemLimit()")], "release"),
     ("relative-change", "a change of exactly 0.1 % counts as progress",
-     [(ENGINE, "/ iNow) <= 0.001;", "/ iNow) < 0.001;")], "release"),
+     [(RUN, "/ iNow) <= 0.001;", "/ iNow) < 0.001;")], "release"),
     ("refresh-period", "periodic reports one generation off",
-     [(ENGINE, "counters.generations % refresh == 1)", "counters.generations % refresh == 0)")], "release"),
+     [(RUN, "counters.generations % refresh == 1)", "counters.generations % refresh == 0)")], "release"),
     ("direct-sign", "direct form penalises W.X + delta",
      [(TOL, "std::fabs(model.StackUp(j, ipX) - ipX[_Nx + j])", "std::fabs(model.StackUp(j, ipX) + ipX[_Nx + j])")],
      "release"),
