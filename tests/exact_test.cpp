@@ -3,6 +3,7 @@
 #include "QAVTasOptimizerTolerancing.h"
 
 #include "QAVCoutCapture.h"
+#include "QAVTolerancingCase.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,11 @@ struct Problem
   // The certified optimum, or an empty vector when OptimizeExact fails.
   std::vector<double> Solve() const
   {
-    std::vector<double*> rows;
-    for (const auto& r : w)
-      rows.push_back(const_cast<double*>(r.data()));
-    QAVTasOptimizerTolerancing t(static_cast<std::int32_t>(w.size()), static_cast<std::int32_t>(xinf.size()),
-                                 rows.data(), const_cast<double*>(ymin.data()), const_cast<double*>(ymax.data()),
-                                 const_cast<double*>(xsup.data()), const_cast<double*>(xinf.data()));
+    const std::unique_ptr<Tol> t = Data{w, ymin, ymax, xsup, xinf}.Make();
     QAVCoutCapture quiet(std::cerr);
-    if (t.OptimizeExact() != S_OK)
+    if (t->OptimizeExact() != S_OK)
       return {};
-    return t._Exact.Tolerances;
+    return t->_Exact.Tolerances;
   }
   double Y(std::size_t j, const std::vector<double>& x) const
   {
