@@ -75,20 +75,20 @@ bool OptionValue(const std::vector<std::string>& iArgs, std::size_t iAt, const s
 // argument could name a file for the run to write; a value that is no number is left to the tool.
 bool WithinRunBounds(const std::vector<std::string>& iArgs)
 {
-  static const std::vector<QAVToolCli::Spec> kOptions = QAVToolDeOptions();
+  static const std::vector<QAVToolCli::Declaration> kOptions = QAVToolDeOptions();
   for (const std::string& arg : iArgs)
-    for (const QAVToolCli::Spec& spec : kOptions)
-      if (spec.kind == QAVToolCli::Kind::OutFile && (arg == spec.name || arg.rfind(spec.name + "=", 0) == 0))
+    for (const QAVToolCli::Declaration& option : kOptions)
+      if (option.kind == QAVToolCli::Kind::OutFile && (arg == option.name || arg.rfind(option.name + "=", 0) == 0))
         return false;
   for (std::size_t i = 0; i < iArgs.size(); ++i)
-    for (const QAVToolCli::Spec& spec : kOptions)
+    for (const QAVToolCli::Declaration& option : kOptions)
     {
       std::string text;
-      if (spec.fuzzMost <= 0 || !OptionValue(iArgs, i, spec.name, text))
+      if (option.fuzzMost <= 0 || !OptionValue(iArgs, i, option.name, text))
         continue;
       char* end = nullptr;
       const long long value = std::strtoll(text.c_str(), &end, 10);
-      if (end != text.c_str() && value > spec.fuzzMost)
+      if (end != text.c_str() && value > option.fuzzMost)
         return false;
     }
   return true;

@@ -16,7 +16,7 @@
 // rates first (ApplyRatesTo: CrossValue, MutatValue, IdemFitnessCount), then NumParams, MaxNumber,
 // Process, PopulationSize, FitnessReference, Refresh, EvaluationThreads and, when it is set, Seed. Each setter keeps
 // its own rule for a value out of its range. No setter prints, so only the final state is
-// observable; a run whose specified order applies the rates before checks that may refuse it
+// observable; a run whose required order applies the rates before checks that may refuse it
 // calls ApplyRatesTo there and ApplyTo after the checks.
 //
 // The gene limits are not part of the value: they are arrays the engine borrows, lent and taken

@@ -119,9 +119,9 @@ const char* QAVToolCli::Version()
   return "qavtas " QAV_TASOPT_VERSION;
 }
 
-void QAVToolCli::Declare(const Spec& iSpec)
+void QAVToolCli::Declare(const Declaration& iDeclaration)
 {
-  _Specs.push_back(iSpec);
+  _Declarations.push_back(iDeclaration);
 }
 
 void QAVToolCli::Flag(const char* iName, bool& oTarget, const char* iHelp)

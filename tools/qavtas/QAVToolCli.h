@@ -36,7 +36,7 @@ public:
     InFile,
     OutFile
   };
-  struct Spec
+  struct Declaration
   {
     std::string name;
     Kind kind;
@@ -75,14 +75,14 @@ public:
   bool Parse(int argc, char** argv);
 
   Common common;
-  const std::vector<Spec>& Specs() const { return _Specs; }
+  const std::vector<Declaration>& Declarations() const { return _Declarations; }
   static const char* Version();
 
 private:
-  void Declare(const Spec& iSpec);
+  void Declare(const Declaration& iDeclaration);
 
   std::unique_ptr<CLI::App> _pApp;
-  std::vector<Spec> _Specs;
+  std::vector<Declaration> _Declarations;
 };
 
 #endif

@@ -19,6 +19,6 @@ QAV_TOOL_COMMANDS(QAV_TOOL_DECLARE_COMMAND)
 #include "QAVToolCli.h"
 
 // The declared options of 'qavtas de', whose fuzz bounds the fuzz target keeps to.
-std::vector<QAVToolCli::Spec> QAVToolDeOptions();
+std::vector<QAVToolCli::Declaration> QAVToolDeOptions();
 
 #endif

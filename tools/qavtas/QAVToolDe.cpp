@@ -214,10 +214,10 @@ int QAVToolRunDe(int argc, char** argv)
   return Run(settings, session);
 }
 
-std::vector<QAVToolCli::Spec> QAVToolDeOptions()
+std::vector<QAVToolCli::Declaration> QAVToolDeOptions()
 {
   DeSettings settings;
   QAVToolCli cli("de", kDescription);
   Declare(cli, settings);
-  return cli.Specs();
+  return cli.Declarations();
 }

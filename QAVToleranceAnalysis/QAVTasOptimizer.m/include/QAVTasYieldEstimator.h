@@ -47,7 +47,7 @@ public:
   {
     bool Defined = false;
     double Yield = 0.0, Lower = 0.0, Upper = 0.0; // estimate and its 95 % interval
-    double PpmOut = 0.0;                          // parts per million out of specification
+    double PpmOut = 0.0;                          // parts per million out of tolerance
     bool HasExact = false;
     double Exact = 0.0;
   };

@@ -16,7 +16,7 @@
 // summed as a quotient (not as W times 1/s, which rounds otherwise).
 //
 // Feasibility: a value v is inside [lo, hi] when lo - v <= 1e-6 and v - hi <= 1e-6. A NaN
-// difference counts as a violation (NaNPolicy::Violates); the specified reports alone count it as
+// difference counts as a violation (NaNPolicy::Violates); the two constraint reports alone count it as
 // inside (NaNPolicy::Passes), as they always printed it.
 class QAVTasToleranceModel
 {
