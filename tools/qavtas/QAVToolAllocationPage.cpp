@@ -3,6 +3,7 @@
 #include "QAVTasAllocationFile.h"
 #include "QAVTasStackupContributions.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolSvgPlot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,14 +25,6 @@ var rows=Array.prototype.slice.call(body.rows);var up=th.dataset.up!=='1';th.dat
 rows.sort(function(a,b){var x=a.cells[col].textContent,y=b.cells[col].textContent;
 var p=parseFloat(x),q=parseFloat(y);var c=(isNaN(p)||isNaN(q))?x.localeCompare(y):p-q;return up?c:-c;});
 rows.forEach(function(r){body.appendChild(r);});});});)";
-
-std::string Escape(const std::string& iText)
-{
-  std::string out;
-  for (char c : iText)
-    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
-  return out;
-}
 
 std::string Num(double iValue)
 {
@@ -75,8 +68,8 @@ void Dimensions(std::ostream& out, const QAVTasAllocationProblem& iProblem, cons
     const std::string binds = QAVToolAllocationBinds(iProblem, iResult, i);
     const bool free = !d.Fixed && d.Options.empty();
     Row(out,
-        {Escape(d.Name), Num(t), free ? Num(d.Min) : "-", free ? Num(d.Max) : "-",
-         Num(QAVToolAllocationCost(iProblem, iResult, i)), Escape(binds)});
+        {QAVToolSvgPlot::Escape(d.Name), Num(t), free ? Num(d.Min) : "-", free ? Num(d.Max) : "-",
+         Num(QAVToolAllocationCost(iProblem, iResult, i)), QAVToolSvgPlot::Escape(binds)});
   }
   out << "</tbody></table>\n";
 }
@@ -93,7 +86,7 @@ void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const 
     const bool linear = s.Rule == Law::Linear;
     const double slack = linear ? std::min(v - s.Lower, s.Upper - v) : s.Limit - v;
     Row(out,
-        {Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
+        {QAVToolSvgPlot::Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
          linear ? "[" + Num(s.Lower) + ", " + Num(s.Upper) + "]" : Num(s.Limit), Num(slack),
          Num(At(iResult.StackupPrices, j)), Num(100.0 * k.Utilisation[j])});
   }
@@ -101,7 +94,9 @@ void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const 
   Head(out, {"stack-up", "dimension", "share %"});
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     for (const auto& sh : k.Shares[j])
-      Row(out, {Escape(iProblem.Stackups[j].Name), Escape(iProblem.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
+      Row(out,
+          {QAVToolSvgPlot::Escape(iProblem.Stackups[j].Name),
+           QAVToolSvgPlot::Escape(iProblem.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
   out << "</tbody></table>\n";
 }
 
@@ -122,7 +117,7 @@ void WhatBinds(std::ostream& out, const QAVTasAllocationProblem& iProblem, const
   std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   out << "<h2>What binds</h2>\n<ol>\n";
   for (const auto& [price, what] : items)
-    out << "<li>" << Escape(what) << ": a unit of loosening saves " << Num(price) << "</li>\n";
+    out << "<li>" << QAVToolSvgPlot::Escape(what) << ": a unit of loosening saves " << Num(price) << "</li>\n";
   out << "</ol>\n" << (items.empty() ? "<p>Nothing binds.</p>\n" : "");
 }
 
@@ -134,7 +129,7 @@ void Yield(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
       << (iContent.YieldMethod == "qmc" ? "quasi-Monte Carlo" : "Monte Carlo") << "), 95 % confidence intervals.</p>\n";
   Head(out, {"stack-up", "yield", "95 % low", "95 % high", "ppm out", "exact"});
   for (const auto& r : iContent.Yield)
-    Row(out, {Escape(r.Name), Num(r.Yield), Num(r.Low), Num(r.High), Num(r.PpmOut), Num(r.Exact)});
+    Row(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Yield), Num(r.Low), Num(r.High), Num(r.PpmOut), Num(r.Exact)});
   out << "</tbody></table>\n";
 }
 } // namespace
@@ -144,11 +139,12 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
 {
   std::ostringstream out;
   const char* status = QAVToolAllocationStatusName(iResult.State);
-  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" << Escape(iContent.Title)
-      << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>" << Escape(iContent.Title) << "</h1>\n<p>"
-      << iProblem.Dimensions.size() << " dimensions, " << iProblem.Stackups.size() << " stack-ups. Status: <b class=\""
+  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>"
+      << QAVToolSvgPlot::Escape(iContent.Title) << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>"
+      << QAVToolSvgPlot::Escape(iContent.Title) << "</h1>\n<p>" << iProblem.Dimensions.size() << " dimensions, "
+      << iProblem.Stackups.size() << " stack-ups. Status: <b class=\""
       << (iResult.State == QAVTasAllocationResult::Status::Optimal ? "optimal" : "bad") << "\">" << status << "</b>"
-      << (iResult.Reason.empty() ? "" : " (" + Escape(iResult.Reason) + ")") << ".</p>\n"
+      << (iResult.Reason.empty() ? "" : " (" + QAVToolSvgPlot::Escape(iResult.Reason) + ")") << ".</p>\n"
       << "<h2>Certificate</h2>\n<table><tbody>\n";
   Row(out, {"total cost", Num(iResult.Cost)});
   Row(out, {"proven lower bound", Num(iResult.LowerBound)});
@@ -159,7 +155,8 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
   WhatBinds(out, iProblem, iResult);
   out << "<h2>Picture</h2>\n" << iContent.Svg;
   Yield(out, iContent);
-  out << "<p><small>Made by <code>" << Escape(iContent.CommandLine) << "</code>, " << Escape(iContent.Version)
-      << ".</small></p>\n<script>" << kScript << "</script>\n</body></html>\n";
+  out << "<p><small>Made by <code>" << QAVToolSvgPlot::Escape(iContent.CommandLine) << "</code>, "
+      << QAVToolSvgPlot::Escape(iContent.Version) << ".</small></p>\n<script>" << kScript
+      << "</script>\n</body></html>\n";
   return out.str();
 }

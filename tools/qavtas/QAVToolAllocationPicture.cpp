@@ -15,14 +15,6 @@ const char kShare[] = "#2ca02c";
 const char kTrack[] = "#e4e4e4";
 const double kWidth = 820, kLeft = 150, kBarWidth = 520, kRow = 18;
 
-std::string Escape(const std::string& iText)
-{
-  std::string out;
-  for (char c : iText)
-    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
-  return out;
-}
-
 std::string Percent(double iValue)
 {
   std::ostringstream s;
@@ -45,17 +37,17 @@ void Bar(std::ostream& out, double iY, const std::string& iLabel, double iFracti
 {
   const double w = kBarWidth * std::clamp(std::isfinite(iFraction) ? iFraction : 0.0, 0.0, 1.0);
   out << "<text x=\"" << kLeft - 8 << "\" y=\"" << iY + iHeight - 3 << "\" text-anchor=\"end\""
-      << (iBold ? " font-weight=\"bold\"" : "") << ">" << Escape(iLabel) << "</text>\n"
+      << (iBold ? " font-weight=\"bold\"" : "") << ">" << QAVToolSvgPlot::Escape(iLabel) << "</text>\n"
       << "<rect x=\"" << kLeft << "\" y=\"" << iY << "\" width=\"" << kBarWidth << "\" height=\"" << iHeight
       << "\" fill=\"" << kTrack << "\"/>\n<rect x=\"" << kLeft << "\" y=\"" << iY << "\" width=\"" << w
       << "\" height=\"" << iHeight << "\" fill=\"" << iColour << "\"/>\n<text x=\"" << kLeft + kBarWidth + 8
-      << "\" y=\"" << iY + iHeight - 3 << "\">" << Escape(iText) << "</text>\n";
+      << "\" y=\"" << iY + iHeight - 3 << "\">" << QAVToolSvgPlot::Escape(iText) << "</text>\n";
 }
 
 double Heading(std::ostream& out, double iY, const std::string& iText)
 {
-  out << "<text x=\"20\" y=\"" << iY + 14 << "\" font-size=\"13\" font-weight=\"bold\">" << Escape(iText)
-      << "</text>\n";
+  out << "<text x=\"20\" y=\"" << iY + 14 << "\" font-size=\"13\" font-weight=\"bold\">"
+      << QAVToolSvgPlot::Escape(iText) << "</text>\n";
   return iY + 26;
 }
 
@@ -106,9 +98,9 @@ double Tolerances(std::ostream& out, double iY, const QAVTasAllocationProblem& i
     }
     const bool free = !d.Fixed && hi > lo;
     const double f = free ? (t - lo) / (hi - lo) : 0.5;
-    out << "<text x=\"" << kLeft - 8 << "\" y=\"" << y + 10 << "\" text-anchor=\"end\">" << Escape(d.Name)
-        << "</text>\n<line x1=\"" << kLeft << "\" y1=\"" << y + 6 << "\" x2=\"" << kLeft + kBarWidth << "\" y2=\""
-        << y + 6 << "\" stroke=\"#bbb\" stroke-width=\"4\"/>\n<circle cx=\""
+    out << "<text x=\"" << kLeft - 8 << "\" y=\"" << y + 10 << "\" text-anchor=\"end\">"
+        << QAVToolSvgPlot::Escape(d.Name) << "</text>\n<line x1=\"" << kLeft << "\" y1=\"" << y + 6 << "\" x2=\""
+        << kLeft + kBarWidth << "\" y2=\"" << y + 6 << "\" stroke=\"#bbb\" stroke-width=\"4\"/>\n<circle cx=\""
         << kLeft + kBarWidth * std::clamp(f, 0.0, 1.0) << "\" cy=\"" << y + 6 << "\" r=\"5\" fill=\"" << kUsed
         << "\"/>\n<text x=\"" << kLeft + kBarWidth + 8 << "\" y=\"" << y + 10 << "\">"
         << (free ? QAVToolSvgPlot::Num(t) + " in [" + QAVToolSvgPlot::Num(lo) + ", " + QAVToolSvgPlot::Num(hi) + "]"
@@ -131,8 +123,8 @@ std::string QAVToolAllocationPicture::Svg(const QAVTasAllocationProblem& iProble
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << height
       << "\" viewBox=\"0 0 " << kWidth << ' ' << height
       << "\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"20\" y=\"26\" font-family=\"sans-serif\" font-size=\"15\" fill=\"#111\">" << Escape(iTitle)
-      << "</text>\n<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#333\">\n"
+      << "<text x=\"20\" y=\"26\" font-family=\"sans-serif\" font-size=\"15\" fill=\"#111\">"
+      << QAVToolSvgPlot::Escape(iTitle) << "</text>\n<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#333\">\n"
       << body.str() << "</g>\n</svg>\n";
   return out.str();
 }

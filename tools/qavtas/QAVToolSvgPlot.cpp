@@ -40,13 +40,6 @@ std::vector<double> Ticks(const QAVToolSvgPlot::Axis& iAxis)
   return ticks;
 }
 
-std::string Escape(const std::string& iText)
-{
-  std::string out;
-  for (char c : iText)
-    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
-  return out;
-}
 } // namespace
 
 QAVToolSvgPlot::QAVToolSvgPlot(const std::string& iTitle, const Axis& iX, const Axis& iY)
@@ -59,6 +52,14 @@ QAVToolSvgPlot::QAVToolSvgPlot(const std::string& iTitle, const Axis& iX, const 
       axis->lo = axis->log ? axis->lo / 2 : axis->lo - half;
       axis->hi = axis->log ? axis->hi * 2 : axis->hi + half;
     }
+}
+
+std::string QAVToolSvgPlot::Escape(const std::string& iText)
+{
+  std::string out;
+  for (char c : iText)
+    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+  return out;
 }
 
 std::string QAVToolSvgPlot::Num(double iValue)

@@ -40,6 +40,9 @@ public:
   // The whole SVG document.
   std::string Text() const;
 
+  // Text made safe inside SVG or HTML markup, attribute values included.
+  static std::string Escape(const std::string& iText);
+
   // A number as the pictures print it: 6 significant digits, no "-0".
   static std::string Num(double iValue);
 
