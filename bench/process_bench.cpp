@@ -91,6 +91,7 @@ void BM_ProcessCbc(benchmark::State& state)
       break;
     }
     objective = model.getObjValue();
+    state.counters["nodes"] = model.getNodeCount();
   }
   state.counters["cost"] = objective;
 }

@@ -162,12 +162,15 @@ QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* 
 {
   Prices prices;
   prices.Slope.assign(_Problem.Dimensions.size(), 0.0);
+  prices.Square.assign(_Problem.Dimensions.size(), 0.0);
   for (std::size_t j = 0; j < _Problem.Stackups.size() && j < iLambda.size(); ++j)
   {
     const double lambda = iLambda[j];
     if (!(lambda > 0.0) || !std::isfinite(lambda))
       continue;
     const auto& s = _Problem.Stackups[j];
+    if (s.Rule == Model::Law::Rss && AddSquared(s, ipT, lambda, prices))
+      continue;
     if (s.Rule != Model::Law::Linear)
     {
       AddGradient(_Problem, s, ipT, lambda, prices.Slope);
@@ -183,11 +186,44 @@ QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* 
   return prices;
 }
 
-double QAVTasProcessRelaxation::TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope) const
+// An rss row f sqrt(Q(t)) <= T holds exactly when Q(t) <= (T/f)^2, which is separable in t_i^2; its
+// price mu = lambda f / (2 sqrt(Q(t))) makes both forms' terms and slopes agree at t, and as Q is
+// convex the squared term lies above the linearised one everywhere: the bound can only rise. On an
+// option t_i^2 is exact (the hull of (t, t^2, cost) points, as a MILP's relaxation sees it); a
+// dimension without options takes the tangent of t_i^2 at t, which stays below it.
+bool QAVTasProcessRelaxation::AddSquared(const Model::Stackup& iS, const double* ipT, double iLambda,
+                                         Prices& ioPrices) const
+{
+  double squares = 0.0;
+  for (const auto& [i, w] : iS.Sensitivity)
+    squares += (w * ipT[i]) * (w * ipT[i]);
+  if (!(squares > 0.0) || !(iS.Factor > 0.0))
+    return false;
+  const double mu = iLambda * iS.Factor / (2.0 * std::sqrt(squares)), root = iS.Limit / iS.Factor;
+  ioPrices.Constant -= mu * root * root;
+  for (const auto& [i, w] : iS.Sensitivity)
+  {
+    const double b = mu * w * w, t = ipT[i];
+    if (_ChoiceOf[i] >= 0)
+      ioPrices.Square[i] += b;
+    else
+    {
+      ioPrices.Slope[i] += 2.0 * b * t;
+      ioPrices.Constant -= b * t * t;
+    }
+  }
+  return true;
+}
+
+double QAVTasProcessRelaxation::TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope,
+                                        double iSquare) const
 {
   double best = HUGE_VAL;
   for (std::int32_t k = iLo; k <= iHi; ++k)
-    best = std::min(best, _Points[iChoice][k].Cost + iSlope * _Points[iChoice][k].Tolerance);
+  {
+    const double t = _Points[iChoice][k].Tolerance;
+    best = std::min(best, _Points[iChoice][k].Cost + (iSlope + iSquare * t) * t);
+  }
   return best;
 }
 
@@ -227,7 +263,8 @@ double QAVTasProcessRelaxation::Lagrangian(const Runs& iRuns, const Prices& iPri
   for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
   {
     const std::int32_t c = _ChoiceOf[i];
-    total += c < 0 ? ContinuousMin(i, iPrices.Slope[i]) : TermMin(c, iRuns.Lo[c], iRuns.Hi[c], iPrices.Slope[i]);
+    total += c < 0 ? ContinuousMin(i, iPrices.Slope[i])
+                   : TermMin(c, iRuns.Lo[c], iRuns.Hi[c], iPrices.Slope[i], iPrices.Square[i]);
   }
   return total;
 }
@@ -239,10 +276,13 @@ bool QAVTasProcessRelaxation::Trim(Runs& ioRuns, const Prices& iPrices, double i
     return false;
   for (std::size_t c = 0; c < _Dim.size(); ++c)
   {
-    const double a = iPrices.Slope[_Dim[c]];
-    const double rest = bound - TermMin(c, ioRuns.Lo[c], ioRuns.Hi[c], a);
+    const double a = iPrices.Slope[_Dim[c]], b = iPrices.Square[_Dim[c]];
+    const double rest = bound - TermMin(c, ioRuns.Lo[c], ioRuns.Hi[c], a, b);
     const auto lifts = [&](std::int32_t k)
-    { return rest + _Points[c][k].Cost + a * _Points[c][k].Tolerance >= iCutoff; };
+    {
+      const double t = _Points[c][k].Tolerance;
+      return rest + _Points[c][k].Cost + (a + b * t) * t >= iCutoff;
+    };
     while (ioRuns.Lo[c] < ioRuns.Hi[c] && lifts(ioRuns.Lo[c]))
       ++ioRuns.Lo[c];
     while (ioRuns.Lo[c] < ioRuns.Hi[c] && lifts(ioRuns.Hi[c]))

@@ -31,10 +31,11 @@ public:
     std::vector<std::int32_t> Lo, Hi;
   };
 
-  // Per-dimension slopes a_i = sum_j lambda_j g_ij and the constant of L(lambda).
+  // Per-dimension terms a_i t + b_i t^2 and the constant of L(lambda): rss rows enter squared
+  // (b_i, see PricesAt), every other row by its gradient (a_i).
   struct Prices
   {
-    std::vector<double> Slope;
+    std::vector<double> Slope, Square;
     double Constant = 0.0;
   };
 
@@ -72,7 +73,9 @@ public:
 private:
   void Envelope(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi,
                 std::vector<std::pair<double, double>>& oPoints) const;
-  double TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope) const;
+  double TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope, double iSquare) const;
+  bool AddSquared(const QAVTasAllocationProblem::Stackup& iS, const double* ipT, double iLambda,
+                  Prices& ioPrices) const;
   double ContinuousMin(std::size_t iDim, double iSlope) const;
 
   const QAVTasAllocationProblem& _Problem;

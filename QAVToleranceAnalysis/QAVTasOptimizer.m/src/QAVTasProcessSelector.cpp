@@ -1,11 +1,13 @@
 #include "QAVTasProcessSelector.h"
 
 #include "QAVTasProcessRelaxation.h"
+#include "QAVTasSelectionLP.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 using Problem = QAVTasAllocationProblem;
@@ -60,6 +62,8 @@ public:
     : _Options(iOptions), _Choices(iProblem), _Relaxed(iProblem), _Solver(iOptions.Relaxation),
       _Start(std::chrono::steady_clock::now()), _Pseudo(_Choices.Choices())
   {
+    if (QAVTasSelectionLP::Applies(_Choices))
+      _Lp.emplace(_Choices);
   }
 
   Result Run();
@@ -73,6 +77,7 @@ private:
   void Prune(double iBound) { _PrunedBound = std::min(_PrunedBound, iBound); }
   void Consider(Node&& ioNode);
   bool Bound(Node& ioNode, std::vector<double>& oT);
+  bool BoundByLp(Node& ioNode, std::vector<double>& oT);
   bool Settled(Node& ioNode, const std::vector<double>& iT, Runs& oPick);
   double Estimate(const Candidate& iC, bool iUp) const;
   void Learn(const Node& iNode);
@@ -88,6 +93,7 @@ private:
   QAVTasProcessRelaxation _Choices;
   Problem _Relaxed;
   QAVTasAllocationSolver _Solver;
+  std::optional<QAVTasSelectionLP> _Lp;
   std::chrono::steady_clock::time_point _Start;
   std::vector<Node> _Open; // a heap on Bound
   double _Cost = HUGE_VAL, _PrunedBound = HUGE_VAL;
@@ -163,6 +169,8 @@ bool Search::Bound(Node& ioNode, std::vector<double>& oT)
 {
   ++_Nodes;
   const double fixedCost = _Choices.Relax(ioNode.Choices, _Relaxed);
+  if (_Lp)
+    return BoundByLp(ioNode, oT);
   const Result solved = _Solver.Solve(_Relaxed);
   _Iterations += solved.Iterations;
   if (solved.State == Result::Status::Infeasible)
@@ -175,6 +183,25 @@ bool Search::Bound(Node& ioNode, std::vector<double>& oT)
   ioNode.HasPrices = true;
   ioNode.Bound =
     std::max({ioNode.Bound, solved.LowerBound + fixedCost, _Choices.Lagrangian(ioNode.Choices, ioNode.Prices)});
+  return true;
+}
+
+// A pure selection's own linear relaxation, bounded by the Lagrangian at its prices. An LP that
+// neither solves nor separates leaves the node its parent's bound, to be branched.
+bool Search::BoundByLp(Node& ioNode, std::vector<double>& oT)
+{
+  QAVTasProcessRelaxation::Prices prices;
+  const auto outcome = _Lp->Solve(ioNode.Choices, oT, prices);
+  if (outcome == QAVTasSelectionLP::Outcome::Infeasible)
+    return false;
+  if (outcome == QAVTasSelectionLP::Outcome::Unknown)
+  {
+    oT.clear();
+    return true;
+  }
+  ioNode.Prices = std::move(prices);
+  ioNode.HasPrices = true;
+  ioNode.Bound = std::max(ioNode.Bound, _Choices.Lagrangian(ioNode.Choices, ioNode.Prices));
   return true;
 }
 

@@ -1,0 +1,74 @@
+#ifndef QAVTasSelectionLP_H
+#define QAVTasSelectionLP_H
+
+#include "QAVTasOptimizerExport.h"
+#include "QAVTasProcessRelaxation.h"
+
+#include <cstdint>
+#include <vector>
+
+// The linear relaxation of a pure selection, for QAVTasProcessSelector.
+//
+// With x_ck = 1 when choice c takes its option k and sum_k x_ck = 1, a selection whose rows are
+// worst-case, rss or linear is a 0-1 program: a worst-case row is sum |s| t_ck x_ck <= T, an rss
+// row sum (s t_ck)^2 x_ck <= (T/f)^2 and a linear row L <= sum s t_ck x_ck <= U (fixed dimensions
+// move to the right-hand side). Relaxing x to [0, 1] convexifies every choice in (t, t^2, cost)
+// at once, which is tighter than the envelope of (t, cost) alone wherever an rss row binds.
+//
+// Solve runs a bounded dual simplex on a dense tableau over the node's options. Its start needs no
+// first phase: each choice's cheapest option is basic in its convexity row and every stack-up's
+// slack in its own, which is dual feasible. Nothing here is trusted: the row prices it returns
+// are Lagrange multipliers, and the caller's bound is QAVTasProcessRelaxation::Lagrangian at them,
+// valid for any prices; infeasibility is reported only with a Farkas ray that separates.
+// Exported for the tests only; not installed.
+class QAV_TASOPT_API QAVTasSelectionLP
+{
+public:
+  enum class Outcome
+  {
+    Optimal,
+    Infeasible,
+    Unknown
+  };
+
+  // True when every free dimension has options and no row follows the mean-shift law.
+  static bool Applies(const QAVTasProcessRelaxation& iChoices);
+
+  explicit QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices);
+
+  // oT: each choice's tolerance averaged by x (others untouched, sized to the dimensions);
+  // oPrices: the prices of the optimal basis, in QAVTasProcessRelaxation's form.
+  Outcome Solve(const QAVTasProcessRelaxation::Runs& iRuns, std::vector<double>& oT,
+                QAVTasProcessRelaxation::Prices& oPrices);
+
+private:
+  void Build(const QAVTasProcessRelaxation::Runs& iRuns);
+  std::int32_t Leaving() const;
+  std::int32_t Entering(std::int32_t iRow);
+  void Pivot(std::int32_t iRow, std::int32_t iCol);
+  void Values();
+  bool Separates(std::int32_t iRow) const;
+  void PricesFrom(const std::vector<double>& iMu, QAVTasProcessRelaxation::Prices& oPrices) const;
+  double& At(std::int32_t iRow, std::int32_t iCol) { return _T[static_cast<std::size_t>(iRow) * _Width + iCol]; }
+  double At(std::int32_t iRow, std::int32_t iCol) const { return _T[static_cast<std::size_t>(iRow) * _Width + iCol]; }
+
+  const QAVTasProcessRelaxation& _Choices;
+  std::int32_t _C = 0, _S = 0;      // convexity rows, stack-up rows
+  std::vector<std::int32_t> _First; // first column of each choice among all options
+  std::vector<double> _Cost, _A;    // per option; _A is _S x options, rows scaled
+  std::vector<double> _Lo, _Hi;     // stack-up rows' scaled sides, after fixed dimensions
+  std::vector<double> _Scale;       // a stack-up row's scale
+
+  // The node's tableau: columns are its options, then one slack per row (convexity rows first).
+  std::int32_t _N = 0, _Width = 0, _M = 0;
+  std::vector<std::int32_t> _Option; // node column -> option column
+  std::vector<std::int32_t> _ChoiceOfColumn;
+  std::vector<double> _T, _D, _Value, _VarLo, _VarHi;
+  std::vector<std::int32_t> _Head;   // basic variable of each row
+  std::vector<std::int8_t> _AtUpper; // nonbasic variable at its upper side
+  std::vector<bool> _Basic;
+  std::vector<double> _Side;           // -1 at its lower side, +1 at its upper, 0 basic or fixed
+  std::vector<std::int32_t> _Eligible; // scratch: a row's nonzeros
+};
+
+#endif
