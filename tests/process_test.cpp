@@ -1,6 +1,7 @@
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasProcessRelaxation.h"
 #include "QAVTasProcessSelector.h"
+#include "QAVTasSelectionLP.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,8 @@ using Result = QAVTasAllocationResult;
 
 namespace
 {
-// Every selection tried: the reference optimum (HUGE_VAL when none is feasible).
+// Every selection tried: the reference optimum (HUGE_VAL when none is feasible). Dimensions without
+// options keep their tolerance.
 double Enumerate(const Problem& iProblem)
 {
   const std::size_t n = iProblem.Dimensions.size();
@@ -25,13 +27,14 @@ double Enumerate(const Problem& iProblem)
     double cost = 0.0;
     for (std::size_t i = 0; i < n; ++i)
     {
-      t[i] = iProblem.Dimensions[i].Options[pick[i]].Tolerance;
-      cost += iProblem.Dimensions[i].Options[pick[i]].CostValue;
+      const auto& d = iProblem.Dimensions[i];
+      t[i] = d.Options.empty() ? d.Tolerance : d.Options[pick[i]].Tolerance;
+      cost += d.Options.empty() ? 0.0 : d.Options[pick[i]].CostValue;
     }
     if (iProblem.MaxViolation(t.data()) <= 1e-9)
       best = std::min(best, cost);
     std::size_t i = 0;
-    while (i < n && ++pick[i] == iProblem.Dimensions[i].Options.size())
+    while (i < n && ++pick[i] >= std::max<std::size_t>(1, iProblem.Dimensions[i].Options.size()))
       pick[i++] = 0;
     if (i == n)
       return best;
@@ -39,13 +42,16 @@ double Enumerate(const Problem& iProblem)
 }
 
 // Options loosely like a shop's (tighter costs more), with now and then an option that costs more
-// than a tighter one; stack-ups of three dimensions whose limits a random selection just meets.
-Problem Random(std::uint32_t iSeed, Problem::Law iLaw, double iTightness)
+// than a tighter one; stack-ups of about half the dimensions, row j following iLaws[j % size],
+// whose limits a random selection just meets. iDims options dimensions, then with iFixed a fixed
+// dimension in every row.
+Problem Random(std::uint32_t iSeed, std::vector<Problem::Law> iLaws, double iTightness, int iDims = 6,
+               bool iFixed = false)
 {
   std::mt19937 gen(iSeed);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   Problem p;
-  for (int i = 0; i < 6; ++i)
+  for (int i = 0; i < iDims; ++i)
   {
     Problem::Dimension d;
     d.Name = "d" + std::to_string(i);
@@ -55,19 +61,27 @@ Problem Random(std::uint32_t iSeed, Problem::Law iLaw, double iTightness)
       d.Options.push_back({t, c, "p" + std::to_string(k)});
     p.Dimensions.push_back(d);
   }
-  std::vector<double> some(6);
   for (int j = 0; j < 4; ++j)
   {
     Problem::Stackup s;
-    s.Rule = iLaw;
+    s.Rule = iLaws[j % iLaws.size()];
     s.Factor = 1.0 + u(gen);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < iDims; ++i)
       if (u(gen) < 0.5)
         s.Sensitivity.push_back({i, (u(gen) < 0.3 ? -1.0 : 1.0) * (0.5 + u(gen))});
+    if (iFixed)
+      s.Sensitivity.push_back({iDims, 1.0});
     p.Stackups.push_back(s);
   }
-  for (int i = 0; i < 6; ++i)
-    some[i] = p.Dimensions[i].Options[gen() % 3].Tolerance;
+  if (iFixed)
+  {
+    p.Dimensions.emplace_back();
+    p.Dimensions.back().Fixed = true;
+    p.Dimensions.back().Tolerance = 0.004;
+  }
+  std::vector<double> some;
+  for (const auto& d : p.Dimensions)
+    some.push_back(d.Options.empty() ? d.Tolerance : d.Options[gen() % 3].Tolerance);
   for (std::size_t j = 0; j < p.Stackups.size(); ++j)
   {
     const double v = p.StackupValue(j, some.data());
@@ -88,7 +102,7 @@ TEST(ProcessSelector, MatchesEnumeration)
   for (const Problem::Law law : laws)
     for (std::uint32_t seed = 1; seed <= 6; ++seed)
     {
-      const Problem p = Random(seed, law, seed % 3 == 0 ? 0.9 : 1.1);
+      const Problem p = Random(seed, {law}, seed % 3 == 0 ? 0.9 : 1.1);
       const double reference = Enumerate(p);
       const Result r = QAVTasProcessSelector().Solve(p);
       SCOPED_TRACE(testing::Message() << "law " << static_cast<int>(law) << " seed " << seed);
@@ -121,10 +135,68 @@ TEST(ProcessSelector, MatchesEnumeration)
     }
 }
 
+// Every linear law in one problem, with a fixed dimension in each row and costs below zero: the
+// selection's own relaxation bounds it. Its root bound lies between the envelope's and the
+// optimum, and the proven optimum is the enumerated one.
+TEST(ProcessSelector, ZeroOneRelaxationIsTighterAndExact)
+{
+  using Law = Problem::Law;
+  for (std::uint32_t seed = 1; seed <= 12; ++seed)
+  {
+    Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::Linear}, seed % 4 == 0 ? 0.85 : 1.05, 9, true);
+    for (auto& option : p.Dimensions[0].Options)
+      option.CostValue -= 60.0;
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    const double reference = Enumerate(p);
+    const Result r = QAVTasProcessSelector().Solve(p);
+    if (reference == HUGE_VAL)
+    {
+      EXPECT_EQ(r.State, Result::Status::Infeasible);
+      continue;
+    }
+    ASSERT_EQ(r.State, Result::Status::Optimal) << r.Reason;
+    EXPECT_NEAR(r.Cost, reference, 1e-9 * std::fabs(reference));
+    const QAVTasProcessRelaxation relaxation(p);
+    ASSERT_TRUE(QAVTasSelectionLP::Applies(relaxation));
+    QAVTasSelectionLP lp(relaxation);
+    std::vector<double> t;
+    QAVTasProcessRelaxation::Prices prices;
+    ASSERT_EQ(lp.Solve(relaxation.Root(), t, prices), QAVTasSelectionLP::Outcome::Optimal);
+    const double tight = relaxation.Lagrangian(relaxation.Root(), prices);
+    Problem envelope = p;
+    const double fixedCost = relaxation.Relax(relaxation.Root(), envelope);
+    const Result loose = QAVTasAllocationSolver().Solve(envelope);
+    ASSERT_EQ(loose.State, Result::Status::Optimal);
+    EXPECT_LE(tight, reference + 1e-9 * std::fabs(reference));
+    EXPECT_GE(tight, loose.LowerBound + fixedCost - 1e-7 * std::fabs(reference));
+  }
+}
+
+// Too many selections to enumerate: a mean-shift row that never binds sends the same problem down
+// the envelope's path, and both paths prove the same optimum.
+TEST(ProcessSelector, BothBoundsProveTheSameOptimum)
+{
+  for (std::uint32_t seed = 1; seed <= 3; ++seed)
+  {
+    Problem p = Random(seed, {Problem::Law::WorstCase, Problem::Law::Rss}, 1.0, 14);
+    const Result tight = QAVTasProcessSelector().Solve(p);
+    Problem::Stackup slack;
+    slack.Rule = Problem::Law::MeanShift;
+    slack.Limit = 1e6;
+    slack.Sensitivity = {{0, 1.0}};
+    p.Stackups.push_back(slack);
+    ASSERT_FALSE(QAVTasSelectionLP::Applies(QAVTasProcessRelaxation(p)));
+    const Result loose = QAVTasProcessSelector().Solve(p);
+    ASSERT_EQ(tight.State, Result::Status::Optimal) << tight.Reason;
+    ASSERT_EQ(loose.State, Result::Status::Optimal) << loose.Reason;
+    EXPECT_NEAR(tight.Cost, loose.Cost, 1e-9 * tight.Cost);
+  }
+}
+
 // A node limit stops the search with the best selection found and a gap that says what is unproven.
 TEST(ProcessSelector, NodeLimitIsNotSolved)
 {
-  const Problem p = Random(7, Problem::Law::WorstCase, 1.1);
+  const Problem p = Random(7, {Problem::Law::WorstCase}, 1.1);
   QAVTasProcessSelector::Options options;
   options.MaxNodes = 3;
   const Result r = QAVTasProcessSelector(options).Solve(p);
@@ -139,7 +211,7 @@ TEST(ProcessSelector, MixedMatchesEnumerationOfContinuousSolves)
 {
   for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
   {
-    Problem p = Random(11, law, 1.2);
+    Problem p = Random(11, {law}, 1.2);
     p.Dimensions.resize(4);
     Problem::Dimension& free = p.Dimensions[3];
     free.Options.clear();

@@ -9,6 +9,10 @@ using Runs = QAVTasProcessRelaxation::Runs;
 namespace
 {
 const double kFeasible = 1e-9, kPivot = 1e-9, kDual = 1e-12;
+// A tableau grows denser with every pivot, so the last node's basis helps only a node near it (its
+// sibling, a strong-branching probe) and only for a few solves in a row.
+const std::int32_t kRebuild = 16, kNear = 4;
+const double kLargest = 4194304.0; // tableau entries (32 MiB); larger selections use the envelope
 
 // A row's coefficient of a tolerance t under its law (the linear form of the 0-1 program).
 double Coefficient(Model::Law iLaw, double iS, double iT)
@@ -28,7 +32,11 @@ double Coefficient(Model::Law iLaw, double iS, double iT)
 bool QAVTasSelectionLP::Applies(const QAVTasProcessRelaxation& iChoices)
 {
   const Model& p = iChoices.Problem();
-  return !iChoices.HasContinuous() &&
+  double options = 0.0;
+  for (std::size_t c = 0; c < iChoices.Choices(); ++c)
+    options += static_cast<double>(iChoices.PointsOf(c).size());
+  const double rows = static_cast<double>(iChoices.Choices() + p.Stackups.size());
+  return !iChoices.HasContinuous() && rows * (rows + options) <= kLargest &&
     std::none_of(p.Stackups.begin(), p.Stackups.end(),
                  [](const Model::Stackup& s) { return s.Rule == Model::Law::MeanShift; });
 }
@@ -48,6 +56,12 @@ QAVTasSelectionLP::QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices) : 
   }
   _First.push_back(static_cast<std::int32_t>(_Cost.size()));
   const std::size_t options = _Cost.size();
+  for (std::int32_t c = 0; c < _C; ++c)
+    _ChoiceOfColumn.insert(_ChoiceOfColumn.end(), _First[c + 1] - _First[c], c);
+  _N = static_cast<std::int32_t>(options);
+  _M = _C + _S;
+  _Width = _N + _M;
+  _Head.assign(_M, 0);
   _A.assign(options * _S, 0.0);
   for (std::int32_t r = 0; r < _S; ++r)
   {
@@ -79,54 +93,43 @@ QAVTasSelectionLP::QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices) : 
   }
 }
 
-// Each choice's cheapest option is basic in its convexity row, every stack-up's slack in its own:
-// with K the keys' row coefficients, B^-1 = [[I, 0], [K, -I]] and the tableau is written directly.
+// Each choice's cheapest option in the node is basic in its convexity row, every stack-up's slack
+// in its own: with K the keys' row coefficients, B^-1 = [[I, 0], [K, -I]] and the tableau is written
+// directly. It holds every option; a node fixes those outside its runs at 0 (Restrict).
 void QAVTasSelectionLP::Build(const Runs& iRuns)
 {
-  _Option.clear();
-  _ChoiceOfColumn.clear();
   std::vector<std::int32_t> key(_C);
   for (std::int32_t c = 0; c < _C; ++c)
   {
     key[c] = _First[c] + iRuns.Lo[c];
-    for (std::int32_t o = _First[c] + iRuns.Lo[c]; o <= _First[c] + iRuns.Hi[c]; ++o)
-    {
+    for (std::int32_t o = key[c]; o <= _First[c] + iRuns.Hi[c]; ++o)
       key[c] = _Cost[o] < _Cost[key[c]] ? o : key[c];
-      _Option.push_back(o);
-      _ChoiceOfColumn.push_back(c);
-    }
   }
-  _N = static_cast<std::int32_t>(_Option.size());
-  _M = _C + _S;
-  _Width = _N + _M;
-  const std::size_t options = _Cost.size();
   _T.assign(static_cast<std::size_t>(_M) * _Width, 0.0);
   _D.assign(_Width, 0.0);
   _VarLo.assign(_Width, 0.0);
   _VarHi.assign(_Width, 1.0);
   _AtUpper.assign(_Width, 0);
   _Basic.assign(_Width, false);
-  _Side.assign(_Width, -1.0);
-  _Head.assign(_M, 0);
+  _Side.assign(_Width, 0.0);
   for (std::int32_t j = 0; j < _N; ++j)
   {
-    const std::int32_t o = _Option[j], c = _ChoiceOfColumn[j];
+    const std::int32_t c = _ChoiceOfColumn[j];
     At(c, j) = 1.0;
     for (std::int32_t r = 0; r < _S; ++r)
-      At(_C + r, j) = _A[r * options + key[c]] - _A[r * options + o];
-    _D[j] = _Cost[o] - _Cost[key[c]];
-    if (o == key[c])
-      _Head[c] = j, _Basic[j] = true, _Side[j] = 0.0;
+      At(_C + r, j) = _A[r * _N + key[c]] - _A[r * _N + j];
+    _D[j] = _Cost[j] - _Cost[key[c]];
+    if (j == key[c])
+      _Head[c] = j, _Basic[j] = true;
   }
   for (std::int32_t c = 0; c < _C; ++c)
   {
     At(c, _N + c) = -1.0;
     for (std::int32_t r = 0; r < _S; ++r)
-      At(_C + r, _N + c) = -_A[r * options + key[c]];
+      At(_C + r, _N + c) = -_A[r * _N + key[c]];
     _D[_N + c] = _Cost[key[c]];
     _VarLo[_N + c] = 1.0;
     _AtUpper[_N + c] = 1;
-    _Side[_N + c] = 0.0;
   }
   for (std::int32_t r = 0; r < _S; ++r)
   {
@@ -136,8 +139,23 @@ void QAVTasSelectionLP::Build(const Runs& iRuns)
     _VarHi[v] = _Hi[r];
     _Head[_C + r] = v;
     _Basic[v] = true;
-    _Side[v] = 0.0;
   }
+  _Solves = 0;
+}
+
+// Options outside the runs are fixed at 0; the others sit on the side their reduced cost asks for,
+// which keeps any basis dual feasible: the last node's basis is where the next one starts.
+void QAVTasSelectionLP::Restrict(const Runs& iRuns)
+{
+  for (std::int32_t j = 0; j < _N; ++j)
+  {
+    const std::int32_t c = _ChoiceOfColumn[j], k = j - _First[c];
+    const bool in = k >= iRuns.Lo[c] && k <= iRuns.Hi[c];
+    _VarHi[j] = in ? 1.0 : 0.0;
+    _AtUpper[j] = in && !_Basic[j] && _D[j] < 0.0;
+    _Side[j] = !in || _Basic[j] ? 0.0 : _AtUpper[j] ? 1.0 : -1.0;
+  }
+  Values();
 }
 
 // Basic values from the nonbasic ones (the rows read B x_B + N x_N = 0), afresh each time.
@@ -245,7 +263,6 @@ void QAVTasSelectionLP::Pivot(std::int32_t iRow, std::int32_t iCol)
 // did in the tableau.
 bool QAVTasSelectionLP::Separates(std::int32_t iRow) const
 {
-  const std::size_t options = _Cost.size();
   std::vector<double> w(_M);
   double largest = 0.0;
   for (std::int32_t i = 0; i < _M; ++i)
@@ -267,8 +284,8 @@ bool QAVTasSelectionLP::Separates(std::int32_t iRow) const
   {
     double coef = w[_ChoiceOfColumn[j]];
     for (std::int32_t r = 0; r < _S; ++r)
-      coef += w[_C + r] * _A[r * options + _Option[j]];
-    add(coef, 0.0, 1.0);
+      coef += w[_C + r] * _A[r * _N + j];
+    add(coef, _VarLo[j], _VarHi[j]);
   }
   for (std::int32_t i = 0; i < _M; ++i)
     add(-w[i], _VarLo[_N + i], _VarHi[_N + i]);
@@ -303,11 +320,8 @@ void QAVTasSelectionLP::PricesFrom(const std::vector<double>& iMu, QAVTasProcess
   }
 }
 
-QAVTasSelectionLP::Outcome QAVTasSelectionLP::Solve(const Runs& iRuns, std::vector<double>& oT,
-                                                    QAVTasProcessRelaxation::Prices& oPrices)
+QAVTasSelectionLP::Outcome QAVTasSelectionLP::Iterate()
 {
-  Build(iRuns);
-  Values();
   for (std::int32_t iteration = 0; iteration < 20 * _Width; ++iteration)
   {
     std::int32_t row = Leaving();
@@ -317,29 +331,59 @@ QAVTasSelectionLP::Outcome QAVTasSelectionLP::Solve(const Runs& iRuns, std::vect
       row = Leaving();
     }
     if (row < 0)
-    {
-      std::vector<double> mu(_S);
-      for (std::int32_t r = 0; r < _S; ++r)
-        mu[r] = -_D[_N + _C + r] * _Scale[r];
-      PricesFrom(mu, oPrices);
-      oT.assign(_Choices.Problem().Dimensions.size(), 0.0);
-      std::vector<double> x(_Width);
-      for (std::int32_t v = 0; v < _Width; ++v)
-        x[v] = _AtUpper[v] ? _VarHi[v] : _VarLo[v];
-      for (std::int32_t i = 0; i < _M; ++i)
-        x[_Head[i]] = _Value[i];
-      for (std::int32_t j = 0; j < _N; ++j)
-      {
-        const std::int32_t c = _ChoiceOfColumn[j];
-        oT[_Choices.DimensionOf(c)] +=
-          std::clamp(x[j], 0.0, 1.0) * _Choices.PointsOf(c)[_Option[j] - _First[c]].Tolerance;
-      }
       return Outcome::Optimal;
-    }
     const std::int32_t col = Entering(row);
     if (col < 0)
       return Separates(row) ? Outcome::Infeasible : Outcome::Unknown;
     Pivot(row, col);
   }
   return Outcome::Unknown;
+}
+
+void QAVTasSelectionLP::Report(std::vector<double>& oT, QAVTasProcessRelaxation::Prices& oPrices) const
+{
+  std::vector<double> mu(_S);
+  for (std::int32_t r = 0; r < _S; ++r)
+    mu[r] = -_D[_N + _C + r] * _Scale[r];
+  PricesFrom(mu, oPrices);
+  oT.assign(_Choices.Problem().Dimensions.size(), 0.0);
+  std::vector<double> x(_N);
+  for (std::int32_t j = 0; j < _N; ++j)
+    x[j] = _AtUpper[j] ? _VarHi[j] : _VarLo[j];
+  for (std::int32_t i = 0; i < _M; ++i)
+    if (_Head[i] < _N)
+      x[_Head[i]] = _Value[i];
+  for (std::int32_t j = 0; j < _N; ++j)
+  {
+    const std::int32_t c = _ChoiceOfColumn[j];
+    oT[_Choices.DimensionOf(c)] += std::clamp(x[j], 0.0, 1.0) * _Choices.PointsOf(c)[j - _First[c]].Tolerance;
+  }
+}
+
+// Warm from the last basis when the node is near it; a warm start that fails is retried cold.
+QAVTasSelectionLP::Outcome QAVTasSelectionLP::Solve(const Runs& iRuns, std::vector<double>& oT,
+                                                    QAVTasProcessRelaxation::Prices& oPrices)
+{
+  std::int32_t moved = 0;
+  for (std::int32_t c = 0; c < _C && _Solves > 0; ++c)
+    moved += iRuns.Lo[c] != _Last.Lo[c] || iRuns.Hi[c] != _Last.Hi[c];
+  _Last = iRuns;
+  const bool warm = _Solves > 0 && _Solves < kRebuild && moved <= kNear;
+  if (!warm)
+    Build(iRuns);
+  ++_Solves;
+  Restrict(iRuns);
+  Outcome outcome = Iterate();
+  if (outcome == Outcome::Unknown && warm)
+  {
+    Build(iRuns);
+    ++_Solves;
+    Restrict(iRuns);
+    outcome = Iterate();
+  }
+  if (outcome == Outcome::Unknown)
+    _Solves = 0;
+  if (outcome == Outcome::Optimal)
+    Report(oT, oPrices);
+  return outcome;
 }

@@ -15,11 +15,14 @@
 // move to the right-hand side). Relaxing x to [0, 1] convexifies every choice in (t, t^2, cost)
 // at once, which is tighter than the envelope of (t, cost) alone wherever an rss row binds.
 //
-// Solve runs a bounded dual simplex on a dense tableau over the node's options. Its start needs no
-// first phase: each choice's cheapest option is basic in its convexity row and every stack-up's
-// slack in its own, which is dual feasible. Nothing here is trusted: the row prices it returns
-// are Lagrange multipliers, and the caller's bound is QAVTasProcessRelaxation::Lagrangian at them,
-// valid for any prices; infeasibility is reported only with a Farkas ray that separates.
+// Solve runs a bounded dual simplex on a dense tableau of every option, the node fixing those
+// outside its runs at 0. A cold start needs no first phase: each choice's cheapest option is basic
+// in its convexity row and every stack-up's slack in its own, which is dual feasible; a warm one
+// starts from the last node's basis, dual feasible whatever the bounds.
+//
+// Nothing here is trusted: the row prices it returns are Lagrange multipliers, and the caller's
+// bound is QAVTasProcessRelaxation::Lagrangian at them, valid for any prices; infeasibility is
+// reported only with a Farkas row, rebuilt from the data, that separates.
 // Exported for the tests only; not installed.
 class QAV_TASOPT_API QAVTasSelectionLP
 {
@@ -31,7 +34,8 @@ public:
     Unknown
   };
 
-  // True when every free dimension has options and no row follows the mean-shift law.
+  // True when every free dimension has options, no row follows the mean-shift law and the tableau
+  // fits in 32 MiB.
   static bool Applies(const QAVTasProcessRelaxation& iChoices);
 
   explicit QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices);
@@ -43,6 +47,9 @@ public:
 
 private:
   void Build(const QAVTasProcessRelaxation::Runs& iRuns);
+  void Restrict(const QAVTasProcessRelaxation::Runs& iRuns);
+  Outcome Iterate();
+  void Report(std::vector<double>& oT, QAVTasProcessRelaxation::Prices& oPrices) const;
   std::int32_t Leaving() const;
   std::int32_t Entering(std::int32_t iRow);
   void Pivot(std::int32_t iRow, std::int32_t iCol);
@@ -59,9 +66,10 @@ private:
   std::vector<double> _Lo, _Hi;     // stack-up rows' scaled sides, after fixed dimensions
   std::vector<double> _Scale;       // a stack-up row's scale
 
-  // The node's tableau: columns are its options, then one slack per row (convexity rows first).
+  // The tableau: a column per option, then a slack per row (convexity rows first).
   std::int32_t _N = 0, _Width = 0, _M = 0;
-  std::vector<std::int32_t> _Option; // node column -> option column
+  std::int32_t _Solves = 0; // since the tableau was built
+  QAVTasProcessRelaxation::Runs _Last;
   std::vector<std::int32_t> _ChoiceOfColumn;
   std::vector<double> _T, _D, _Value, _VarLo, _VarHi;
   std::vector<std::int32_t> _Head;   // basic variable of each row
