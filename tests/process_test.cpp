@@ -1,4 +1,5 @@
 #include "QAVTasAllocationSolver.h"
+#include "QAVTasCoverCuts.h"
 #include "QAVTasProcessRelaxation.h"
 #include "QAVTasProcessSelector.h"
 #include "QAVTasSelectionLP.h"
@@ -172,6 +173,47 @@ TEST(ProcessSelector, ZeroOneRelaxationIsTighterAndExact)
   }
 }
 
+// Cover cuts keep every selection that meets the rows, and only ever lift the root's bound.
+TEST(ProcessSelector, CoverCutsKeepEveryFeasibleSelection)
+{
+  using Law = Problem::Law;
+  std::int32_t cuts = 0;
+  for (std::uint32_t seed = 1; seed <= 10; ++seed)
+  {
+    const Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::Linear}, 1.0, 8, true);
+    const QAVTasProcessRelaxation relaxation(p);
+    QAVTasSelectionLP lp(relaxation);
+    std::vector<double> t;
+    QAVTasProcessRelaxation::Prices prices;
+    if (lp.Solve(relaxation.Root(), t, prices) != QAVTasSelectionLP::Outcome::Optimal)
+      continue;
+    const double before = relaxation.Lagrangian(relaxation.Root(), prices);
+    for (int round = 0; round < 10 && lp.Solve(relaxation.Root(), t, prices) == QAVTasSelectionLP::Outcome::Optimal;
+         ++round)
+      cuts += QAVTasCoverCuts::Separate(lp, 20);
+    ASSERT_EQ(lp.Solve(relaxation.Root(), t, prices), QAVTasSelectionLP::Outcome::Optimal);
+    EXPECT_GE(relaxation.Lagrangian(relaxation.Root(), prices), before - 1e-9 * std::fabs(before));
+    std::vector<std::int32_t> pick(relaxation.Choices(), 0);
+    std::vector<double> tolerances(p.Dimensions.size(), p.Dimensions.back().Tolerance);
+    for (std::size_t c = 0; c < pick.size();)
+    {
+      for (std::size_t k = 0; k < pick.size(); ++k)
+        tolerances[relaxation.DimensionOf(k)] = relaxation.PointsOf(k)[pick[k]].Tolerance;
+      if (p.MaxViolation(tolerances.data()) <= 1e-9)
+        for (std::int32_t r = lp.LawRows(); r < lp.Rows(); ++r)
+        {
+          double lhs = 0.0;
+          for (std::size_t k = 0; k < pick.size(); ++k)
+            lhs += lp.Row(r)[lp.First()[k] + pick[k]];
+          EXPECT_LE(lhs, lp.RowHi(r)) << "seed " << seed << ", cut " << r;
+        }
+      for (c = 0; c < pick.size() && ++pick[c] == static_cast<std::int32_t>(relaxation.PointsOf(c).size()); ++c)
+        pick[c] = 0;
+    }
+  }
+  EXPECT_GT(cuts, 0);
+}
+
 // Too many selections to enumerate: a mean-shift row that never binds sends the same problem down
 // the envelope's path, and both paths prove the same optimum.
 TEST(ProcessSelector, BothBoundsProveTheSameOptimum)
@@ -196,7 +238,7 @@ TEST(ProcessSelector, BothBoundsProveTheSameOptimum)
 // A node limit stops the search with the best selection found and a gap that says what is unproven.
 TEST(ProcessSelector, NodeLimitIsNotSolved)
 {
-  const Problem p = Random(7, {Problem::Law::WorstCase}, 1.1);
+  const Problem p = Random(7, {Problem::Law::WorstCase, Problem::Law::Rss}, 1.0, 14);
   QAVTasProcessSelector::Options options;
   options.MaxNodes = 3;
   const Result r = QAVTasProcessSelector(options).Solve(p);

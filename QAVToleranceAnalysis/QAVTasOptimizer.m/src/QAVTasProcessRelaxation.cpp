@@ -88,6 +88,7 @@ QAVTasProcessRelaxation::QAVTasProcessRelaxation(const Model& iProblem)
     }
     _ChoiceOf[i] = static_cast<std::int32_t>(_Dim.size());
     _Dim.push_back(static_cast<std::int32_t>(i));
+    _FirstPoint.push_back(_Points.empty() ? 0 : _FirstPoint.back() + _Points.back().size());
     _Points.push_back(SortedOptions(d, !InLinearRow(iProblem, i)));
   }
 }
@@ -215,15 +216,20 @@ bool QAVTasProcessRelaxation::AddSquared(const Model::Stackup& iS, const double*
   return true;
 }
 
-double QAVTasProcessRelaxation::TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope,
-                                        double iSquare) const
+double QAVTasProcessRelaxation::Term(std::size_t iChoice, std::int32_t iK, const Prices& iPrices) const
+{
+  const Point& p = _Points[iChoice][iK];
+  const std::size_t i = _Dim[iChoice];
+  const double extra = iPrices.Extra.empty() ? 0.0 : iPrices.Extra[_FirstPoint[iChoice] + iK];
+  return p.Cost + (iPrices.Slope[i] + iPrices.Square[i] * p.Tolerance) * p.Tolerance + extra;
+}
+
+double QAVTasProcessRelaxation::TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi,
+                                        const Prices& iPrices) const
 {
   double best = HUGE_VAL;
   for (std::int32_t k = iLo; k <= iHi; ++k)
-  {
-    const double t = _Points[iChoice][k].Tolerance;
-    best = std::min(best, _Points[iChoice][k].Cost + (iSlope + iSquare * t) * t);
-  }
+    best = std::min(best, Term(iChoice, k, iPrices));
   return best;
 }
 
@@ -263,8 +269,7 @@ double QAVTasProcessRelaxation::Lagrangian(const Runs& iRuns, const Prices& iPri
   for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
   {
     const std::int32_t c = _ChoiceOf[i];
-    total += c < 0 ? ContinuousMin(i, iPrices.Slope[i])
-                   : TermMin(c, iRuns.Lo[c], iRuns.Hi[c], iPrices.Slope[i], iPrices.Square[i]);
+    total += c < 0 ? ContinuousMin(i, iPrices.Slope[i]) : TermMin(c, iRuns.Lo[c], iRuns.Hi[c], iPrices);
   }
   return total;
 }
@@ -276,13 +281,8 @@ bool QAVTasProcessRelaxation::Trim(Runs& ioRuns, const Prices& iPrices, double i
     return false;
   for (std::size_t c = 0; c < _Dim.size(); ++c)
   {
-    const double a = iPrices.Slope[_Dim[c]], b = iPrices.Square[_Dim[c]];
-    const double rest = bound - TermMin(c, ioRuns.Lo[c], ioRuns.Hi[c], a, b);
-    const auto lifts = [&](std::int32_t k)
-    {
-      const double t = _Points[c][k].Tolerance;
-      return rest + _Points[c][k].Cost + (a + b * t) * t >= iCutoff;
-    };
+    const double rest = bound - TermMin(c, ioRuns.Lo[c], ioRuns.Hi[c], iPrices);
+    const auto lifts = [&](std::int32_t k) { return rest + Term(c, k, iPrices) >= iCutoff; };
     while (ioRuns.Lo[c] < ioRuns.Hi[c] && lifts(ioRuns.Lo[c]))
       ++ioRuns.Lo[c];
     while (ioRuns.Lo[c] < ioRuns.Hi[c] && lifts(ioRuns.Hi[c]))

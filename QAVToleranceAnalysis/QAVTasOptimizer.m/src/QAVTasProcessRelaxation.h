@@ -32,10 +32,12 @@ public:
   };
 
   // Per-dimension terms a_i t + b_i t^2 and the constant of L(lambda): rss rows enter squared
-  // (b_i, see PricesAt), every other row by its gradient (a_i).
+  // (b_i, see PricesAt), every other row by its gradient (a_i). Rows that are not laws of t (cuts
+  // over options) add a price per option, in Extra (choice by choice, in PointsOf order; empty
+  // when there are none).
   struct Prices
   {
-    std::vector<double> Slope, Square;
+    std::vector<double> Slope, Square, Extra;
     double Constant = 0.0;
   };
 
@@ -73,7 +75,8 @@ public:
 private:
   void Envelope(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi,
                 std::vector<std::pair<double, double>>& oPoints) const;
-  double TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, double iSlope, double iSquare) const;
+  double Term(std::size_t iChoice, std::int32_t iK, const Prices& iPrices) const;
+  double TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, const Prices& iPrices) const;
   bool AddSquared(const QAVTasAllocationProblem::Stackup& iS, const double* ipT, double iLambda,
                   Prices& ioPrices) const;
   double ContinuousMin(std::size_t iDim, double iSlope) const;
@@ -81,7 +84,8 @@ private:
   const QAVTasAllocationProblem& _Problem;
   std::vector<std::int32_t> _Dim;
   std::vector<std::vector<Point>> _Points;
-  std::vector<std::int32_t> _ChoiceOf; // per dimension, -1 when it has no options
+  std::vector<std::size_t> _FirstPoint; // of each choice, counting every choice's points in turn
+  std::vector<std::int32_t> _ChoiceOf;  // per dimension, -1 when it has no options
   bool _HasContinuous = false;
 };
 

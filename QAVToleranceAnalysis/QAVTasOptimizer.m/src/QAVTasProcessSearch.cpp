@@ -1,5 +1,7 @@
 #include "QAVTasProcessSearch.h"
 
+#include "QAVTasCoverCuts.h"
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -13,6 +15,7 @@ using Candidate = QAVTasProcessSearch::Candidate;
 namespace
 {
 const std::int64_t kReliable = 1; // pseudo-cost observations before a choice is trusted
+const std::int32_t kCutRounds = 50;
 
 bool Above(const Node& a, const Node& b)
 {
@@ -391,6 +394,20 @@ Result QAVTasProcessSearch::Finish()
   return result;
 }
 
+// Rounds of cover cuts at the root: each solves the relaxation and adds the covers it breaks.
+void QAVTasProcessSearch::CutRoot(const Runs& iRoot)
+{
+  std::vector<double> t;
+  QAVTasProcessRelaxation::Prices prices;
+  const std::int32_t most = static_cast<std::int32_t>(4 * _Relaxed.Stackups.size());
+  for (std::int32_t round = 0; round < kCutRounds && _Lp->Rows() < most + _Lp->LawRows(); ++round)
+    if (_Lp->Solve(iRoot, t, prices) != QAVTasSelectionLP::Outcome::Optimal ||
+        QAVTasCoverCuts::Separate(*_Lp, most + _Lp->LawRows() - _Lp->Rows()) == 0)
+      break;
+  if (_Lp->Solve(iRoot, t, prices) == QAVTasSelectionLP::Outcome::Optimal)
+    _Lp->DropSlackRows();
+}
+
 Result QAVTasProcessSearch::Run()
 {
   for (auto& d : _Relaxed.Dimensions)
@@ -398,6 +415,8 @@ Result QAVTasProcessSearch::Run()
       d.CostOf = Problem::Cost{};
   Node root;
   root.Choices = _Choices.Root();
+  if (_Lp)
+    CutRoot(root.Choices);
   Consider(std::move(root));
   while (!_Open.empty() && !OutOfBudget())
   {

@@ -45,38 +45,62 @@ public:
   Outcome Solve(const QAVTasProcessRelaxation::Runs& iRuns, std::vector<double>& oT,
                 QAVTasProcessRelaxation::Prices& oPrices);
 
+  // The rows beyond the convexity rows: the stack-ups' (scaled, after fixed dimensions; the first
+  // LawRows()) and the added ones, each with a coefficient per option.
+  std::int32_t Rows() const { return _R; }
+  std::int32_t LawRows() const { return _S; }
+  const double* Row(std::int32_t iRow) const { return &_A[static_cast<std::size_t>(iRow) * _N]; }
+  double RowLo(std::int32_t iRow) const { return _Lo[iRow]; }
+  double RowHi(std::int32_t iRow) const { return _Hi[iRow]; }
+  // Options of choice c are the columns First()[c] to First()[c + 1] - 1.
+  const std::vector<std::int32_t>& First() const { return _First; }
+  // The last optimal solution's x, per option.
+  const std::vector<double>& Primal() const { return _X; }
+  // A row valid for every selection (a cut): lo <= sum_j a_j x_j <= hi. Its price enters the
+  // bound per option (Prices::Extra).
+  void AddRow(const std::vector<double>& iCoefficients, double iLo, double iHi);
+  // Removes the added rows that do not bind at the last solution (slack basic); returns how many.
+  std::int32_t DropSlackRows();
+
 private:
+  void Columns();
+  double RowTimesColumn(const double* ipRho, std::int32_t iV) const;
+  void InverseTimesColumn(std::int32_t iV, double* opU) const;
+  void Duals();
   void Build(const QAVTasProcessRelaxation::Runs& iRuns);
+  bool Refactor();
   void Restrict(const QAVTasProcessRelaxation::Runs& iRuns);
   Outcome Iterate();
-  void Report(std::vector<double>& oT, QAVTasProcessRelaxation::Prices& oPrices) const;
+  void Report(std::vector<double>& oT, QAVTasProcessRelaxation::Prices& oPrices);
   std::int32_t Leaving() const;
   std::int32_t Entering(std::int32_t iRow);
   void Pivot(std::int32_t iRow, std::int32_t iCol);
   void Values();
   bool Separates(std::int32_t iRow) const;
   void PricesFrom(const std::vector<double>& iMu, QAVTasProcessRelaxation::Prices& oPrices) const;
-  double& At(std::int32_t iRow, std::int32_t iCol) { return _T[static_cast<std::size_t>(iRow) * _Width + iCol]; }
-  double At(std::int32_t iRow, std::int32_t iCol) const { return _T[static_cast<std::size_t>(iRow) * _Width + iCol]; }
 
   const QAVTasProcessRelaxation& _Choices;
-  std::int32_t _C = 0, _S = 0;      // convexity rows, stack-up rows
-  std::vector<std::int32_t> _First; // first column of each choice among all options
-  std::vector<double> _Cost, _A;    // per option; _A is _S x options, rows scaled
-  std::vector<double> _Lo, _Hi;     // stack-up rows' scaled sides, after fixed dimensions
-  std::vector<double> _Scale;       // a stack-up row's scale
+  std::int32_t _C = 0, _S = 0, _R = 0; // convexity rows, stack-up rows, stack-up and added rows
+  std::vector<std::int32_t> _First;    // first column of each choice among all options
+  std::vector<double> _Cost, _A;       // per option; _A is _R x options, rows scaled
+  std::vector<double> _Lo, _Hi;        // rows' scaled sides, after fixed dimensions
+  std::vector<double> _Scale;          // a stack-up row's scale
 
-  // The tableau: a column per option, then a slack per row (convexity rows first).
+  // Variables: a column per option, then a slack per row (convexity rows first); _M rows.
   std::int32_t _N = 0, _Width = 0, _M = 0;
-  std::int32_t _Solves = 0; // since the tableau was built
-  QAVTasProcessRelaxation::Runs _Last;
   std::vector<std::int32_t> _ChoiceOfColumn;
-  std::vector<double> _T, _D, _Value, _VarLo, _VarHi;
+  std::vector<std::int32_t> _ColStart, _ColRow; // each option's nonzeros, with _ColVal
+  std::vector<double> _ColVal;
+  std::vector<double> _Binv; // _M x _M, row by row
+  bool _Ready = false;       // _Binv, _Head and _D hold a basis
+  std::int32_t _Pivots = 0;  // since _Binv was computed afresh
+  std::vector<double> _D, _Value, _VarLo, _VarHi, _X;
   std::vector<std::int32_t> _Head;   // basic variable of each row
   std::vector<std::int8_t> _AtUpper; // nonbasic variable at its upper side
   std::vector<bool> _Basic;
   std::vector<double> _Side;           // -1 at its lower side, +1 at its upper, 0 basic or fixed
-  std::vector<std::int32_t> _Eligible; // scratch: a row's nonzeros
+  std::vector<double> _Alpha, _U, _Z;  // scratch: pivot row, pivot column, a row-sized vector
+  std::vector<std::int32_t> _Eligible; // scratch
 };
 
 #endif
