@@ -19,15 +19,18 @@
 // above the envelope, so the bound holds for every selection in the node. A pure selection (every
 // free dimension with options) whose rows are worst-case, rss or linear is a 0-1 program; there
 // its own linear relaxation bounds the node instead, which convexifies each choice in (t, t^2,
-// cost) at once and so is tighter where rss rows bind; its prices give the bound L(lambda) below.
+// cost) at once and so is tighter where rss rows bind, strengthened at the root by cover
+// inequalities (not all choices of a set can take options whose weights together overflow a
+// row); its prices give the bound L(lambda) below, a cut's price counted per option.
 //
 // With the relaxation's shadow prices lambda_j >= 0 and the gradients g_j of the laws at the relaxed
 // tolerances t*, each law being convex and positively homogeneous gives V_j(t) >= g_j . t, so
 //   L(lambda) = sum_i min_{t_i in node} [c_i(t_i) + t_i sum_j lambda_j g_ij] - sum_j lambda_j T_j
 // is a lower bound for the node that separates by dimension (a linear row enters with the sign of
 // its nearer side; an rss row enters squared, f^2 sum s_ij^2 t_i^2 <= T_j^2, which is separable
-// too and lies above its linearisation). It lifts the bound, screens children before they are solved, and removes the
-// options whose own term alone lifts L above the incumbent (reduced-cost fixing).
+// too and lies above its linearisation). It lifts the bound, screens children before they are
+// solved, and removes the options whose own term alone lifts L above the incumbent (reduced-cost
+// fixing).
 //
 // Branching splits a dimension's run at its relaxed tolerance (or splits off the option it sits on
 // when the envelope prices that option below its cost); a run of one option fixes the dimension at

@@ -15,10 +15,11 @@
 // move to the right-hand side). Relaxing x to [0, 1] convexifies every choice in (t, t^2, cost)
 // at once, which is tighter than the envelope of (t, cost) alone wherever an rss row binds.
 //
-// Solve runs a bounded dual simplex on a dense tableau of every option, the node fixing those
-// outside its runs at 0. A cold start needs no first phase: each choice's cheapest option is basic
-// in its convexity row and every stack-up's slack in its own, which is dual feasible; a warm one
-// starts from the last node's basis, dual feasible whatever the bounds.
+// Solve runs a bounded dual simplex over every option, keeping B^-1 dense, the node fixing the
+// options outside its runs at 0. A cold start needs no first phase: each choice's cheapest option
+// is basic in its convexity row and every other row's slack in its own, which is dual feasible; a
+// warm one starts from the last node's basis, dual feasible whatever the bounds. Rows added later
+// (cover cuts) enter with their slack basic, so the basis survives them.
 //
 // Nothing here is trusted: the row prices it returns are Lagrange multipliers, and the caller's
 // bound is QAVTasProcessRelaxation::Lagrangian at them, valid for any prices; infeasibility is
