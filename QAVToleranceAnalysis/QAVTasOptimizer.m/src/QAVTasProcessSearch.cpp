@@ -29,6 +29,8 @@ QAVTasProcessSearch::QAVTasProcessSearch(const Problem& iProblem, const QAVTasPr
 {
   if (QAVTasSelectionLP::Applies(_Choices))
     _Lp.emplace(_Choices);
+  if (_Lp && !_Lp->Usable())
+    _Lp.reset();
 }
 
 bool QAVTasProcessSearch::OutOfBudget()

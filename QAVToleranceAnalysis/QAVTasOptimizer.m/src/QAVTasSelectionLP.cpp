@@ -90,6 +90,10 @@ QAVTasSelectionLP::QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices) : 
     _Lo.push_back(s.Rule == Model::Law::Linear ? (s.Lower - fixed) * scale : -HUGE_VAL);
     _Scale.push_back(scale);
   }
+  const auto finite = [](double v) { return std::isfinite(v); };
+  _Usable = std::all_of(_A.begin(), _A.end(), finite) && std::all_of(_Cost.begin(), _Cost.end(), finite) &&
+    std::none_of(_Lo.begin(), _Lo.end(), [](double v) { return std::isnan(v); }) &&
+    std::none_of(_Hi.begin(), _Hi.end(), [](double v) { return std::isnan(v); });
 }
 
 // Any weights w on the original rows give the valid equation sum_j (w A)_j x_j = sum_i w_i s_i. With

@@ -40,6 +40,8 @@ public:
   static bool Applies(const QAVTasProcessRelaxation& iChoices);
 
   explicit QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices);
+  // False when a coefficient or cost overflowed (tolerances near the ends of double's range).
+  bool Usable() const { return _Usable; }
 
   // oT: each choice's tolerance averaged by x (others untouched, sized to the dimensions);
   // oPrices: the prices of the optimal basis, in QAVTasProcessRelaxation's form.
@@ -93,8 +95,9 @@ private:
   std::vector<std::int32_t> _ColStart, _ColRow; // each option's nonzeros, with _ColVal
   std::vector<double> _ColVal;
   std::vector<double> _Binv; // _M x _M, row by row
-  bool _Ready = false;       // _Binv, _Head and _D hold a basis
-  std::int32_t _Pivots = 0;  // since _Binv was computed afresh
+  bool _Usable = true;
+  bool _Ready = false;      // _Binv, _Head and _D hold a basis
+  std::int32_t _Pivots = 0; // since _Binv was computed afresh
   std::vector<double> _D, _Value, _VarLo, _VarHi, _X;
   std::vector<std::int32_t> _Head;   // basic variable of each row
   std::vector<std::int8_t> _AtUpper; // nonbasic variable at its upper side
