@@ -402,7 +402,7 @@ void QAVTasProcessSearch::CutRoot(const Runs& iRoot)
   std::vector<double> t;
   QAVTasProcessRelaxation::Prices prices;
   const std::int32_t most = static_cast<std::int32_t>(4 * _Relaxed.Stackups.size());
-  for (std::int32_t round = 0; round < kCutRounds && _Lp->Rows() < most + _Lp->LawRows(); ++round)
+  for (std::int32_t round = 0; round < kCutRounds && _Lp->Rows() < most + _Lp->LawRows() && !OutOfBudget(); ++round)
     if (_Lp->Solve(iRoot, t, prices) != QAVTasSelectionLP::Outcome::Optimal ||
         QAVTasCoverCuts::Separate(*_Lp, most + _Lp->LawRows() - _Lp->Rows()) == 0)
       break;

@@ -10,7 +10,9 @@ namespace
 {
 const double kPivot = 1e-9;
 const std::int32_t kRefactor = 100; // pivots between fresh inverses
-const double kLargest = 4194304.0;  // tableau entries (32 MiB); larger selections use the envelope
+// Rows of the largest LP (choices and stack-ups with four cuts each): a pivot costs rows^2, and
+// larger selections are better served by the envelope's sparse solver.
+const std::size_t kLargest = 600;
 
 // A row's coefficient of a tolerance t under its law (the linear form of the 0-1 program).
 double Coefficient(Model::Law iLaw, double iS, double iT)
@@ -30,11 +32,7 @@ double Coefficient(Model::Law iLaw, double iS, double iT)
 bool QAVTasSelectionLP::Applies(const QAVTasProcessRelaxation& iChoices)
 {
   const Model& p = iChoices.Problem();
-  double options = 0.0;
-  for (std::size_t c = 0; c < iChoices.Choices(); ++c)
-    options += static_cast<double>(iChoices.PointsOf(c).size());
-  const double rows = static_cast<double>(iChoices.Choices() + p.Stackups.size());
-  return !iChoices.HasContinuous() && rows * (rows + options) <= kLargest &&
+  return !iChoices.HasContinuous() && iChoices.Choices() + 5 * p.Stackups.size() <= kLargest &&
     std::none_of(p.Stackups.begin(), p.Stackups.end(),
                  [](const Model::Stackup& s) { return s.Rule == Model::Law::MeanShift; });
 }

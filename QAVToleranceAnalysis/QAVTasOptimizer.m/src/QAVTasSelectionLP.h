@@ -35,8 +35,8 @@ public:
     Unknown
   };
 
-  // True when every free dimension has options, no row follows the mean-shift law and the tableau
-  // fits in 32 MiB.
+  // True when every free dimension has options, no row follows the mean-shift law and choices plus
+  // five times the stack-ups (their cuts included) come to at most 600 rows.
   static bool Applies(const QAVTasProcessRelaxation& iChoices);
 
   explicit QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices);
