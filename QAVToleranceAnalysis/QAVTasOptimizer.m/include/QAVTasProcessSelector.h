@@ -36,7 +36,9 @@
 // when the envelope prices that option below its cost); a run of one option fixes the dimension at
 // exactly that option's tolerance. The split is chosen by pseudo-costs (the bound increase per unit
 // of fraction moved, learnt per choice and side), which strong branching initialises by solving
-// both children; a side it proves empty is dropped at once. Best-first order. A node whose relaxed
+// both children; a side it proves empty is dropped at once. Best-first order, but the best child
+// of the node just branched goes next while it lies within half the gap of the best open bound
+// (its LP then starts from a near basis). A node whose relaxed
 // tolerances all sit on options that the envelope prices exactly is solved by its relaxation.
 // Incumbents come from rounding t* down to options and loosening greedily while every requirement
 // holds.

@@ -16,6 +16,7 @@ namespace
 {
 const std::int64_t kReliable = 1; // pseudo-cost observations before a choice is trusted
 const std::int32_t kCutRounds = 50;
+const double kPlunge = 0.5; // how far above the best open bound a plunge may go, as a share of the gap
 
 bool Above(const Node& a, const Node& b)
 {
@@ -45,6 +46,8 @@ bool QAVTasProcessSearch::OutOfBudget()
 
 void QAVTasProcessSearch::Push(Node&& ioNode)
 {
+  if (_Catch)
+    return _Catch->push_back(std::move(ioNode));
   _Open.push_back(std::move(ioNode));
   std::push_heap(_Open.begin(), _Open.end(), Above);
 }
@@ -410,6 +413,28 @@ void QAVTasProcessSearch::CutRoot(const Runs& iRoot)
     _Lp->DropSlackRows();
 }
 
+QAVTasProcessSearch::Node QAVTasProcessSearch::Pop()
+{
+  std::pop_heap(_Open.begin(), _Open.end(), Above);
+  Node node = std::move(_Open.back());
+  _Open.pop_back();
+  return node;
+}
+
+// The best child goes next, while the LP's basis is still near it, unless it lies well above the
+// best open node: depth first where it costs little, best first otherwise.
+std::optional<Node> QAVTasProcessSearch::Plunge(std::vector<Node>& ioChildren)
+{
+  const auto best = std::min_element(ioChildren.begin(), ioChildren.end(), Above);
+  const double open = _Open.empty() ? -HUGE_VAL : _Open.front().Bound, cutoff = Cutoff();
+  if (best == ioChildren.end() || !(best->Bound < cutoff) ||
+      (cutoff < HUGE_VAL && !_Open.empty() && best->Bound > open + kPlunge * (cutoff - open)))
+    return std::nullopt;
+  Node next = std::move(*best);
+  ioChildren.erase(best);
+  return next;
+}
+
 Result QAVTasProcessSearch::Run()
 {
   for (auto& d : _Relaxed.Dimensions)
@@ -420,15 +445,26 @@ Result QAVTasProcessSearch::Run()
   if (_Lp)
     CutRoot(root.Choices);
   Consider(std::move(root));
-  while (!_Open.empty() && !OutOfBudget())
+  std::vector<Node> children;
+  std::optional<Node> next;
+  while ((next || !_Open.empty()) && !OutOfBudget())
   {
-    std::pop_heap(_Open.begin(), _Open.end(), Above);
-    Node node = std::move(_Open.back());
-    _Open.pop_back();
+    Node node = next ? std::move(*next) : Pop();
+    next.reset();
     if (!(node.Bound < Cutoff()))
+    {
       Prune(node.Bound);
-    else
-      Branch(node);
+      continue;
+    }
+    children.clear();
+    _Catch = &children;
+    Branch(node);
+    _Catch = nullptr;
+    next = Plunge(children);
+    for (Node& child : children)
+      Push(std::move(child));
   }
+  if (next)
+    Push(std::move(*next));
   return Finish();
 }

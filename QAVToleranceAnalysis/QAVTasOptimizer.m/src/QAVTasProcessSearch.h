@@ -74,6 +74,8 @@ private:
   void Leaf(const Node& iNode);
   void Branch(const Node& iNode);
   void Push(Node&& ioNode);
+  Node Pop();
+  std::optional<Node> Plunge(std::vector<Node>& ioChildren);
   void Offer(const Runs& iRuns, const std::vector<double>& iT, const QAVTasAllocationResult* ipSolved);
   QAVTasAllocationResult Finish();
 
@@ -83,7 +85,8 @@ private:
   QAVTasAllocationSolver _Solver;
   std::optional<QAVTasSelectionLP> _Lp;
   std::chrono::steady_clock::time_point _Start;
-  std::vector<Node> _Open; // a heap on Bound
+  std::vector<Node> _Open;             // a heap on Bound
+  std::vector<Node>* _Catch = nullptr; // where Push puts nodes while a branch is made
   double _Cost = HUGE_VAL, _PrunedBound = HUGE_VAL;
   Runs _Best;
   std::vector<double> _BestT;
