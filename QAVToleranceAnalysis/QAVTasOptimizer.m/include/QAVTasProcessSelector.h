@@ -38,10 +38,9 @@
 // of fraction moved, learnt per choice and side), which strong branching initialises by solving
 // both children; a side it proves empty is dropped at once. Best-first order, but the best child
 // of the node just branched goes next while it lies within half the gap of the best open bound
-// (its LP then starts from a near basis). A node whose relaxed
-// tolerances all sit on options that the envelope prices exactly is solved by its relaxation.
-// Incumbents come from rounding t* down to options and loosening greedily while every requirement
-// holds.
+// (its LP then starts from a near basis). A node whose relaxed tolerances all sit on options that
+// the envelope prices exactly is solved by its relaxation. Incumbents come from rounding t* down to
+// options and loosening greedily while every requirement holds.
 //
 // Contract: Optimal when the best selection's cost is within Gap (relative to max(1, |cost|)) of
 // the lower bound, Infeasible when every selection was proven infeasible, NotSolved on a node or
