@@ -17,8 +17,8 @@
 // option costs less than a tighter one the envelope is cut flat at its lowest point, which keeps
 // it below every option). The certified continuous solver bounds the node; any option lies on or
 // above the envelope, so the bound holds for every selection in the node. A pure selection (every
-// free dimension with options) whose rows are worst-case, rss or linear is a 0-1 program; there
-// its own linear relaxation bounds the node instead, which convexifies each choice in (t, t^2,
+// free dimension with options) is a 0-1 program in its worst-case, rss and linear rows, and in
+// tangents of its mean-shift rows; there its own linear relaxation bounds the node instead, which convexifies each choice in (t, t^2,
 // cost) at once and so is tighter where rss rows bind, strengthened at the root by cover
 // inequalities (not all choices of a set can take options whose weights together overflow a
 // row); its prices give the bound L(lambda) below, a cut's price counted per option.

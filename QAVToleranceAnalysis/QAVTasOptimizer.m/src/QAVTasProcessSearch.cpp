@@ -15,8 +15,9 @@ using Candidate = QAVTasProcessSearch::Candidate;
 namespace
 {
 const std::int64_t kReliable = 1; // pseudo-cost observations before a choice is trusted
-const std::int32_t kCutRounds = 50;
-const double kPlunge = 0.5; // how far above the best open bound a plunge may go, as a share of the gap
+const std::int32_t kCutRounds = 50, kTangentRounds = 5;
+const std::int32_t kRowsPerLaw = 5; // rows of the LP per stack-up, cuts and tangents included
+const double kPlunge = 0.5;         // how far above the best open bound a plunge may go, as a share of the gap
 
 bool Above(const Node& a, const Node& b)
 {
@@ -115,12 +116,17 @@ bool QAVTasProcessSearch::Bound(Node& ioNode, std::vector<double>& oT)
   return true;
 }
 
-// A pure selection's own linear relaxation, bounded by the Lagrangian at its prices. An LP that
-// neither solves nor separates leaves the node its parent's bound, to be branched.
+// A pure selection's own linear relaxation, bounded by the Lagrangian at its prices; mean-shift rows
+// that its answer breaks add their tangents there, while there is room. An LP that neither solves
+// nor separates leaves the node its parent's bound, to be branched.
 bool QAVTasProcessSearch::BoundByLp(Node& ioNode, std::vector<double>& oT)
 {
   QAVTasProcessRelaxation::Prices prices;
-  const auto outcome = _Lp->Solve(ioNode.Choices, oT, prices);
+  auto outcome = _Lp->Solve(ioNode.Choices, oT, prices);
+  for (std::int32_t round = 0; outcome == QAVTasSelectionLP::Outcome::Optimal && round < kTangentRounds &&
+       _Lp->Rows() < kRowsPerLaw * _Lp->LawRows() && _Lp->AddTangents(oT) > 0;
+       ++round)
+    outcome = _Lp->Solve(ioNode.Choices, oT, prices);
   if (outcome == QAVTasSelectionLP::Outcome::Infeasible)
     return false;
   if (outcome == QAVTasSelectionLP::Outcome::Unknown)
@@ -399,15 +405,16 @@ Result QAVTasProcessSearch::Finish()
   return result;
 }
 
-// Rounds of cover cuts at the root: each solves the relaxation and adds the covers it breaks.
+// Rounds of cuts at the root: each solves the relaxation and adds the covers it breaks and the
+// tangents of the mean-shift rows it breaks.
 void QAVTasProcessSearch::CutRoot(const Runs& iRoot)
 {
   std::vector<double> t;
   QAVTasProcessRelaxation::Prices prices;
-  const std::int32_t most = static_cast<std::int32_t>(4 * _Relaxed.Stackups.size());
-  for (std::int32_t round = 0; round < kCutRounds && _Lp->Rows() < most + _Lp->LawRows() && !OutOfBudget(); ++round)
+  const auto room = [&] { return kRowsPerLaw * _Lp->LawRows() - _Lp->Rows(); };
+  for (std::int32_t round = 0; round < kCutRounds && room() > 0 && !OutOfBudget(); ++round)
     if (_Lp->Solve(iRoot, t, prices) != QAVTasSelectionLP::Outcome::Optimal ||
-        QAVTasCoverCuts::Separate(*_Lp, most + _Lp->LawRows() - _Lp->Rows()) == 0)
+        _Lp->AddTangents(t) + QAVTasCoverCuts::Separate(*_Lp, room()) == 0)
       break;
   if (_Lp->Solve(iRoot, t, prices) == QAVTasSelectionLP::Outcome::Optimal)
     _Lp->DropSlackRows();

@@ -14,8 +14,9 @@ const std::int32_t kRefactor = 100; // pivots between fresh inverses
 // larger selections are better served by the envelope's sparse solver.
 const std::size_t kLargest = 600;
 
-// A row's coefficient of a tolerance t under its law (the linear form of the 0-1 program).
-double Coefficient(Model::Law iLaw, double iS, double iT)
+// A row's coefficient of a tolerance t under its law (the linear form of the 0-1 program); a
+// mean-shift row enters by its tangent, whose gradient component is iG.
+double Coefficient(Model::Law iLaw, double iS, double iT, double iG)
 {
   switch (iLaw)
   {
@@ -23,18 +24,37 @@ double Coefficient(Model::Law iLaw, double iS, double iT)
       return (iS * iT) * (iS * iT);
     case Model::Law::Linear:
       return iS * iT;
+    case Model::Law::MeanShift:
+      return iG * iT;
     default:
       return std::fabs(iS) * iT;
   }
+}
+
+// The gradient of a mean-shift row at t, per entry of its sensitivities.
+std::vector<double> MeanShiftGradient(const Model& iProblem, const Model::Stackup& iS, const double* ipT)
+{
+  double squares = 0.0;
+  for (const auto& [i, w] : iS.Sensitivity)
+  {
+    const double r = (1.0 - iProblem.Dimensions[i].MeanShift) * w * ipT[i];
+    squares += r * r;
+  }
+  const double norm = std::sqrt(squares);
+  std::vector<double> g;
+  for (const auto& [i, w] : iS.Sensitivity)
+  {
+    const double m = iProblem.Dimensions[i].MeanShift;
+    g.push_back(m * std::fabs(w) + (norm > 0.0 ? (1.0 - m) * (1.0 - m) * w * w * ipT[i] / norm : 0.0));
+  }
+  return g;
 }
 } // namespace
 
 bool QAVTasSelectionLP::Applies(const QAVTasProcessRelaxation& iChoices)
 {
   const Model& p = iChoices.Problem();
-  return !iChoices.HasContinuous() && iChoices.Choices() + 5 * p.Stackups.size() <= kLargest &&
-    std::none_of(p.Stackups.begin(), p.Stackups.end(),
-                 [](const Model::Stackup& s) { return s.Rule == Model::Law::MeanShift; });
+  return !iChoices.HasContinuous() && iChoices.Choices() + 5 * p.Stackups.size() <= kLargest;
 }
 
 QAVTasSelectionLP::QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices) : _Choices(iChoices)
@@ -42,10 +62,10 @@ QAVTasSelectionLP::QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices) : 
   const Model& p = iChoices.Problem();
   _C = static_cast<std::int32_t>(iChoices.Choices());
   _S = static_cast<std::int32_t>(p.Stackups.size());
-  std::vector<std::int32_t> choiceOf(p.Dimensions.size(), -1);
+  _ChoiceOfDim.assign(p.Dimensions.size(), -1);
   for (std::int32_t c = 0; c < _C; ++c)
   {
-    choiceOf[iChoices.DimensionOf(c)] = c;
+    _ChoiceOfDim[iChoices.DimensionOf(c)] = c;
     _First.push_back(static_cast<std::int32_t>(_Cost.size()));
     for (const auto& point : iChoices.PointsOf(c))
       _Cost.push_back(point.Cost);
@@ -59,39 +79,77 @@ QAVTasSelectionLP::QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices) : 
   _M = _C + _R;
   _Width = _N + _M;
   _Head.assign(_M, 0);
-  _A.assign(options * _S, 0.0);
+  std::vector<double> middle(p.Dimensions.size()), row;
+  for (std::size_t i = 0; i < p.Dimensions.size(); ++i)
+    middle[i] = p.Dimensions[i].Tolerance;
+  for (std::int32_t c = 0; c < _C; ++c)
+    middle[iChoices.DimensionOf(c)] = iChoices.PointsOf(c)[iChoices.PointsOf(c).size() / 2].Tolerance;
   for (std::int32_t r = 0; r < _S; ++r)
   {
-    const Model::Stackup& s = p.Stackups[r];
-    double* row = &_A[r * options];
-    double fixed = 0.0, largest = 0.0;
-    for (const auto& [i, w] : s.Sensitivity)
-    {
-      const std::int32_t c = choiceOf[i];
-      if (c < 0)
-      {
-        fixed += Coefficient(s.Rule, w, p.Dimensions[i].Tolerance);
-        continue;
-      }
-      for (std::int32_t o = _First[c]; o < _First[c + 1]; ++o)
-      {
-        row[o] += Coefficient(s.Rule, w, iChoices.PointsOf(c)[o - _First[c]].Tolerance);
-        largest = std::max(largest, std::fabs(row[o]));
-      }
-    }
-    const double scale = largest > 0.0 ? 1.0 / largest : 1.0;
-    for (std::size_t o = 0; o < options; ++o)
-      row[o] *= scale;
-    const double root = s.Limit / s.Factor;
-    const double hi = s.Rule == Model::Law::Linear ? s.Upper : s.Rule == Model::Law::Rss ? root * root : s.Limit;
-    _Hi.push_back((hi - fixed) * scale);
-    _Lo.push_back(s.Rule == Model::Law::Linear ? (s.Lower - fixed) * scale : -HUGE_VAL);
+    double lo = 0.0, hi = 0.0, scale = 1.0;
+    LawRow(p.Stackups[r], middle.data(), row, lo, hi, scale);
+    _A.insert(_A.end(), row.begin(), row.end());
+    _Lo.push_back(lo);
+    _Hi.push_back(hi);
     _Scale.push_back(scale);
   }
   const auto finite = [](double v) { return std::isfinite(v); };
   _Usable = std::all_of(_A.begin(), _A.end(), finite) && std::all_of(_Cost.begin(), _Cost.end(), finite) &&
     std::none_of(_Lo.begin(), _Lo.end(), [](double v) { return std::isnan(v); }) &&
     std::none_of(_Hi.begin(), _Hi.end(), [](double v) { return std::isnan(v); });
+}
+
+// A stack-up's row over the options, scaled so that its largest coefficient is 1, with fixed
+// dimensions moved to the sides; a mean-shift row is its tangent at ipT (V(t') >= g . t' for all
+// t' >= 0, V being convex and positively homogeneous, so the tangent holds wherever the row does).
+void QAVTasSelectionLP::LawRow(const Model::Stackup& iS, const double* ipT, std::vector<double>& oRow, double& oLo,
+                               double& oHi, double& oScale) const
+{
+  const Model& p = _Choices.Problem();
+  const std::vector<double> g =
+    iS.Rule == Model::Law::MeanShift ? MeanShiftGradient(p, iS, ipT) : std::vector<double>(iS.Sensitivity.size());
+  oRow.assign(_N, 0.0);
+  double fixed = 0.0, largest = 0.0;
+  for (std::size_t e = 0; e < iS.Sensitivity.size(); ++e)
+  {
+    const auto [i, w] = iS.Sensitivity[e];
+    const std::int32_t c = _ChoiceOfDim[i];
+    if (c < 0)
+    {
+      fixed += Coefficient(iS.Rule, w, p.Dimensions[i].Tolerance, g[e]);
+      continue;
+    }
+    for (std::int32_t o = _First[c]; o < _First[c + 1]; ++o)
+    {
+      oRow[o] += Coefficient(iS.Rule, w, _Choices.PointsOf(c)[o - _First[c]].Tolerance, g[e]);
+      largest = std::max(largest, std::fabs(oRow[o]));
+    }
+  }
+  oScale = largest > 0.0 ? 1.0 / largest : 1.0;
+  for (double& a : oRow)
+    a *= oScale;
+  const double root = iS.Limit / iS.Factor;
+  const double hi = iS.Rule == Model::Law::Linear ? iS.Upper : iS.Rule == Model::Law::Rss ? root * root : iS.Limit;
+  oHi = (hi - fixed) * oScale;
+  oLo = iS.Rule == Model::Law::Linear ? (iS.Lower - fixed) * oScale : -HUGE_VAL;
+}
+
+std::int32_t QAVTasSelectionLP::AddTangents(const std::vector<double>& iT)
+{
+  const Model& p = _Choices.Problem();
+  std::vector<double> row;
+  std::int32_t added = 0;
+  for (std::size_t j = 0; j < p.Stackups.size(); ++j)
+  {
+    const Model::Stackup& s = p.Stackups[j];
+    if (s.Rule != Model::Law::MeanShift || !(p.StackupValue(j, iT.data()) > s.Limit * (1.0 + 1e-9)))
+      continue;
+    double lo = 0.0, hi = 0.0, scale = 1.0;
+    LawRow(s, iT.data(), row, lo, hi, scale);
+    if (std::all_of(row.begin(), row.end(), [](double a) { return std::isfinite(a); }) && std::isfinite(hi))
+      AddRow(row, lo, hi), ++added;
+  }
+  return added;
 }
 
 // Any weights w on the original rows give the valid equation sum_j (w A)_j x_j = sum_i w_i s_i. With
@@ -136,10 +194,15 @@ void QAVTasSelectionLP::PricesFrom(const std::vector<double>& iMu, QAVTasProcess
   oPrices.Slope.assign(p.Dimensions.size(), 0.0);
   oPrices.Square.assign(p.Dimensions.size(), 0.0);
   oPrices.Constant = 0.0;
-  oPrices.Extra.assign(_R > _S ? _N : 0, 0.0);
-  for (std::int32_t r = _S; r < _R; ++r)
+  // Cuts and mean-shift tangents are rows over the options, priced per option in their own units.
+  const auto generic = [&](std::int32_t r) { return r >= _S || p.Stackups[r].Rule == Model::Law::MeanShift; };
+  oPrices.Extra.clear();
+  for (std::int32_t r = 0; r < _R; ++r)
   {
-    const double pi = std::max(0.0, iMu[r]);
+    const double pi = std::max(0.0, iMu[r] / _Scale[r]);
+    if (!generic(r) || !(pi > 0.0) || !std::isfinite(pi))
+      continue;
+    oPrices.Extra.resize(_N, 0.0);
     oPrices.Constant -= pi * _Hi[r];
     for (std::int32_t j = 0; j < _N; ++j)
       oPrices.Extra[j] += pi * _A[r * _N + j];
@@ -147,6 +210,8 @@ void QAVTasSelectionLP::PricesFrom(const std::vector<double>& iMu, QAVTasProcess
   for (std::int32_t r = 0; r < _S; ++r)
   {
     const Model::Stackup& s = p.Stackups[r];
+    if (generic(r))
+      continue;
     const bool linear = s.Rule == Model::Law::Linear;
     const double mu = linear ? iMu[r] : std::max(0.0, iMu[r]);
     if (!(mu != 0.0) || !std::isfinite(mu))

@@ -9,11 +9,14 @@
 
 // The linear relaxation of a pure selection, for QAVTasProcessSelector.
 //
-// With x_ck = 1 when choice c takes its option k and sum_k x_ck = 1, a selection whose rows are
-// worst-case, rss or linear is a 0-1 program: a worst-case row is sum |s| t_ck x_ck <= T, an rss
-// row sum (s t_ck)^2 x_ck <= (T/f)^2 and a linear row L <= sum s t_ck x_ck <= U (fixed dimensions
-// move to the right-hand side). Relaxing x to [0, 1] convexifies every choice in (t, t^2, cost)
-// at once, which is tighter than the envelope of (t, cost) alone wherever an rss row binds.
+// With x_ck = 1 when choice c takes its option k and sum_k x_ck = 1, a selection's worst-case, rss
+// and linear rows are linear in x: a worst-case row is sum |s| t_ck x_ck <= T, an rss row
+// sum (s t_ck)^2 x_ck <= (T/f)^2 and a linear row L <= sum s t_ck x_ck <= U (fixed dimensions move
+// to the sides). A mean-shift row is not, but its tangents are (V is convex and positively
+// homogeneous, so V(t) >= g . t for its gradient g anywhere): it enters by its tangent at the
+// middle options, and AddTangents adds one wherever a solution breaks the row. Relaxing x to
+// [0, 1] convexifies every choice in (t, t^2, cost) at once, which is tighter than the envelope of
+// (t, cost) alone wherever an rss row binds.
 //
 // Solve runs a bounded dual simplex over every option, keeping B^-1 dense, the node fixing the
 // options outside its runs at 0. A cold start needs no first phase: each choice's cheapest option
@@ -35,8 +38,8 @@ public:
     Unknown
   };
 
-  // True when every free dimension has options, no row follows the mean-shift law and choices plus
-  // five times the stack-ups (their cuts included) come to at most 600 rows.
+  // True when every free dimension has options and choices plus five times the stack-ups (their
+  // cuts included) come to at most 600 rows.
   static bool Applies(const QAVTasProcessRelaxation& iChoices);
 
   explicit QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices);
@@ -62,10 +65,14 @@ public:
   // A row valid for every selection (a cut): lo <= sum_j a_j x_j <= hi. Its price enters the
   // bound per option (Prices::Extra).
   void AddRow(const std::vector<double>& iCoefficients, double iLo, double iHi);
+  // Adds the tangent at t of every mean-shift row that t breaks; returns how many.
+  std::int32_t AddTangents(const std::vector<double>& iT);
   // Removes the added rows that do not bind at the last solution (slack basic); returns how many.
   std::int32_t DropSlackRows();
 
 private:
+  void LawRow(const QAVTasAllocationProblem::Stackup& iS, const double* ipT, std::vector<double>& oRow, double& oLo,
+              double& oHi, double& oScale) const;
   void Columns();
   double RowTimesColumn(const double* ipRho, std::int32_t iV) const;
   void InverseTimesColumn(std::int32_t iV, double* opU) const;
@@ -83,11 +90,12 @@ private:
   void PricesFrom(const std::vector<double>& iMu, QAVTasProcessRelaxation::Prices& oPrices) const;
 
   const QAVTasProcessRelaxation& _Choices;
-  std::int32_t _C = 0, _S = 0, _R = 0; // convexity rows, stack-up rows, stack-up and added rows
-  std::vector<std::int32_t> _First;    // first column of each choice among all options
-  std::vector<double> _Cost, _A;       // per option; _A is _R x options, rows scaled
-  std::vector<double> _Lo, _Hi;        // rows' scaled sides, after fixed dimensions
-  std::vector<double> _Scale;          // a stack-up row's scale
+  std::int32_t _C = 0, _S = 0, _R = 0;    // convexity rows, stack-up rows, stack-up and added rows
+  std::vector<std::int32_t> _First;       // first column of each choice among all options
+  std::vector<std::int32_t> _ChoiceOfDim; // -1 for a dimension without options
+  std::vector<double> _Cost, _A;          // per option; _A is _R x options, rows scaled
+  std::vector<double> _Lo, _Hi;           // rows' scaled sides, after fixed dimensions
+  std::vector<double> _Scale;             // a stack-up row's scale
 
   // Variables: a column per option, then a slack per row (convexity rows first); _M rows.
   std::int32_t _N = 0, _Width = 0, _M = 0;
