@@ -47,7 +47,7 @@ std::string BindsOf(const Problem::Dimension& iDimension, const Result& iResult,
     const std::int32_t chosen = i < iResult.Processes.size() ? iResult.Processes[i] : -1;
     if (chosen < 0 || static_cast<std::size_t>(chosen) >= iDimension.Options.size())
       return "option";
-    return "option " + iDimension.Options[static_cast<std::size_t>(chosen)].Process;
+    return "option " + QAVToolProcessName(iDimension, static_cast<std::size_t>(chosen));
   }
   const double t = Entry(iResult.Tolerances, i);
   if (t <= iDimension.Min * (1.0 + kOnBound))
@@ -231,4 +231,10 @@ double QAVToolAllocationCost(const QAVTasAllocationProblem& iProblem, const QAVT
   const std::int32_t chosen = iDimension < iResult.Processes.size() ? iResult.Processes[iDimension] : -1;
   return chosen >= 0 ? d.Options[static_cast<std::size_t>(chosen)].CostValue
                      : d.CostOf.Value(Entry(iResult.Tolerances, iDimension));
+}
+
+std::string QAVToolProcessName(const QAVTasAllocationProblem::Dimension& iDimension, std::size_t iOption)
+{
+  const std::string& name = iDimension.Options[iOption].Process;
+  return name.empty() ? "#" + std::to_string(iOption + 1) : name;
 }

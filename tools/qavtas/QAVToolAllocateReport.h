@@ -19,6 +19,8 @@ const char* QAVToolAllocationStatusName(QAVTasAllocationResult::Status iStatus);
 // A dimension's cost at the answer: its chosen option's, else its cost model's.
 double QAVToolAllocationCost(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
                              std::size_t iDimension);
+// An option's process as the file names it, or "#k" (k counted from 1) when it names none.
+std::string QAVToolProcessName(const QAVTasAllocationProblem::Dimension& iDimension, std::size_t iOption);
 // What holds a dimension's tolerance: "min" or "max" when the answer sits on that bound, "fixed",
 // "option PROCESS", or "-".
 std::string QAVToolAllocationBinds(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,

@@ -1,6 +1,7 @@
 #include "QAVToolAllocateYield.h"
 
 #include "QAVTasProcessSelector.h"
+#include "QAVToolAllocateReport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -98,7 +99,8 @@ std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Resu
       if (iResult.Processes[i] >= 0)
       {
         const auto& option = iProblem.Dimensions[i].Options[iResult.Processes[i]];
-        text += "  " + Padded(iProblem.Dimensions[i].Name, 21) + Padded(option.Process, 21) +
+        text += "  " + Padded(iProblem.Dimensions[i].Name, 21) +
+          Padded(QAVToolProcessName(iProblem.Dimensions[i], iResult.Processes[i]), 21) +
           Padded(Format("%.6g", option.Tolerance), 13) + Format("%.6g", option.CostValue) + "\n";
       }
   }
