@@ -6,13 +6,14 @@
 
 namespace
 {
-// The segment of a table that holds t: the last one whose left end is <= t.
+// The segment of a table that holds t: the last one whose left end is <= t (the first below the
+// table, the last above it). Tables rise in t, so a binary search finds it: a table of the convex
+// envelope of many options is long.
 std::size_t SegmentOf(const std::vector<std::pair<double, double>>& iPoints, double iT)
 {
-  std::size_t k = 0;
-  while (k + 2 < iPoints.size() && iPoints[k + 1].first <= iT)
-    ++k;
-  return k;
+  const auto inner = std::upper_bound(iPoints.begin() + 1, iPoints.end() - 1, iT,
+                                      [](double t, const std::pair<double, double>& p) { return t < p.first; });
+  return static_cast<std::size_t>(inner - (iPoints.begin() + 1));
 }
 
 double Relative(double iExcess, double iLimit)

@@ -20,11 +20,11 @@ double LeftSlope(const Problem::Cost& iCost, double iT)
 {
   if (iCost.Model != Problem::CostModel::Table || iCost.Points.size() < 2)
     return iCost.Slope(iT);
-  std::size_t k = 0;
-  while (k + 2 < iCost.Points.size() && iCost.Points[k + 1].first < iT)
-    ++k;
-  const auto& p = iCost.Points[k];
-  const auto& q = iCost.Points[k + 1];
+  const auto& points = iCost.Points;
+  const auto inner = std::lower_bound(points.begin() + 1, points.end() - 1, iT,
+                                      [](const std::pair<double, double>& p, double t) { return p.first < t; });
+  const auto& p = *(inner - 1);
+  const auto& q = *inner;
   return (q.second - p.second) / (q.first - p.first);
 }
 

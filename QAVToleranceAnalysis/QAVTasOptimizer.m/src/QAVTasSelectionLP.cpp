@@ -13,6 +13,9 @@ const std::int32_t kRefactor = 100; // pivots between fresh inverses
 // Rows of the largest LP (choices and stack-ups with four cuts each): a pivot costs rows^2, and
 // larger selections are better served by the envelope's sparse solver.
 const std::size_t kLargest = 600;
+// A choice of many options makes the simplex walk its hull a vertex per pivot; the envelope's
+// table takes them at once.
+const std::size_t kMostOptions = 64;
 
 // A row's coefficient of a tolerance t under its law (the linear form of the 0-1 program); a
 // mean-shift row enters by its tangent, whose gradient component is iG.
@@ -54,6 +57,9 @@ std::vector<double> MeanShiftGradient(const Model& iProblem, const Model::Stacku
 bool QAVTasSelectionLP::Applies(const QAVTasProcessRelaxation& iChoices)
 {
   const Model& p = iChoices.Problem();
+  for (std::size_t c = 0; c < iChoices.Choices(); ++c)
+    if (iChoices.PointsOf(c).size() > kMostOptions)
+      return false;
   return !iChoices.HasContinuous() && iChoices.Choices() + 5 * p.Stackups.size() <= kLargest;
 }
 

@@ -38,8 +38,9 @@ public:
     Unknown
   };
 
-  // True when every free dimension has options and choices plus five times the stack-ups (their
-  // cuts included) come to at most 600 rows.
+  // True when every free dimension has options, none has more than 64 (after equal tolerances
+  // and dominated options are dropped), and choices plus five times the stack-ups (their cuts
+  // included) come to at most 600 rows.
   static bool Applies(const QAVTasProcessRelaxation& iChoices);
 
   explicit QAVTasSelectionLP(const QAVTasProcessRelaxation& iChoices);
