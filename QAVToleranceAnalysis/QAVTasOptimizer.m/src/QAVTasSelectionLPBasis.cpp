@@ -331,6 +331,8 @@ void QAVTasSelectionLP::AddRow(const std::vector<double>& iCoefficients, double 
 // An added row whose slack is basic leaves B^-1 less its slack's position and its own column.
 std::int32_t QAVTasSelectionLP::DropSlackRows()
 {
+  if (!_Ready)
+    return 0;
   std::vector<std::int32_t> row(_M, -1); // new index of each row
   std::int32_t kept = 0;
   for (std::int32_t i = 0; i < _M; ++i)
