@@ -1,5 +1,5 @@
 # Installation: headers, the shared libraries, qavtas, a CMake package (QAV::TasOptimizer,
-# QAV::Platform, QAV::TasEllipseFit) and a pkg-config file.
+# QAV::Platform, QAV::TasEllipseFit) and pkg-config files (QAVTasOptimizer, QAVTasEllipseFit).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -43,5 +43,7 @@ install(FILES ${PROJECT_BINARY_DIR}/QAVTasOptimizerConfig.cmake
 
 # The .pc file finds its prefix from where it lies, so an installed tree can be moved.
 file(RELATIVE_PATH QAV_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/QAVTasOptimizer.pc.in ${PROJECT_BINARY_DIR}/QAVTasOptimizer.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/QAVTasOptimizer.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+foreach(pc QAVTasOptimizer QAVTasEllipseFit)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()
