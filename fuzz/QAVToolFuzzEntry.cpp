@@ -1,6 +1,7 @@
 #include "QAVToolFuzzEntry.h"
 
 #include "QAVNullBuffer.h"
+#include "QAVSelectionEnumeration.h"
 #include "QAVTasAllPairsDistance.h"
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
@@ -207,40 +208,6 @@ int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize)
 
 namespace
 {
-// The optimum of a small pure selection by trying every one (HUGE_VAL: none is feasible); NaN when
-// the problem has a continuous dimension or more than 4096 selections.
-double EnumeratedOptimum(const QAVTasAllocationProblem& iProblem)
-{
-  const std::size_t n = iProblem.Dimensions.size();
-  double count = 1.0;
-  for (const auto& d : iProblem.Dimensions)
-  {
-    if (d.Options.empty() && !d.Fixed)
-      return NAN;
-    count *= static_cast<double>(std::max<std::size_t>(1, d.Options.size()));
-  }
-  if (count > 4096.0)
-    return NAN;
-  std::vector<std::size_t> pick(n, 0);
-  std::vector<double> t(n);
-  double best = HUGE_VAL;
-  for (std::size_t i = 0; i < n;)
-  {
-    double cost = 0.0;
-    for (std::size_t k = 0; k < n; ++k)
-    {
-      const auto& d = iProblem.Dimensions[k];
-      t[k] = d.Options.empty() ? d.Tolerance : d.Options[pick[k]].Tolerance;
-      cost += d.Options.empty() ? d.CostOf.Value(d.Tolerance) : d.Options[pick[k]].CostValue;
-    }
-    if (iProblem.MaxViolation(t.data()) <= 1e-9)
-      best = std::min(best, cost);
-    for (i = 0; i < n && ++pick[i] >= std::max<std::size_t>(1, iProblem.Dimensions[i].Options.size()); ++i)
-      pick[i] = 0;
-  }
-  return best;
-}
-
 // The selector's answer is feasible when optimal, and agrees with enumeration where it can go.
 void CheckSelection(const QAVTasAllocationProblem& iProblem)
 {
@@ -250,7 +217,7 @@ void CheckSelection(const QAVTasAllocationProblem& iProblem)
   Require(r.Tolerances.size() == iProblem.Dimensions.size());
   const bool optimal = r.State == QAVTasAllocationResult::Status::Optimal;
   Require(!optimal || iProblem.MaxViolation(r.Tolerances.data()) <= 1e-8);
-  const double reference = EnumeratedOptimum(iProblem);
+  const double reference = QAVEnumeratedOptimum(iProblem, 4096.0);
   if (std::isnan(reference))
     return;
   Require(reference == HUGE_VAL ? !optimal : r.State != QAVTasAllocationResult::Status::Infeasible);

@@ -1,3 +1,4 @@
+#include "QAVSelectionEnumeration.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasCoverCuts.h"
 #include "QAVTasProcessRelaxation.h"
@@ -15,33 +16,6 @@ using Result = QAVTasAllocationResult;
 
 namespace
 {
-// Every selection tried: the reference optimum (HUGE_VAL when none is feasible). Dimensions without
-// options keep their tolerance.
-double Enumerate(const Problem& iProblem)
-{
-  const std::size_t n = iProblem.Dimensions.size();
-  std::vector<std::size_t> pick(n, 0);
-  std::vector<double> t(n);
-  double best = HUGE_VAL;
-  for (;;)
-  {
-    double cost = 0.0;
-    for (std::size_t i = 0; i < n; ++i)
-    {
-      const auto& d = iProblem.Dimensions[i];
-      t[i] = d.Options.empty() ? d.Tolerance : d.Options[pick[i]].Tolerance;
-      cost += d.Options.empty() ? 0.0 : d.Options[pick[i]].CostValue;
-    }
-    if (iProblem.MaxViolation(t.data()) <= 1e-9)
-      best = std::min(best, cost);
-    std::size_t i = 0;
-    while (i < n && ++pick[i] >= std::max<std::size_t>(1, iProblem.Dimensions[i].Options.size()))
-      pick[i++] = 0;
-    if (i == n)
-      return best;
-  }
-}
-
 // Options loosely like a shop's (tighter costs more), with now and then an option that costs more
 // than a tighter one; stack-ups of about half the dimensions, row j following iLaws[j % size],
 // whose limits a random selection just meets. iDims options dimensions, then with iFixed a fixed
@@ -108,7 +82,7 @@ TEST(ProcessSelector, MatchesEnumeration)
     for (std::uint32_t seed = 1; seed <= 6; ++seed)
     {
       const Problem p = Random(seed, law, seed % 3 == 0 ? 0.9 : 1.1, law.size() > 1 ? 8 : 6, law.size() > 1);
-      const double reference = Enumerate(p);
+      const double reference = QAVEnumeratedOptimum(p);
       const Result r = QAVTasProcessSelector().Solve(p);
       SCOPED_TRACE(testing::Message() << "first law " << static_cast<int>(law[0]) << " seed " << seed);
       if (reference == HUGE_VAL)
@@ -155,7 +129,7 @@ TEST(ProcessSelector, ZeroOneRelaxationIsTighterAndExact)
     for (auto& option : p.Dimensions[0].Options)
       option.CostValue -= 60.0;
     SCOPED_TRACE(testing::Message() << "seed " << seed);
-    const double reference = Enumerate(p);
+    const double reference = QAVEnumeratedOptimum(p);
     const Result r = QAVTasProcessSelector().Solve(p);
     if (reference == HUGE_VAL)
     {

@@ -128,7 +128,7 @@ private:
 
 std::int32_t QAVTasCoverCuts::Separate(QAVTasSelectionLP& ioLp, std::int32_t iMax)
 {
-  const std::vector<double> x = ioLp.Primal();
+  const std::vector<double>& x = ioLp.Primal(); // added rows leave it as it is
   const auto& first = ioLp.First();
   if (x.size() != static_cast<std::size_t>(first.back()))
     return 0;

@@ -39,10 +39,10 @@ std::vector<QAVTasProcessRelaxation::Point> SortedOptions(const Model::Dimension
       useful.push_back(p);
   return useful;
 }
+} // namespace
 
-// d V_j / d t_i at t, for the three norm laws and the linear row (where it is s_ij itself).
-void AddGradient(const Model& iProblem, const Model::Stackup& iS, const double* ipT, double iScale,
-                 std::vector<double>& ioSlope)
+std::vector<double> QAVTasProcessRelaxation::Gradient(const Model& iProblem, const Model::Stackup& iS,
+                                                      const double* ipT)
 {
   double squares = 0.0;
   for (const auto& [i, w] : iS.Sensitivity)
@@ -51,10 +51,11 @@ void AddGradient(const Model& iProblem, const Model::Stackup& iS, const double* 
     squares += r * r;
   }
   const double norm = std::sqrt(squares);
+  std::vector<double> gradient;
   for (const auto& [i, w] : iS.Sensitivity)
   {
     const double m = iProblem.Dimensions[i].MeanShift;
-    double g = 0.0;
+    double g = w;
     switch (iS.Rule)
     {
       case Model::Law::WorstCase:
@@ -67,13 +68,20 @@ void AddGradient(const Model& iProblem, const Model::Stackup& iS, const double* 
         g = m * std::fabs(w) + (norm > 0.0 ? (1.0 - m) * (1.0 - m) * w * w * ipT[i] / norm : 0.0);
         break;
       case Model::Law::Linear:
-        g = w;
         break;
     }
-    ioSlope[i] += iScale * g;
+    gradient.push_back(g);
   }
+  return gradient;
 }
-} // namespace
+
+void QAVTasProcessRelaxation::AddGradient(const Model::Stackup& iS, const double* ipT, double iScale,
+                                          std::vector<double>& ioSlope) const
+{
+  const std::vector<double> g = Gradient(_Problem, iS, ipT);
+  for (std::size_t e = 0; e < g.size(); ++e)
+    ioSlope[iS.Sensitivity[e].first] += iScale * g[e];
+}
 
 QAVTasProcessRelaxation::QAVTasProcessRelaxation(const Model& iProblem)
   : _Problem(iProblem), _ChoiceOf(iProblem.Dimensions.size(), -1)
@@ -174,14 +182,14 @@ QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* 
       continue;
     if (s.Rule != Model::Law::Linear)
     {
-      AddGradient(_Problem, s, ipT, lambda, prices.Slope);
+      AddGradient(s, ipT, lambda, prices.Slope);
       prices.Constant -= lambda * s.Limit;
       continue;
     }
     // Any side with any price >= 0 gives a valid bound; the nearer side is the one that binds.
     const double v = _Problem.StackupValue(j, ipT);
     const bool upper = std::fabs(v - s.Upper) <= std::fabs(v - s.Lower);
-    AddGradient(_Problem, s, ipT, upper ? lambda : -lambda, prices.Slope);
+    AddGradient(s, ipT, upper ? lambda : -lambda, prices.Slope);
     prices.Constant += upper ? -lambda * s.Upper : lambda * s.Lower;
   }
   return prices;

@@ -56,6 +56,12 @@ public:
   // fixes, which oRelaxed leaves out.
   double Relax(const Runs& iRuns, QAVTasAllocationProblem& oRelaxed) const;
 
+  // d V / d t_i of a stack-up's law at t, one per entry of its sensitivities (s_i itself for a
+  // linear row). The laws being convex and positively homogeneous, V(t') >= gradient . t' for all
+  // t' >= 0.
+  static std::vector<double> Gradient(const QAVTasAllocationProblem& iProblem,
+                                      const QAVTasAllocationProblem::Stackup& iS, const double* ipT);
+
   // Prices from shadow prices at the tolerances t (non-finite or negative prices count as 0).
   Prices PricesAt(const double* ipT, const std::vector<double>& iLambda) const;
   double Lagrangian(const Runs& iRuns, const Prices& iPrices) const;
@@ -77,6 +83,8 @@ private:
                 std::vector<std::pair<double, double>>& oPoints) const;
   double Term(std::size_t iChoice, std::int32_t iK, const Prices& iPrices) const;
   double TermMin(std::size_t iChoice, std::int32_t iLo, std::int32_t iHi, const Prices& iPrices) const;
+  void AddGradient(const QAVTasAllocationProblem::Stackup& iS, const double* ipT, double iScale,
+                   std::vector<double>& ioSlope) const;
   bool AddSquared(const QAVTasAllocationProblem::Stackup& iS, const double* ipT, double iLambda,
                   Prices& ioPrices) const;
   double ContinuousMin(std::size_t iDim, double iSlope) const;

@@ -124,7 +124,7 @@ bool QAVTasProcessSearch::BoundByLp(Node& ioNode, std::vector<double>& oT)
   QAVTasProcessRelaxation::Prices prices;
   auto outcome = _Lp->Solve(ioNode.Choices, oT, prices);
   for (std::int32_t round = 0; outcome == QAVTasSelectionLP::Outcome::Optimal && round < kTangentRounds &&
-       _Lp->Rows() < kRowsPerLaw * _Lp->LawRows() && _Lp->AddTangents(oT) > 0;
+       LpRoom() > 0 && _Lp->AddTangents(oT) > 0;
        ++round)
     outcome = _Lp->Solve(ioNode.Choices, oT, prices);
   if (outcome == QAVTasSelectionLP::Outcome::Infeasible)
@@ -405,16 +405,21 @@ Result QAVTasProcessSearch::Finish()
   return result;
 }
 
+// Rows the LP may still take, cuts and tangents together.
+std::int32_t QAVTasProcessSearch::LpRoom() const
+{
+  return kRowsPerLaw * _Lp->LawRows() - _Lp->Rows();
+}
+
 // Rounds of cuts at the root: each solves the relaxation and adds the covers it breaks and the
 // tangents of the mean-shift rows it breaks.
 void QAVTasProcessSearch::CutRoot(const Runs& iRoot)
 {
   std::vector<double> t;
   QAVTasProcessRelaxation::Prices prices;
-  const auto room = [&] { return kRowsPerLaw * _Lp->LawRows() - _Lp->Rows(); };
-  for (std::int32_t round = 0; round < kCutRounds && room() > 0 && !OutOfBudget(); ++round)
+  for (std::int32_t round = 0; round < kCutRounds && LpRoom() > 0 && !OutOfBudget(); ++round)
     if (_Lp->Solve(iRoot, t, prices) != QAVTasSelectionLP::Outcome::Optimal ||
-        _Lp->AddTangents(t) + QAVTasCoverCuts::Separate(*_Lp, room()) == 0)
+        _Lp->AddTangents(t) + QAVTasCoverCuts::Separate(*_Lp, LpRoom()) == 0)
       break;
   if (_Lp->Solve(iRoot, t, prices) == QAVTasSelectionLP::Outcome::Optimal)
     _Lp->DropSlackRows();

@@ -62,6 +62,7 @@ private:
   }
   bool OutOfBudget();
   void Prune(double iBound) { _PrunedBound = std::min(_PrunedBound, iBound); }
+  std::int32_t LpRoom() const;
   void CutRoot(const Runs& iRoot);
   void Consider(Node&& ioNode);
   bool Bound(Node& ioNode, std::vector<double>& oT);

@@ -16,42 +16,6 @@ const std::size_t kLargest = 600;
 // A choice of many options makes the simplex walk its hull a vertex per pivot; the envelope's
 // table takes them at once.
 const std::size_t kMostOptions = 64;
-
-// A row's coefficient of a tolerance t under its law (the linear form of the 0-1 program); a
-// mean-shift row enters by its tangent, whose gradient component is iG.
-double Coefficient(Model::Law iLaw, double iS, double iT, double iG)
-{
-  switch (iLaw)
-  {
-    case Model::Law::Rss:
-      return (iS * iT) * (iS * iT);
-    case Model::Law::Linear:
-      return iS * iT;
-    case Model::Law::MeanShift:
-      return iG * iT;
-    default:
-      return std::fabs(iS) * iT;
-  }
-}
-
-// The gradient of a mean-shift row at t, per entry of its sensitivities.
-std::vector<double> MeanShiftGradient(const Model& iProblem, const Model::Stackup& iS, const double* ipT)
-{
-  double squares = 0.0;
-  for (const auto& [i, w] : iS.Sensitivity)
-  {
-    const double r = (1.0 - iProblem.Dimensions[i].MeanShift) * w * ipT[i];
-    squares += r * r;
-  }
-  const double norm = std::sqrt(squares);
-  std::vector<double> g;
-  for (const auto& [i, w] : iS.Sensitivity)
-  {
-    const double m = iProblem.Dimensions[i].MeanShift;
-    g.push_back(m * std::fabs(w) + (norm > 0.0 ? (1.0 - m) * (1.0 - m) * w * w * ipT[i] / norm : 0.0));
-  }
-  return g;
-}
 } // namespace
 
 bool QAVTasSelectionLP::Applies(const QAVTasProcessRelaxation& iChoices)
@@ -112,22 +76,26 @@ void QAVTasSelectionLP::LawRow(const Model::Stackup& iS, const double* ipT, std:
                                double& oHi, double& oScale) const
 {
   const Model& p = _Choices.Problem();
-  const std::vector<double> g =
-    iS.Rule == Model::Law::MeanShift ? MeanShiftGradient(p, iS, ipT) : std::vector<double>(iS.Sensitivity.size());
+  // Worst-case and linear rows are their own gradient times t; an rss row enters squared.
+  const std::vector<double> g = QAVTasProcessRelaxation::Gradient(p, iS, ipT);
+  const auto coefficient = [&](std::size_t e, double t)
+  {
+    const double w = iS.Sensitivity[e].second;
+    return iS.Rule == Model::Law::Rss ? (w * t) * (w * t) : g[e] * t;
+  };
   oRow.assign(_N, 0.0);
   double fixed = 0.0, largest = 0.0;
   for (std::size_t e = 0; e < iS.Sensitivity.size(); ++e)
   {
-    const auto [i, w] = iS.Sensitivity[e];
-    const std::int32_t c = _ChoiceOfDim[i];
+    const std::int32_t i = iS.Sensitivity[e].first, c = _ChoiceOfDim[i];
     if (c < 0)
     {
-      fixed += Coefficient(iS.Rule, w, p.Dimensions[i].Tolerance, g[e]);
+      fixed += coefficient(e, p.Dimensions[i].Tolerance);
       continue;
     }
     for (std::int32_t o = _First[c]; o < _First[c + 1]; ++o)
     {
-      oRow[o] += Coefficient(iS.Rule, w, _Choices.PointsOf(c)[o - _First[c]].Tolerance, g[e]);
+      oRow[o] += coefficient(e, _Choices.PointsOf(c)[o - _First[c]].Tolerance);
       largest = std::max(largest, std::fabs(oRow[o]));
     }
   }
