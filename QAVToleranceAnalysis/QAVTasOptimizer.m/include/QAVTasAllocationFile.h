@@ -22,6 +22,14 @@
 // A table's first and last t bound the dimension; "min" and "max" may only narrow them.
 // Keys beginning with "x-" are ignored wherever they appear (other tools' notes).
 //
+// The drawing's keys, all optional: a dimension's "nominal" (0), a zone "plus"/"minus" (>= 0, sum
+// > 0; fixed, instead of "tolerance", bounds or options), "distribution" "normal" | "uniform" |
+// "triangular", a normal one's "cp" (1) or "sigma" (fixed only), "process_mean" (absolute; not with
+// "mean_shift"); a stack-up's "constant", "lsl", "usl" (lsl < usl) on y = constant + sum s_i x_i and
+// "cpk" (needs a limit of the window); the problem's "yield" in (0, 1). A stack-up with "lsl" or
+// "usl" may go without a law; a law without "limit" takes min(usl - y_c, y_c - lsl), y_c the value at
+// the tolerance centres, which must be > 0.
+//
 // Read accepts exactly this shape and only a problem the solver may be given: every number finite,
 // 0 < min <= max, mean shift in [0, 1), limit > 0, factor >= 1, lower <= upper, b >= 0 and k, m > 0
 // (so that every cost is convex and non-increasing), a table with at least two points, t strictly

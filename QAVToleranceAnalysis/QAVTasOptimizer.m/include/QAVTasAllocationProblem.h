@@ -56,8 +56,9 @@ public:
 
   enum class Distribution
   {
-    Normal, // sigma = t / 3
-    Uniform // on [-t, t]
+    Normal,    // sigma = t / (3 cp), or a sigma given
+    Uniform,   // on [mean - t, mean + t]
+    Triangular // on [mean - t, mean + t], peak at the mean
   };
 
   struct Dimension
@@ -70,6 +71,18 @@ public:
     double MeanShift = 0.0; // in [0, 1)
     Distribution Spread = Distribution::Normal;
     std::vector<Option> Options; // non-empty: made by one of these processes
+    // The drawing: the dimension lies in [Nominal - Minus, Nominal + Plus] when Plus + Minus > 0
+    // (then Fixed, with Tolerance the half-width), else in [Nominal - t, Nominal + t].
+    double Nominal = 0.0, Plus = 0.0, Minus = 0.0;
+    double Cp = 1.0;    // process capability of a normal dimension
+    double Sigma = 0.0; // > 0: the spread of a normal dimension, given directly (fixed only)
+    bool HasProcessMean = false;
+    double ProcessMean = 0.0; // the absolute mean of the process
+
+    double Centre() const { return Nominal + 0.5 * (Plus - Minus); }
+    // Mean and standard deviation of the dimension made at tolerance t (half-width).
+    double MeanAt(double iT) const;
+    double SigmaAt(double iT) const;
   };
 
   enum class Law
@@ -88,10 +101,18 @@ public:
     double Factor = 1.0;                                      // rss inflation factor, >= 1
     double Lower = 0.0, Upper = 0.0;                          // linear rows
     std::vector<std::pair<std::int32_t, double>> Sensitivity; // (dimension index, s_ij)
+    // The drawing's requirement on y = Constant + sum_i s_ij x_i: Lsl <= y <= Usl (either or both).
+    // A stack-up may have no law (analysis and targets only); a limit may come from the window.
+    bool HasLaw = true, LimitFromWindow = false;
+    double Constant = 0.0;
+    bool HasLsl = false, HasUsl = false;
+    double Lsl = 0.0, Usl = 0.0;
+    double Cpk = 0.0; // > 0: the least Cpk under the normal model
   };
 
   std::vector<Dimension> Dimensions;
   std::vector<Stackup> Stackups;
+  double Yield = 0.0; // > 0: the least joint yield under the normal model
 
   // V_j at the tolerances t (one per dimension): the one place the stack-up laws are written.
   double StackupValue(std::size_t iStackup, const double* ipT) const;

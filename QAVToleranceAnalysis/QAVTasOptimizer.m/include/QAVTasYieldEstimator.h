@@ -10,8 +10,9 @@
 // Yield of an allocation: the fraction of assemblies that meet their requirements when every
 // dimension deviates at random within its tolerance.
 //
-// Dimension i with tolerance t_i deviates by dev_i = m_i t_i + e_i, m_i its mean shift, and e_i
-// normal with sigma = t_i / 3 (Distribution::Normal) or uniform on [-t_i, t_i]. Stack-up j deviates
+// Dimension i with tolerance t_i deviates from the centre of its zone by dev_i = m_i t_i + e_i, m_i
+// its mean shift (or its process mean less the centre), and e_i normal with sigma = t_i / (3 cp_i)
+// or its given sigma (Distribution::Normal), or uniform or triangular on [-t_i, t_i]. Stack-up j deviates
 // by Y_j = sum_i s_ij dev_i and is met when |Y_j| <= T_j, its limit. A linear row has no nominal to
 // deviate from: its yield is undefined (Estimate::Defined false) and it is left out of the joint
 // yield, the fraction of assemblies that meet every other stack-up at once.

@@ -1,5 +1,7 @@
 // QAVTasAllocationFile::Read: the problem file, checked item by item, each refusal naming its path.
 #include "QAVTasAllocationFile.h"
+#include "QAVTasAllocationFileDrawing.h"
+#include "QAVTasJsonItems.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,99 +16,8 @@
 
 namespace
 {
-using Json = nlohmann::json;
+using namespace QAVTasJsonItems;
 using Problem = QAVTasAllocationProblem;
-
-struct Refusal
-{
-  std::string message;
-};
-
-[[noreturn]] void Refuse(const std::string& iPath, const std::string& iWhat)
-{
-  throw Refusal{iPath + ": " + iWhat};
-}
-
-bool IsNote(const std::string& iKey)
-{
-  return iKey.compare(0, 2, "x-") == 0;
-}
-
-std::string At(const std::string& iPath, std::size_t iIndex)
-{
-  return iPath + "[" + std::to_string(iIndex) + "]";
-}
-
-std::string Member(const std::string& iPath, const std::string& iKey)
-{
-  return iPath.empty() ? iKey : iPath + "." + iKey;
-}
-
-const Json& Object(const Json& iNode, const std::string& iPath, std::initializer_list<const char*> iKeys)
-{
-  if (!iNode.is_object())
-    Refuse(iPath.empty() ? "top level" : iPath, "expected an object");
-  for (const auto& item : iNode.items())
-  {
-    bool known = IsNote(item.key());
-    for (const char* key : iKeys)
-      known = known || item.key() == key;
-    if (!known)
-      Refuse(Member(iPath, item.key()), "unknown key");
-  }
-  return iNode;
-}
-
-const Json& Array(const Json& iNode, const std::string& iPath)
-{
-  if (!iNode.is_array())
-    Refuse(iPath, "expected an array");
-  return iNode;
-}
-
-const Json& Required(const Json& iObject, const std::string& iPath, const char* iKey)
-{
-  const auto found = iObject.find(iKey);
-  if (found == iObject.end())
-    Refuse(Member(iPath, iKey), "missing");
-  return *found;
-}
-
-double Number(const Json& iNode, const std::string& iPath)
-{
-  if (!iNode.is_number())
-    Refuse(iPath, "expected a number");
-  const double value = iNode.get<double>();
-  if (!std::isfinite(value))
-    Refuse(iPath, "not a finite number");
-  return value;
-}
-
-double Number(const Json& iObject, const std::string& iPath, const char* iKey)
-{
-  return Number(Required(iObject, iPath, iKey), Member(iPath, iKey));
-}
-
-// The number under iKey, iDefault when there is none.
-double Number(const Json& iObject, const std::string& iPath, const char* iKey, double iDefault)
-{
-  return iObject.contains(iKey) ? Number(iObject, iPath, iKey) : iDefault;
-}
-
-std::string Text(const Json& iNode, const std::string& iPath)
-{
-  if (!iNode.is_string())
-    Refuse(iPath, "expected a string");
-  return iNode.get<std::string>();
-}
-
-double Positive(const Json& iObject, const std::string& iPath, const char* iKey)
-{
-  const double value = Number(iObject, iPath, iKey);
-  if (value <= 0.0)
-    Refuse(Member(iPath, iKey), "must be > 0");
-  return value;
-}
 
 // A name is unique in its list and can be named by a sensitivity (an "x-" key would be a note).
 std::string Name(const Json& iObject, const std::string& iPath, std::map<std::string, std::string>& ioSeen)
@@ -230,8 +141,8 @@ void ReadBounds(const Json& iNode, const std::string& iPath, Problem::Dimension&
 
 void ReadFixed(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
 {
+  ioDimension.Tolerance = ioDimension.Fixed ? ioDimension.Tolerance : Positive(iNode, iPath, "tolerance");
   ioDimension.Fixed = true;
-  ioDimension.Tolerance = Positive(iNode, iPath, "tolerance");
   ioDimension.Min = ioDimension.Max = ioDimension.Tolerance;
   if (iNode.contains("cost"))
     ioDimension.CostOf = CostOf(iNode["cost"], Member(iPath, "cost"), ioDimension.Name);
@@ -262,10 +173,13 @@ void ReadOptions(const Json& iNode, const std::string& iPath, Problem::Dimension
 
 Problem::Dimension DimensionOf(const Json& iNode, const std::string& iPath, std::map<std::string, std::string>& ioSeen)
 {
-  Object(iNode, iPath, {"name", "min", "max", "cost", "mean_shift", "distribution", "tolerance", "options"});
+  Object(iNode, iPath,
+         {"name", "min", "max", "cost", "mean_shift", "distribution", "tolerance", "options", "nominal", "plus",
+          "minus", "cp", "sigma", "process_mean"});
   Problem::Dimension dimension;
   dimension.Name = Name(iNode, iPath, ioSeen);
-  const bool fixed = iNode.contains("tolerance"), options = iNode.contains("options");
+  QAVTasAllocationFileDrawing::ReadZone(iNode, iPath, dimension);
+  const bool fixed = dimension.Fixed || iNode.contains("tolerance"), options = iNode.contains("options");
   if (fixed && options)
     Refuse(Member(iPath, "options"), "a dimension has either a fixed tolerance or options, not both");
   for (const char* key : {"min", "max", "cost"})
@@ -283,20 +197,21 @@ Problem::Dimension DimensionOf(const Json& iNode, const std::string& iPath, std:
   dimension.MeanShift = Number(iNode, iPath, "mean_shift", 0.0);
   if (dimension.MeanShift < 0.0 || dimension.MeanShift >= 1.0)
     Refuse(Member(iPath, "mean_shift"), "must lie in [0, 1)");
-  if (iNode.contains("distribution"))
-  {
-    const std::string path = Member(iPath, "distribution");
-    const std::string spread = Text(iNode["distribution"], path);
-    if (spread != "normal" && spread != "uniform")
-      Refuse(path, "expected \"normal\" or \"uniform\"");
-    dimension.Spread = spread == "normal" ? Problem::Distribution::Normal : Problem::Distribution::Uniform;
-  }
+  QAVTasAllocationFileDrawing::ReadProcess(iNode, iPath, dimension);
   return dimension;
 }
 
 void ReadLaw(const Json& iNode, const std::string& iPath, Problem::Stackup& ioStackup)
 {
   const std::string path = Member(iPath, "law");
+  if (!iNode.contains("law") && QAVTasAllocationFileDrawing::HasWindow(iNode))
+  {
+    for (const char* key : {"limit", "factor", "lower", "upper"})
+      if (iNode.contains(key))
+        Refuse(Member(iPath, key), "not used without a law");
+    ioStackup.HasLaw = false;
+    return;
+  }
   const std::string law = Text(Required(iNode, iPath, "law"), path);
   const Problem::Law kLaws[] = {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift,
                                 Problem::Law::Linear};
@@ -322,7 +237,8 @@ using Index = std::unordered_map<std::string, std::int32_t>;
 Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Index& iDimensions,
                            std::map<std::string, std::string>& ioSeen)
 {
-  Object(iNode, iPath, {"name", "law", "limit", "factor", "lower", "upper", "sensitivities"});
+  Object(iNode, iPath,
+         {"name", "law", "limit", "factor", "lower", "upper", "sensitivities", "constant", "lsl", "usl", "cpk"});
   Problem::Stackup stackup;
   stackup.Name = Name(iNode, iPath, ioSeen);
   ReadLaw(iNode, iPath, stackup);
@@ -333,7 +249,7 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const In
     if (stackup.Lower > stackup.Upper)
       Refuse(Member(iPath, "lower"), "greater than upper");
   }
-  else
+  else if (stackup.HasLaw && (iNode.contains("limit") || !QAVTasAllocationFileDrawing::HasWindow(iNode)))
     stackup.Limit = Positive(iNode, iPath, "limit");
   stackup.Factor = Number(iNode, iPath, "factor", 1.0);
   if (stackup.Factor < 1.0)
@@ -356,7 +272,7 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const In
 
 Problem ProblemOf(const Json& iRoot)
 {
-  Object(iRoot, "", {"format", "dimensions", "stackups"});
+  Object(iRoot, "", {"format", "dimensions", "stackups", "yield"});
   if (iRoot.contains("format") && Text(iRoot["format"], "format") != QAVTasAllocationFile::kFormat)
     Refuse("format", std::string("expected \"") + QAVTasAllocationFile::kFormat + "\"");
   Problem problem;
@@ -370,7 +286,12 @@ Problem ProblemOf(const Json& iRoot)
   for (const Problem::Dimension& dimension : problem.Dimensions)
     dimensions.emplace(dimension.Name, static_cast<std::int32_t>(dimensions.size()));
   for (const Json& node : Array(Required(iRoot, "", "stackups"), "stackups"))
-    problem.Stackups.push_back(StackupOf(node, At("stackups", problem.Stackups.size()), dimensions, seen));
+  {
+    const std::string path = At("stackups", problem.Stackups.size());
+    problem.Stackups.push_back(StackupOf(node, path, dimensions, seen));
+    QAVTasAllocationFileDrawing::ReadRequirement(node, path, problem, problem.Stackups.back());
+  }
+  QAVTasAllocationFileDrawing::ReadYield(iRoot, problem);
   return problem;
 }
 

@@ -34,7 +34,14 @@ Json CostOf(const Problem::Cost& iCost)
 Json DimensionOf(const Problem::Dimension& iDimension)
 {
   Json node = {{"name", iDimension.Name}};
-  if (iDimension.Fixed)
+  if (iDimension.Nominal != 0.0)
+    node["nominal"] = iDimension.Nominal;
+  if (iDimension.Plus + iDimension.Minus > 0.0)
+  {
+    node["plus"] = iDimension.Plus;
+    node["minus"] = iDimension.Minus;
+  }
+  else if (iDimension.Fixed)
     node["tolerance"] = iDimension.Tolerance;
   else if (!iDimension.Options.empty())
   {
@@ -55,23 +62,40 @@ Json DimensionOf(const Problem::Dimension& iDimension)
     node["cost"] = CostOf(iDimension.CostOf);
   if (iDimension.MeanShift != 0.0)
     node["mean_shift"] = iDimension.MeanShift;
-  if (iDimension.Spread == Problem::Distribution::Uniform)
-    node["distribution"] = "uniform";
+  if (iDimension.Spread != Problem::Distribution::Normal)
+    node["distribution"] = iDimension.Spread == Problem::Distribution::Uniform ? "uniform" : "triangular";
+  if (iDimension.Sigma > 0.0)
+    node["sigma"] = iDimension.Sigma;
+  else if (iDimension.Cp != 1.0)
+    node["cp"] = iDimension.Cp;
+  if (iDimension.HasProcessMean)
+    node["process_mean"] = iDimension.ProcessMean;
   return node;
 }
 
 Json StackupOf(const Problem& iProblem, const Problem::Stackup& iStackup)
 {
-  Json node = {{"name", iStackup.Name}, {"law", QAVTasAllocationFile::LawName(iStackup.Rule)}};
-  if (iStackup.Rule == Problem::Law::Linear)
+  Json node = {{"name", iStackup.Name}};
+  if (iStackup.HasLaw)
+    node["law"] = QAVTasAllocationFile::LawName(iStackup.Rule);
+  const bool limit = iStackup.HasLaw && !iStackup.LimitFromWindow;
+  if (limit && iStackup.Rule == Problem::Law::Linear)
   {
     node["lower"] = iStackup.Lower;
     node["upper"] = iStackup.Upper;
   }
-  else
+  else if (limit)
     node["limit"] = iStackup.Limit;
-  if (iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0)
+  if (iStackup.HasLaw && iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0)
     node["factor"] = iStackup.Factor;
+  if (iStackup.Constant != 0.0)
+    node["constant"] = iStackup.Constant;
+  if (iStackup.HasLsl)
+    node["lsl"] = iStackup.Lsl;
+  if (iStackup.HasUsl)
+    node["usl"] = iStackup.Usl;
+  if (iStackup.Cpk > 0.0)
+    node["cpk"] = iStackup.Cpk;
   Json sensitivities = Json::object();
   for (const auto& [index, s] : iStackup.Sensitivity)
     sensitivities[iProblem.Dimensions[static_cast<std::size_t>(index)].Name] = s;
@@ -90,7 +114,10 @@ std::string QAVTasAllocationFile::Write(const QAVTasAllocationProblem& iProblem)
   text += "\n  ],\n  \"stackups\": [";
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     text += (j == 0 ? "\n    " : ",\n    ") + line(StackupOf(iProblem, iProblem.Stackups[j]));
-  return text + "\n  ]\n}\n";
+  text += "\n  ]";
+  if (iProblem.Yield > 0.0)
+    text += ",\n  \"yield\": " + line(Json(iProblem.Yield));
+  return text + "\n}\n";
 }
 
 const char* QAVTasAllocationFile::LawName(QAVTasAllocationProblem::Law iLaw)

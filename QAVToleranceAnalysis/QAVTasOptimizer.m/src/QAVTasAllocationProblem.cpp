@@ -163,3 +163,22 @@ std::int32_t QAVTasAllocationProblem::IndexOf(const std::string& iName) const
       return static_cast<std::int32_t>(i);
   return -1;
 }
+
+double QAVTasAllocationProblem::Dimension::MeanAt(double iT) const
+{
+  return HasProcessMean ? ProcessMean : Centre() + MeanShift * iT;
+}
+
+double QAVTasAllocationProblem::Dimension::SigmaAt(double iT) const
+{
+  switch (Spread)
+  {
+    case Distribution::Uniform:
+      return iT / std::sqrt(3.0);
+    case Distribution::Triangular:
+      return iT / std::sqrt(6.0);
+    case Distribution::Normal:
+      break;
+  }
+  return Sigma > 0.0 ? Sigma : iT / (3.0 * Cp);
+}

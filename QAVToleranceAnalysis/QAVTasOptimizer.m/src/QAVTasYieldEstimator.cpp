@@ -1,6 +1,7 @@
 #include "QAVTasYieldEstimator.h"
 
 #include "QAVTasRandomStream.h"
+#include "QAVTasSampleBlocks.h"
 #include "QAVTasSobolSequence.h"
 
 #include <algorithm>
@@ -8,94 +9,21 @@
 #include <cmath>
 #include <functional>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 
 using Problem = QAVTasAllocationProblem;
 using Estimator = QAVTasYieldEstimator;
 
 namespace
 {
-const double kZ = 1.959963984540054; // Phi^-1(0.975)
+const double kZ = QAVTasSampleBlocks::kZ975;
 const std::int64_t kBlock = Estimator::BlockSize;
-
-// Horner's scheme, coefficients from the constant term up.
-double Polynomial(const double (&iC)[8], double iX)
-{
-  double v = iC[7];
-  for (int k = 6; k >= 0; --k)
-    v = v * iX + iC[k];
-  return v;
-}
-
-// Wichura's AS 241: a rational function of q^2 in the centre, of sqrt(-log(min(p, 1-p))) in the tails.
-const double ka[8] = {3.3871328727963666080e0,  1.3314166789178437745e+2, 1.9715909503065514427e+3,
-                      1.3731693765509461125e+4, 4.5921953931549871457e+4, 6.7265770927008700853e+4,
-                      3.3430575583588128105e+4, 2.5090809287301226727e+3};
-const double kb[8] = {1.0,
-                      4.2313330701600911252e+1,
-                      6.8718700749205790830e+2,
-                      5.3941960214247511077e+3,
-                      2.1213794301586595867e+4,
-                      3.9307895800092710610e+4,
-                      2.8729085735721942674e+4,
-                      5.2264952788528545610e+3};
-const double kc[8] = {1.42343711074968357734e0,  4.63033784615654529590e0, 5.76949722146069140550e0,
-                      3.64784832476320460504e0,  1.27045825245236838258e0, 2.41780725177450611770e-1,
-                      2.27238449892691845833e-2, 7.74545014278341407640e-4};
-const double kd[8] = {1.0,
-                      2.05319162663775882187e0,
-                      1.67638483018380384940e0,
-                      6.89767334985100004550e-1,
-                      1.48103976427480074590e-1,
-                      1.51986665636164571966e-2,
-                      5.47593808499534494600e-4,
-                      1.05075007164441684324e-9};
-const double ke[8] = {6.65790464350110377720e0,  5.46378491116411436990e0,  1.78482653991729133580e0,
-                      2.96560571828504891230e-1, 2.65321895265761230930e-2, 1.24266094738807843860e-3,
-                      2.71155556874348757815e-5, 2.01033439929228813265e-7};
-const double kf[8] = {1.0,
-                      5.99832206555887937690e-1,
-                      1.36929880922735805310e-1,
-                      1.48753612908506148525e-2,
-                      7.86869131145613259100e-4,
-                      1.84631831751005468180e-5,
-                      1.42151175831644588870e-7,
-                      2.04426310338993978564e-15};
-
-double CentralQuantile(double iQ)
-{
-  const double r = 0.180625 - iQ * iQ;
-  return iQ * Polynomial(ka, r) / Polynomial(kb, r);
-}
-
-double TailQuantile(double iP)
-{
-  const double q = iP - 0.5, r = std::sqrt(-std::log(q < 0.0 ? iP : 1.0 - iP));
-  const double x =
-    r <= 5.0 ? Polynomial(kc, r - 1.6) / Polynomial(kd, r - 1.6) : Polynomial(ke, r - 5.0) / Polynomial(kf, r - 5.0);
-  return q < 0.0 ? -x : x;
-}
-
-// Normal deviates mean + scale Phi^-1(u): the centre for all (a loop without branches, which the
-// compiler vectorises), then the tails, about 15 % of the draws.
-void NormalDeviates(const double* ipU, std::int64_t iCount, double iMean, double iScale, double* opDev)
-{
-  for (std::int64_t k = 0; k < iCount; ++k)
-    opDev[k] = CentralQuantile(ipU[k] - 0.5);
-  for (std::int64_t k = 0; k < iCount; ++k)
-    if (std::fabs(ipU[k] - 0.5) > 0.425)
-      opDev[k] = TailQuantile(ipU[k]);
-  for (std::int64_t k = 0; k < iCount; ++k)
-    opDev[k] = iMean + iScale * opDev[k];
-}
 
 // The stack-ups that have a yield, over the dimensions they draw.
 struct Model
 {
   std::vector<std::int32_t> Drawn;                                // problem dimensions drawn, in order
   std::vector<double> Mean, Scale;                                // per drawn dimension
-  std::vector<bool> Normal;                                       // per drawn dimension
+  std::vector<Problem::Distribution> Spread;                      // per drawn dimension
   std::vector<std::size_t> Stackup;                               // per row: its stack-up
   std::vector<double> Limit;                                      // per row
   std::vector<std::vector<std::pair<std::size_t, double>>> Terms; // per row: (drawn index, s_ij)
@@ -117,11 +45,12 @@ struct Model
         {
           const auto& d = iProblem.Dimensions[i];
           const bool normal = d.Spread == Problem::Distribution::Normal;
+          // Deviations from the centre of the zone; a normal scale is a sigma, the others a half-width.
           drawnOf[i] = static_cast<std::int32_t>(Drawn.size());
           Drawn.push_back(i);
-          Mean.push_back(d.MeanShift * iT[i]);
-          Scale.push_back(normal ? iT[i] / 3.0 : iT[i]);
-          Normal.push_back(normal);
+          Mean.push_back(d.MeanAt(iT[i]) - d.Centre());
+          Scale.push_back(normal ? d.SigmaAt(iT[i]) : iT[i]);
+          Spread.push_back(d.Spread);
         }
         Terms.back().push_back({static_cast<std::size_t>(drawnOf[i]), w});
       }
@@ -134,7 +63,7 @@ struct Model
     double mu = 0.0, variance = 0.0;
     for (const auto& [d, w] : Terms[iRow])
     {
-      if (!Normal[d])
+      if (Spread[d] != Problem::Distribution::Normal)
         return false;
       mu += w * Mean[d];
       variance += (w * Scale[d]) * (w * Scale[d]);
@@ -165,12 +94,7 @@ public:
     {
       double* dev = &_Dev[d * kBlock];
       iFill(d, _U.data());
-      const double mean = _Model.Mean[d], scale = _Model.Scale[d];
-      if (_Model.Normal[d])
-        NormalDeviates(_U.data(), iCount, mean, scale, dev);
-      else
-        for (std::int64_t k = 0; k < iCount; ++k)
-          dev[k] = mean + scale * (2.0 * _U[k] - 1.0);
+      QAVTasSampleBlocks::Deviates(_Model.Spread[d], _U.data(), iCount, _Model.Mean[d], _Model.Scale[d], dev);
     }
     std::fill(_Joint.begin(), _Joint.begin() + iCount, 1);
     for (std::size_t r = 0; r < _Model.Terms.size(); ++r)
@@ -218,12 +142,10 @@ double StudentQuantile975(std::int32_t iDf)
 
 void Wilson(std::int64_t iMet, std::int64_t iN, Estimator::Estimate& oE)
 {
-  const double n = static_cast<double>(iN), p = iMet / n, z2 = kZ * kZ;
-  const double centre = (p + z2 / (2.0 * n)) / (1.0 + z2 / n);
-  const double half = kZ * std::sqrt(p * (1.0 - p) / n + z2 / (4.0 * n * n)) / (1.0 + z2 / n);
-  oE.Yield = p;
-  oE.Lower = std::max(0.0, centre - half);
-  oE.Upper = std::min(1.0, centre + half);
+  const QAVTasSampleBlocks::Interval w = QAVTasSampleBlocks::Wilson(iMet, iN);
+  oE.Yield = w.Estimate;
+  oE.Lower = w.Lower;
+  oE.Upper = w.Upper;
 }
 
 void Replicated(const std::vector<double>& iShares, std::int64_t iMet, std::int64_t iN, Estimator::Estimate& oE)
@@ -244,8 +166,7 @@ void Replicated(const std::vector<double>& iShares, std::int64_t iMet, std::int6
 
 double QAVTasYieldEstimator::NormalQuantile(double iP)
 {
-  const double q = iP - 0.5;
-  return std::fabs(q) <= 0.425 ? CentralQuantile(q) : TailQuantile(iP);
+  return QAVTasSampleBlocks::NormalQuantile(iP);
 }
 
 QAVTasYieldEstimator::Report QAVTasYieldEstimator::Simulate(const QAVTasAllocationProblem& iProblem,
@@ -267,12 +188,12 @@ QAVTasYieldEstimator::Report QAVTasYieldEstimator::Simulate(const QAVTasAllocati
   for (std::int64_t r = 0; o.Qmc && r < replicates; ++r)
     scramblings.push_back(sobol.Scramble(o.Seed, static_cast<std::uint64_t>(r)));
 
-  const std::size_t threads = static_cast<std::size_t>(std::max<std::int64_t>(
-    1, std::min<std::int64_t>(jobs, o.Threads > 0 ? o.Threads : std::thread::hardware_concurrency())));
+  const std::size_t threads = QAVTasSampleBlocks::ThreadsFor(jobs, o.Threads);
   std::vector<std::vector<std::int64_t>> counts(threads, std::vector<std::int64_t>(replicates * width, 0));
   std::atomic<std::int64_t> next{0};
-  const auto work = [&](std::vector<std::int64_t>& ioCounts)
+  const auto work = [&](std::size_t iThread)
   {
+    std::vector<std::int64_t>& ioCounts = counts[iThread];
     Sampler sampler(model);
     for (std::int64_t k; (k = next++) < jobs;)
     {
@@ -290,28 +211,10 @@ QAVTasYieldEstimator::Report QAVTasYieldEstimator::Simulate(const QAVTasAllocati
       }
       QAVTasRandomStream stream(o.Seed, static_cast<std::uint64_t>(k));
       sampler.Block(
-        count,
-        [&](std::size_t, double* u)
-        {
-          for (std::int64_t i = 0; i < count; ++i)
-            u[i] = stream.Uniform();
-        },
-        out);
+        count, [&](std::size_t, double* u) { QAVTasSampleBlocks::Uniforms(stream, count, u); }, out);
     }
   };
-  std::vector<std::thread> pool;
-  try
-  {
-    for (std::size_t t = 1; t < threads; ++t)
-      pool.emplace_back(work, std::ref(counts[t]));
-  }
-  catch (const std::system_error&)
-  {
-    // Fewer threads than asked for: the figures do not depend on how many.
-  }
-  work(counts[0]);
-  for (auto& t : pool)
-    t.join();
+  QAVTasSampleBlocks::OnThreads(threads, work);
 
   // Totals per replicate, then the figures.
   std::vector<std::int64_t> met(replicates * width, 0), drawn(replicates, 0);
