@@ -4,6 +4,7 @@
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasOptimizerVersion.h"
+#include "QAVToolAllocateDiagnosis.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolAllocateYield.h"
 #include "QAVToolAllocationPage.h"
@@ -44,7 +45,11 @@ const char kFooter[] =
   "--json prints {\"status\": \"optimal\" | \"infeasible\" | \"not solved\", \"reason\", \"cost\",\n"
   "\"lower_bound\", \"relative_gap\", \"tolerances\": {name: t}, \"stackups\": {name: {\"value\",\n"
   "\"limit\" (linear: \"lower\", \"upper\"), \"shadow_price\"}}}; shadow prices are the saving per\n"
-  "unit of loosening, -d cost / d limit.\n"
+  "unit of loosening, -d cost / d limit. An infeasible problem adds \"relaxation\": {stack-up: r}, the\n"
+  "least sum of loosenings that makes it feasible (a limit T becomes T (1 + r); a linear band\n"
+  "[lower, upper] widens by r S on both sides, S the largest of |lower|, |upper|, the band's width\n"
+  "and sum |s| min); a design whose tolerances are all fixed also gets each stack-up's value and\n"
+  "utilisation, and its yield with --yield.\n"
   "\n"
   "Exit status: 0 certified optimal, 4 certified infeasible, 3 not solved, 1 a bad file or an\n"
   "I/O error, 2 a usage error.\n";
@@ -164,7 +169,7 @@ std::vector<QAVToolAllocationPage::YieldRow> YieldRows(const QAVTasAllocationPro
 
 bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
                    const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield,
-                   std::string& oError)
+                   const QAVToolAllocateDiagnosis& iDiagnosis, std::string& oError)
 {
   if (iSettings.svg.empty() && iSettings.html.empty())
     return true;
@@ -177,6 +182,8 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
   content.Svg = svg;
   content.CommandLine = iSettings.commandLine;
   content.Version = "qavtas " QAV_TASOPT_VERSION;
+  for (const QAVToolAllocateDiagnosis::Row& row : iDiagnosis.Rows())
+    content.Loosening.push_back({row.Name, row.Amount, row.Limit, row.Loosened});
   if (ipYield)
   {
     content.Yield = YieldRows(iProblem, *ipYield);
@@ -196,10 +203,13 @@ int Allocate(const Settings& iSettings, bool iJson)
   if (!QAVTasAllocationFile::Read(text, problem, error))
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
-  const std::string plain = iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result);
+  const QAVToolAllocateDiagnosis diagnosis(problem, result);
+  const std::string plain =
+    diagnosis.Extend(iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result), iJson);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
   const std::string answer = iSettings.processes.Extend(plain, iJson, problem, result, yield.get());
-  if (!WriteText(iSettings.report, answer, error) || !WritePictures(iSettings, problem, result, yield.get(), error))
+  if (!WriteText(iSettings.report, answer, error) ||
+      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';

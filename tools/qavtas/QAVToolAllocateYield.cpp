@@ -1,6 +1,7 @@
 #include "QAVToolAllocateYield.h"
 
 #include "QAVTasProcessSelector.h"
+#include "QAVToolAllocateDiagnosis.h"
 #include "QAVToolAllocateReport.h"
 
 #include <nlohmann/json.hpp>
@@ -69,7 +70,8 @@ Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
 
 std::unique_ptr<Estimator::Report> QAVToolAllocateYield::Yield(const Problem& iProblem, const Result& iResult) const
 {
-  const bool allocated = iResult.State == Result::Status::Optimal || HasSelection(iResult);
+  const bool allocated = iResult.State == Result::Status::Optimal || HasSelection(iResult) ||
+    QAVToolAllocateDiagnosis::FixedDesign(iProblem);
   if (_Samples <= 0 || !allocated || iResult.Tolerances.size() != iProblem.Dimensions.size())
     return nullptr;
   Estimator::Options options;

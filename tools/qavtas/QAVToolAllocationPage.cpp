@@ -121,6 +121,18 @@ void WhatBinds(std::ostream& out, const QAVTasAllocationProblem& iProblem, const
   out << "</ol>\n" << (items.empty() ? "<p>Nothing binds.</p>\n" : "");
 }
 
+void Loosening(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
+{
+  if (iContent.Loosening.empty())
+    return;
+  out << "<h2>Least loosening that makes it feasible</h2>\n<p>A limit T becomes T (1 + r); a linear band widens "
+         "by r times its scale on both sides.</p>\n";
+  Head(out, {"stack-up", "r", "limit", "loosened limit"});
+  for (const auto& r : iContent.Loosening)
+    Row(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Amount), r.Limit, r.Loosened});
+  out << "</tbody></table>\n";
+}
+
 void Yield(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
 {
   if (iContent.Yield.empty())
@@ -150,6 +162,7 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
   Row(out, {"proven lower bound", Num(iResult.LowerBound)});
   Row(out, {"relative gap", Num(iResult.RelativeGap)});
   out << "</tbody></table>\n";
+  Loosening(out, iContent);
   Dimensions(out, iProblem, iResult);
   Stackups(out, iProblem, iResult);
   WhatBinds(out, iProblem, iResult);

@@ -21,6 +21,13 @@ public:
     double Exact; // NaN when no exact value exists
   };
 
+  struct LooseningRow
+  {
+    std::string Name; // a stack-up
+    double Amount;
+    std::string Limit, Loosened;
+  };
+
   struct Content
   {
     std::string Title;
@@ -28,6 +35,7 @@ public:
     std::vector<YieldRow> Yield; // empty: no yield section
     std::string YieldMethod;     // "mc" or "qmc"
     std::int64_t YieldSamples = 0;
+    std::vector<LooseningRow> Loosening; // empty: no such section
     std::string CommandLine;
     std::string Version;
   };

@@ -1,0 +1,135 @@
+#include "QAVToolAllocateDiagnosis.h"
+
+#include "QAVTasAllocationFile.h"
+#include "QAVTasStackupContributions.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+
+namespace
+{
+using Problem = QAVTasAllocationProblem;
+using Result = QAVTasAllocationResult;
+using Json = nlohmann::ordered_json;
+
+std::string Format(const char* iFormat, double iValue)
+{
+  char text[64];
+  std::snprintf(text, sizeof text, iFormat, iValue);
+  return text;
+}
+
+std::string Padded(const std::string& iText, std::size_t iWidth)
+{
+  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
+}
+} // namespace
+
+QAVToolAllocateDiagnosis::QAVToolAllocateDiagnosis(const Problem& iProblem, const Result& iResult)
+  : _Problem(iProblem), _Result(iResult)
+{
+  if (iResult.State == Result::Status::Infeasible)
+    _Report = std::make_unique<QAVTasAllocationDiagnosis::Report>(QAVTasAllocationDiagnosis().Diagnose(iProblem));
+}
+
+bool QAVToolAllocateDiagnosis::FixedDesign(const Problem& iProblem)
+{
+  for (const Problem::Dimension& d : iProblem.Dimensions)
+    if (!d.Fixed)
+      return false;
+  return true;
+}
+
+std::string QAVToolAllocateDiagnosis::LimitOf(std::size_t iStackup, double iR) const
+{
+  const Problem::Stackup& s = _Problem.Stackups[iStackup];
+  const double amount = iR * QAVTasAllocationDiagnosis::Scale(_Problem, iStackup);
+  if (s.Rule != Problem::Law::Linear)
+    return Format("%.7g", s.Limit + amount);
+  return "[" + Format("%.7g", s.Lower - amount) + ", " + Format("%.7g", s.Upper + amount) + "]";
+}
+
+std::vector<QAVToolAllocateDiagnosis::Row> QAVToolAllocateDiagnosis::Rows() const
+{
+  std::vector<Row> rows;
+  if (!_Report || !_Report->Solved)
+    return rows;
+  for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
+    if (_Report->Loosening[j] > 0.0)
+      rows.push_back(
+        {_Problem.Stackups[j].Name, _Report->Loosening[j], LimitOf(j, 0.0), LimitOf(j, _Report->Loosening[j])});
+  return rows;
+}
+
+std::string QAVToolAllocateDiagnosis::Extend(const std::string& iAnswer, bool iJson) const
+{
+  if (!_Report)
+    return iAnswer;
+  return iJson ? Json(iAnswer) : iAnswer + Text();
+}
+
+std::string QAVToolAllocateDiagnosis::Text() const
+{
+  std::string text;
+  if (FixedDesign(_Problem))
+  {
+    const QAVTasStackupContributions k(_Problem, _Result.Tolerances.data());
+    text += "\nstack-ups at the fixed tolerances\n  " + Padded("stack-up", 21) + Padded("law", 13) +
+      Padded("value", 17) + Padded("limit", 27) + "utilisation\n";
+    for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
+    {
+      const Problem::Stackup& s = _Problem.Stackups[j];
+      text += "  " + Padded(s.Name, 21) + Padded(QAVTasAllocationFile::LawName(s.Rule), 13) +
+        Padded(Format("%.10g", _Result.StackupValues[j]), 17) + Padded(LimitOf(j, 0.0), 27) +
+        Format("%.1f %%", 100.0 * k.Utilisation[j]) + "\n";
+    }
+  }
+  if (!_Report->Solved)
+    return text + "\nleast loosening of the limits: not found: " + _Report->Reason + "\n";
+  text += "\nleast loosening of the limits that makes it feasible (a limit T becomes T (1 + r); a linear band\n"
+          "widens by r times its scale on both sides)\n  " +
+    Padded("stack-up", 21) + Padded("r", 17) + Padded("limit", 27) + "loosened limit\n";
+  for (const Row& row : Rows())
+    text += "  " + Padded(row.Name, 21) + Padded(Format("%.7g", row.Amount), 17) + Padded(row.Limit, 27) +
+      row.Loosened + "\n";
+  return text + "  total " + Format("%.10g", _Report->Total) + ", proven lower bound " +
+    Format("%.10g", _Report->LowerBound) + "\n";
+}
+
+std::string QAVToolAllocateDiagnosis::Json(const std::string& iAnswer) const
+{
+  ::Json answer = ::Json::parse(iAnswer);
+  if (FixedDesign(_Problem))
+  {
+    const QAVTasStackupContributions k(_Problem, _Result.Tolerances.data());
+    answer["tolerances"] = ::Json::object();
+    for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
+      answer["tolerances"][_Problem.Dimensions[i].Name] = _Result.Tolerances[i];
+    answer["stackups"] = ::Json::object();
+    for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
+    {
+      const Problem::Stackup& s = _Problem.Stackups[j];
+      ::Json& node = answer["stackups"][s.Name];
+      node["law"] = QAVTasAllocationFile::LawName(s.Rule);
+      node["value"] = _Result.StackupValues[j];
+      if (s.Rule == Problem::Law::Linear)
+        node["lower"] = s.Lower, node["upper"] = s.Upper;
+      else
+        node["limit"] = s.Limit;
+      node["utilisation"] = k.Utilisation[j];
+    }
+  }
+  if (_Report->Solved)
+  {
+    answer["relaxation"] = ::Json::object();
+    for (const Row& row : Rows())
+      answer["relaxation"][row.Name] = row.Amount;
+  }
+  else
+  {
+    answer["relaxation"] = nullptr;
+    answer["relaxation_reason"] = _Report->Reason;
+  }
+  return answer.dump(-1, ' ', false, ::Json::error_handler_t::replace) + "\n";
+}
