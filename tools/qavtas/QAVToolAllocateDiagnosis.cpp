@@ -80,6 +80,8 @@ std::string QAVToolAllocateDiagnosis::Text() const
     for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
     {
       const Problem::Stackup& s = _Problem.Stackups[j];
+      if (!s.HasLaw)
+        continue;
       text += "  " + Padded(s.Name, 21) + Padded(QAVTasAllocationFile::LawName(s.Rule), 13) +
         Padded(Format("%.10g", _Result.StackupValues[j]), 17) + Padded(LimitOf(j, 0.0), 27) +
         Format("%.1f %%", 100.0 * k.Utilisation[j]) + "\n";
@@ -110,6 +112,8 @@ std::string QAVToolAllocateDiagnosis::Json(const std::string& iAnswer) const
     for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
     {
       const Problem::Stackup& s = _Problem.Stackups[j];
+      if (!s.HasLaw)
+        continue;
       ::Json& node = answer["stackups"][s.Name];
       node["law"] = QAVTasAllocationFile::LawName(s.Rule);
       node["value"] = _Result.StackupValues[j];

@@ -12,6 +12,7 @@ namespace
 using Problem = QAVTasAllocationProblem;
 using Diagnosis = QAVTasAllocationDiagnosis;
 using Program = QAVTasDiagnosisProgram;
+const double kInf = std::numeric_limits<double>::infinity();
 
 double Smallest(const Problem::Dimension& iDimension)
 {
@@ -73,7 +74,12 @@ public:
       d.Options.clear();
     }
     for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+    {
       _Scale.push_back(Diagnosis::Scale(iProblem, j));
+      Problem::Stackup& s = _Base.Stackups[j];
+      if (!s.HasLaw) // nothing to meet: a band without sides
+        s.Rule = Problem::Law::Linear, s.Lower = -kInf, s.Upper = kInf;
+    }
   }
 
   // Depth first; false with Reason when a node cannot be solved or the nodes run out.
@@ -188,6 +194,8 @@ private:
 double QAVTasAllocationDiagnosis::Scale(const QAVTasAllocationProblem& iProblem, std::size_t iStackup)
 {
   const Problem::Stackup& s = iProblem.Stackups[iStackup];
+  if (!s.HasLaw)
+    return 1.0;
   if (s.Rule != Problem::Law::Linear)
     return s.Limit;
   double spread = 0.0;
@@ -199,6 +207,8 @@ double QAVTasAllocationDiagnosis::Scale(const QAVTasAllocationProblem& iProblem,
 
 double QAVTasAllocationDiagnosis::Needed(const QAVTasAllocationProblem::Stackup& iStackup, double iValue, double iScale)
 {
+  if (!iStackup.HasLaw)
+    return 0.0;
   if (iStackup.Rule != Problem::Law::Linear)
     return std::max(0.0, iValue / iStackup.Limit - 1.0);
   return std::max({0.0, (iStackup.Lower - iValue) / iScale, (iValue - iStackup.Upper) / iScale});
@@ -211,6 +221,8 @@ QAVTasAllocationProblem QAVTasAllocationDiagnosis::Loosened(const QAVTasAllocati
   for (std::size_t j = 0; j < loosened.Stackups.size() && j < iR.size(); ++j)
   {
     Problem::Stackup& s = loosened.Stackups[j];
+    if (!s.HasLaw)
+      continue;
     const double amount = iR[j] * Scale(iProblem, j);
     if (s.Rule == Problem::Law::Linear)
       s.Lower -= amount, s.Upper += amount;
