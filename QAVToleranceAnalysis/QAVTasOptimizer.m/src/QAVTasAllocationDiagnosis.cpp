@@ -70,7 +70,7 @@ public:
         _Choices.push_back(std::move(c));
       }
       else if (!coupled[i] && !d.Fixed)
-        d.Fixed = true, d.Tolerance = Smallest(d);
+        d.Tolerance = Smallest(d), d.Fixed = true;
       d.Options.clear();
     }
     for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
