@@ -4,6 +4,7 @@
 #include "QAVTasProcessRelaxation.h"
 #include "QAVTasProcessSelector.h"
 #include "QAVTasSelectionLP.h"
+#include "QAVTasSelectionPrices.h"
 
 #include <gtest/gtest.h>
 
@@ -276,4 +277,140 @@ TEST(ProcessSelector, MixedMatchesEnumerationOfContinuousSolves)
     EXPECT_NEAR(r.Cost, reference, 1e-8 * reference);
     EXPECT_LE(p.MaxViolation(r.Tolerances.data()), 1e-9);
   }
+}
+
+namespace
+{
+// The problem with every dimension with options fixed at its chosen option (costing what it does).
+Problem Held(const Problem& iProblem, const Result& iResult)
+{
+  Problem held = iProblem;
+  for (std::size_t i = 0; i < held.Dimensions.size(); ++i)
+  {
+    Problem::Dimension& d = held.Dimensions[i];
+    if (d.Options.empty())
+      continue;
+    const auto option = d.Options.at(iResult.Processes[i]);
+    d.Options.clear();
+    d.Fixed = true;
+    d.Tolerance = option.Tolerance;
+    d.CostOf.Model = Problem::CostModel::Reciprocal;
+    d.CostOf.A = option.CostValue;
+  }
+  return held;
+}
+
+// -d cost / d limit of stack-up j by a central difference, the selection held.
+double PriceByDifference(const Problem& iHeld, std::size_t j)
+{
+  const double h = 1e-4 * iHeld.Stackups[j].Limit;
+  double cost[2];
+  for (int side = 0; side < 2; ++side)
+  {
+    Problem moved = iHeld;
+    moved.Stackups[j].Limit += side == 0 ? -h : h;
+    const Result r = QAVTasAllocationSolver({1e-12, 1e-10, 200}).Solve(moved);
+    EXPECT_EQ(r.State, Result::Status::Optimal) << r.Reason;
+    cost[side] = r.Cost;
+  }
+  return (cost[0] - cost[1]) / (2.0 * h);
+}
+} // namespace
+
+// With options, the prices are those of the continuous problem at the chosen selection: 156.25 on
+// the smallest case, and a finite difference of the optimum with the selection held on every law.
+TEST(ProcessSelector, PricesAreThoseOfTheChosenSelection)
+{
+  Problem p;
+  p.Dimensions.resize(2);
+  p.Dimensions[0].Options = {{0.01, 20.0, "grind"}, {0.03, 8.0, "turn"}};
+  p.Dimensions[1].Min = 0.01;
+  p.Dimensions[1].Max = 0.1;
+  p.Dimensions[1].CostOf.Model = Problem::CostModel::Reciprocal;
+  p.Dimensions[1].CostOf.B = 0.2;
+  p.Stackups.resize(1);
+  p.Stackups[0].Rule = Problem::Law::Rss;
+  p.Stackups[0].Limit = 0.05;
+  p.Stackups[0].Sensitivity = {{0, 1.0}, {1, 1.0}};
+  const Result r = QAVTasProcessSelector().Solve(p);
+  ASSERT_EQ(r.State, Result::Status::Optimal) << r.Reason;
+  EXPECT_EQ(r.Processes[0], 1);
+  EXPECT_NEAR(r.StackupPrices[0], 156.25, 1e-6);
+  EXPECT_NEAR(PriceByDifference(Held(p, r), 0), 156.25, 1e-4);
+
+  for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
+    for (std::uint32_t seed = 11; seed <= 13; ++seed)
+    {
+      Problem q = Random(seed, {law}, 1.2, 5);
+      q.Dimensions[4].Options.clear();
+      q.Dimensions[4].Min = 0.001;
+      q.Dimensions[4].Max = 0.5;
+      q.Dimensions[4].CostOf.Model = Problem::CostModel::Power;
+      q.Dimensions[4].CostOf.B = 0.01;
+      q.Dimensions[4].CostOf.K = 1.5;
+      for (auto& s : q.Stackups)
+      {
+        s.Sensitivity.erase(
+          std::remove_if(s.Sensitivity.begin(), s.Sensitivity.end(), [](auto& e) { return e.first == 4; }),
+          s.Sensitivity.end());
+        s.Sensitivity.push_back({4, 0.8});
+        s.Limit += 0.01;
+      }
+      const Result solved = QAVTasProcessSelector().Solve(q);
+      ASSERT_EQ(solved.State, Result::Status::Optimal) << solved.Reason;
+      const Problem held = Held(q, solved);
+      for (std::size_t j = 0; j < q.Stackups.size(); ++j)
+      {
+        const double difference = PriceByDifference(held, j);
+        SCOPED_TRACE(testing::Message() << "law " << static_cast<int>(law) << " seed " << seed << " row " << j);
+        EXPECT_NEAR(solved.StackupPrices[j], difference, 1e-3 * std::max(1.0, difference));
+      }
+    }
+}
+
+// What each stack-up holds of a pure selection, against enumeration of the problem without it and
+// with its limit loosened; a search stopped by its node limit still says only what it proved.
+TEST(SelectionPrices, MatchEnumeration)
+{
+  using Law = Problem::Law;
+  std::int32_t yes = 0, no = 0, saved = 0;
+  for (const std::int64_t nodes : {std::int64_t{1000000}, std::int64_t{1}})
+    for (std::uint32_t seed = 1; seed <= 8; ++seed)
+    {
+      const Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::MeanShift, Law::Linear}, seed % 2 ? 1.0 : 1.1, 7);
+      const Result r = QAVTasProcessSelector().Solve(p);
+      ASSERT_EQ(r.State == Result::Status::Optimal, QAVEnumeratedOptimum(p) < HUGE_VAL);
+      if (r.State != Result::Status::Optimal)
+        continue;
+      QAVTasSelectionPrices::Options options;
+      options.Search.MaxNodes = nodes;
+      const auto held = QAVTasSelectionPrices(options).Analyse(p, r);
+      ASSERT_EQ(held.size(), p.Stackups.size());
+      for (std::size_t j = 0; j < held.size(); ++j)
+      {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " row " << j << " nodes " << nodes);
+        Problem without = p, looser = p;
+        without.Stackups.erase(without.Stackups.begin() + static_cast<std::ptrdiff_t>(j));
+        looser.Stackups[j] = QAVTasSelectionPrices::Loosened(p.Stackups[j], 0.1);
+        const bool keeps = QAVEnumeratedOptimum(without) < r.Cost - 1e-9 * r.Cost;
+        using Verdict = QAVTasSelectionPrices::Verdict;
+        if (held[j].KeepsCheaperOut != Verdict::Unknown)
+        {
+          EXPECT_EQ(held[j].KeepsCheaperOut == Verdict::Yes, keeps);
+        }
+        if (!std::isnan(held[j].Saving))
+        {
+          EXPECT_NEAR(held[j].Saving, r.Cost - QAVEnumeratedOptimum(looser), 1e-9 * r.Cost);
+        }
+        if (nodes > 1)
+        {
+          EXPECT_NE(held[j].KeepsCheaperOut, Verdict::Unknown);
+          saved += held[j].Saving > 0.0;
+        }
+        (keeps ? yes : no) += nodes > 1;
+      }
+    }
+  EXPECT_GT(yes, 0);
+  EXPECT_GT(no, 0);
+  EXPECT_GT(saved, 0);
 }

@@ -6,6 +6,7 @@
 #include "QAVTasOptimizerVersion.h"
 #include "QAVToolAllocateDiagnosis.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocateSelection.h"
 #include "QAVToolAllocateYield.h"
 #include "QAVToolAllocationPage.h"
 #include "QAVToolAllocationPicture.h"
@@ -169,7 +170,7 @@ std::vector<QAVToolAllocationPage::YieldRow> YieldRows(const QAVTasAllocationPro
 
 bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
                    const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield,
-                   const QAVToolAllocateDiagnosis& iDiagnosis, std::string& oError)
+                   const QAVToolAllocateDiagnosis& iDiagnosis, const QAVToolSelectionHeld& iHeld, std::string& oError)
 {
   if (iSettings.svg.empty() && iSettings.html.empty())
     return true;
@@ -184,6 +185,7 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
   content.Version = "qavtas " QAV_TASOPT_VERSION;
   for (const QAVToolAllocateDiagnosis::Row& row : iDiagnosis.Rows())
     content.Loosening.push_back({row.Name, row.Amount, row.Limit, row.Loosened});
+  content.Selection = QAVToolSelectionHtml(iProblem, iHeld);
   if (ipYield)
   {
     content.Yield = YieldRows(iProblem, *ipYield);
@@ -204,12 +206,14 @@ int Allocate(const Settings& iSettings, bool iJson)
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
   const QAVToolAllocateDiagnosis diagnosis(problem, result);
-  const std::string plain =
-    diagnosis.Extend(iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result), iJson);
+  const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
+  const std::string plain = QAVToolAddSelection(
+    diagnosis.Extend(iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result), iJson),
+    iJson, problem, held);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
   const std::string answer = iSettings.processes.Extend(plain, iJson, problem, result, yield.get());
   if (!WriteText(iSettings.report, answer, error) ||
-      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, error))
+      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';

@@ -2,6 +2,7 @@
 #include "QAVToolAllocateReport.h"
 
 #include "QAVTasAllocationFile.h"
+#include "QAVTasSelectionPrices.h"
 
 #include "QAVTasStackupContributions.h"
 
@@ -133,7 +134,13 @@ std::string WhatBinds(const Problem& iProblem, const Result& iResult)
   std::string text = "what binds (saving per unit of loosening):\n";
   for (const auto& [price, what] : binding)
     text += Format("  %-40s %14.6g\n", what.c_str(), price);
-  return binding.empty() ? text + "  nothing: every tolerance is at its most economical\n" : text;
+  if (!binding.empty())
+    return text;
+  return text +
+    (QAVTasSelectionPrices::AtCheapest(iProblem, iResult)
+       ? "  nothing: every tolerance is at its most economical\n"
+       : "  no tolerance has a price at this selection, but the stack-ups hold some processes\n"
+         "  above their cheapest\n");
 }
 } // namespace
 

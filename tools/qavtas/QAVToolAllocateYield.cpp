@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -60,12 +61,29 @@ void QAVToolAllocateYield::Declare(QAVToolCli& ioCli)
   ioCli.Flag("--qmc", _Qmc, "scrambled Sobol points; the interval comes from 16 independent scramblings");
 }
 
-Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
+QAVTasProcessSelector::Options QAVToolAllocateYield::Search() const
 {
   QAVTasProcessSelector::Options options;
   options.MaxNodes = _MaxNodes;
   options.TimeLimit = _TimeLimit;
-  return QAVTasProcessSelector(options).Solve(iProblem);
+  return options;
+}
+
+Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
+{
+  return QAVTasProcessSelector(Search()).Solve(iProblem);
+}
+
+std::vector<QAVTasSelectionPrices::Stackup> QAVToolAllocateYield::Held(const Problem& iProblem,
+                                                                       const Result& iResult) const
+{
+  const bool continuous = std::any_of(iProblem.Dimensions.begin(), iProblem.Dimensions.end(),
+                                      [](const Problem::Dimension& d) { return !d.Fixed && d.Options.empty(); });
+  if (continuous)
+    return {};
+  QAVTasSelectionPrices::Options options;
+  options.Search = Search();
+  return QAVTasSelectionPrices(options).Analyse(iProblem, iResult);
 }
 
 std::unique_ptr<Estimator::Report> QAVToolAllocateYield::Yield(const Problem& iProblem, const Result& iResult) const

@@ -6,6 +6,8 @@
 
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasAllocationResult.h"
+#include "QAVTasProcessSelector.h"
+#include "QAVTasSelectionPrices.h"
 #include "QAVTasYieldEstimator.h"
 
 #include "QAVToolCli.h"
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAVToolAllocateYield
 {
@@ -23,6 +26,11 @@ public:
   // The process selector (a proven optimum over the options, or the continuous solver's answer
   // when no dimension has options), within the node and time limits.
   QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
+
+  // For an optimal pure selection (no continuous dimension), what each stack-up holds of it,
+  // re-solved within the same limits; else empty.
+  std::vector<QAVTasSelectionPrices::Stackup> Held(const QAVTasAllocationProblem& iProblem,
+                                                   const QAVTasAllocationResult& iResult) const;
 
   // The command's answer (its report, or its JSON text with iJson) with the chosen processes, the
   // best selection of an unfinished search and the simulated yield (ipYield, may be null) added: JSON keys
@@ -35,6 +43,7 @@ public:
                                                       const QAVTasAllocationResult& iResult) const;
 
 private:
+  QAVTasProcessSelector::Options Search() const;
   std::string TextAnswer(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
                          const QAVTasYieldEstimator::Report* ipYield) const;
   std::string JsonAnswer(const std::string& iAnswer, const QAVTasAllocationProblem& iProblem,

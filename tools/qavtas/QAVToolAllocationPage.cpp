@@ -1,6 +1,7 @@
 #include "QAVToolAllocationPage.h"
 
 #include "QAVTasAllocationFile.h"
+#include "QAVTasSelectionPrices.h"
 #include "QAVTasStackupContributions.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolSvgPlot.h"
@@ -118,7 +119,12 @@ void WhatBinds(std::ostream& out, const QAVTasAllocationProblem& iProblem, const
   out << "<h2>What binds</h2>\n<ol>\n";
   for (const auto& [price, what] : items)
     out << "<li>" << QAVToolSvgPlot::Escape(what) << ": a unit of loosening saves " << Num(price) << "</li>\n";
-  out << "</ol>\n" << (items.empty() ? "<p>Nothing binds.</p>\n" : "");
+  out << "</ol>\n";
+  if (items.empty())
+    out << (QAVTasSelectionPrices::AtCheapest(iProblem, iResult)
+              ? "<p>Nothing binds.</p>\n"
+              : "<p>No tolerance has a price at this selection, but the stack-ups hold some processes above "
+                "their cheapest.</p>\n");
 }
 
 void Loosening(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
@@ -166,6 +172,7 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
   Dimensions(out, iProblem, iResult);
   Stackups(out, iProblem, iResult);
   WhatBinds(out, iProblem, iResult);
+  out << iContent.Selection;
   out << "<h2>Picture</h2>\n" << iContent.Svg;
   Yield(out, iContent);
   out << "<p><small>Made by <code>" << QAVToolSvgPlot::Escape(iContent.CommandLine) << "</code>, "

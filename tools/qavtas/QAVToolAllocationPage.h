@@ -36,6 +36,7 @@ public:
     std::string YieldMethod;     // "mc" or "qmc"
     std::int64_t YieldSamples = 0;
     std::vector<LooseningRow> Loosening; // empty: no such section
+    std::string Selection;               // what each stack-up holds of a pure selection: a section, or empty
     std::string CommandLine;
     std::string Version;
   };

@@ -47,7 +47,10 @@
 // time limit or when a relaxation with continuous dimensions cannot be solved; the result then
 // holds the best selection found and its proven gap. Result::Processes gives the chosen option of
 // each dimension with options (an index into its Options), -1 elsewhere; Result::Nodes the nodes
-// explored. A problem without options is handed to the continuous solver as it is.
+// explored. The prices (StackupPrices, MinPrices, MaxPrices) are those of the continuous problem at
+// the chosen selection, its options held at their choice: all 0 for a pure selection, whose
+// stack-ups QAVTasSelectionSensitivity weighs instead. A problem without options is handed to the
+// continuous solver as it is.
 class QAV_TASOPT_API QAVTasProcessSelector
 {
 public:

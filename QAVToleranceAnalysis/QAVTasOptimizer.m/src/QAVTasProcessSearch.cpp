@@ -53,7 +53,7 @@ void QAVTasProcessSearch::Push(Node&& ioNode)
   std::push_heap(_Open.begin(), _Open.end(), Above);
 }
 
-void QAVTasProcessSearch::Offer(const Runs& iRuns, const std::vector<double>& iT, const Result* ipSolved)
+void QAVTasProcessSearch::Offer(const Runs& iRuns, const std::vector<double>& iT)
 {
   const double cost = _Choices.CostOf(iRuns, iT.data());
   if (!(cost < _Cost))
@@ -61,8 +61,6 @@ void QAVTasProcessSearch::Offer(const Runs& iRuns, const std::vector<double>& iT
   _Cost = cost;
   _Best = iRuns;
   _BestT = iT;
-  if (ipSolved)
-    _BestSolved = *ipSolved;
 }
 
 // A selection: checked directly, or with its continuous dimensions placed by the solver.
@@ -74,7 +72,7 @@ void QAVTasProcessSearch::Leaf(const Node& iNode)
   if (!_Choices.HasContinuous())
   {
     if (_Choices.Problem().MaxViolation(t.data()) <= _Options.Relaxation.Feasibility)
-      Offer(iNode.Choices, t, nullptr);
+      Offer(iNode.Choices, t);
     return;
   }
   const double fixedCost = _Choices.Relax(iNode.Choices, _Relaxed);
@@ -85,7 +83,7 @@ void QAVTasProcessSearch::Leaf(const Node& iNode)
     Prune(solved.LowerBound + fixedCost);
     t = solved.Tolerances;
     _Choices.Place(iNode.Choices, t);
-    Offer(iNode.Choices, t, &solved);
+    Offer(iNode.Choices, t);
   }
   else if (solved.State == Result::Status::NotSolved)
   {
@@ -254,7 +252,7 @@ void QAVTasProcessSearch::Round(const Node& iNode, const std::vector<double>& iT
     return;
   if (_Nodes < 64 || _Nodes % 64 == 0)
     _Choices.Loosen(pick, t, _Options.Relaxation.Feasibility);
-  Offer(pick, t, nullptr);
+  Offer(pick, t);
 }
 
 void QAVTasProcessSearch::Consider(Node&& ioNode)
@@ -281,7 +279,7 @@ void QAVTasProcessSearch::Consider(Node&& ioNode)
       _Choices.Place(pick, placed);
       if (_Choices.Problem().MaxViolation(placed.data()) <= _Options.Relaxation.Feasibility)
       {
-        Offer(pick, placed, nullptr);
+        Offer(pick, placed);
         return Prune(ioNode.Bound);
       }
     }
@@ -373,12 +371,6 @@ Result QAVTasProcessSearch::Finish()
   result.StackupPrices.assign(m, 0.0);
   result.MinPrices.assign(n, 0.0);
   result.MaxPrices.assign(n, 0.0);
-  if (!_BestSolved.StackupPrices.empty())
-  {
-    result.StackupPrices = _BestSolved.StackupPrices;
-    result.MinPrices = _BestSolved.MinPrices;
-    result.MaxPrices = _BestSolved.MaxPrices;
-  }
   const bool complete = _Limit.empty() && _Unproven.empty();
   result.Reason = !_Limit.empty() ? _Limit : _Unproven;
   if (_BestT.empty())
@@ -397,12 +389,30 @@ Result QAVTasProcessSearch::Finish()
     result.Processes[_Choices.DimensionOf(c)] = _Choices.PointsOf(c)[_Best.Lo[c]].Option;
   for (std::size_t j = 0; j < m; ++j)
     result.StackupValues.push_back(_Choices.Problem().StackupValue(j, _BestT.data()));
+  PriceSelection(result);
   // Bounds recorded at the cutoff give exactly Gap, give or take a rounding.
   if (complete && result.RelativeGap <= _Options.Gap * (1.0 + 1e-6))
     result.State = Result::Status::Optimal;
   else if (result.Reason.empty())
     result.Reason = "gap not closed";
   return result;
+}
+
+// The prices of the continuous problem at the best selection, its options held at their choice:
+// whichever node found the selection, its own prices belong to a relaxation, not to the selection.
+void QAVTasProcessSearch::PriceSelection(Result& ioResult)
+{
+  if (!_Choices.HasContinuous())
+    return;
+  _Choices.Relax(_Best, _Relaxed);
+  const Result solved = _Solver.Solve(_Relaxed);
+  _Iterations += solved.Iterations;
+  ioResult.Iterations = _Iterations;
+  if (solved.State != Result::Status::Optimal)
+    return;
+  ioResult.StackupPrices = solved.StackupPrices;
+  ioResult.MinPrices = solved.MinPrices;
+  ioResult.MaxPrices = solved.MaxPrices;
 }
 
 // Rows the LP may still take, cuts and tangents together.

@@ -77,7 +77,8 @@ private:
   void Push(Node&& ioNode);
   Node Pop();
   std::optional<Node> Plunge(std::vector<Node>& ioChildren);
-  void Offer(const Runs& iRuns, const std::vector<double>& iT, const QAVTasAllocationResult* ipSolved);
+  void Offer(const Runs& iRuns, const std::vector<double>& iT);
+  void PriceSelection(QAVTasAllocationResult& ioResult);
   QAVTasAllocationResult Finish();
 
   const QAVTasProcessSelector::Options& _Options;
@@ -91,7 +92,6 @@ private:
   double _Cost = HUGE_VAL, _PrunedBound = HUGE_VAL;
   Runs _Best;
   std::vector<double> _BestT;
-  QAVTasAllocationResult _BestSolved; // prices of the best selection when the continuous solver placed it
   std::int64_t _Nodes = 0;
   std::int32_t _Iterations = 0;
   std::string _Unproven, _Limit;
