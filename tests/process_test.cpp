@@ -1,4 +1,5 @@
 #include "QAVSelectionEnumeration.h"
+#include "QAVTasAllocationDiagnosis.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasCoverCuts.h"
 #include "QAVTasProcessRelaxation.h"
@@ -391,7 +392,10 @@ TEST(SelectionPrices, MatchEnumeration)
         SCOPED_TRACE(testing::Message() << "seed " << seed << " row " << j << " nodes " << nodes);
         Problem without = p, looser = p;
         without.Stackups.erase(without.Stackups.begin() + static_cast<std::ptrdiff_t>(j));
-        looser.Stackups[j] = QAVTasSelectionPrices::Loosened(p.Stackups[j], 0.1);
+        const double step = 0.1 * QAVTasAllocationDiagnosis::Scale(p, j);
+        looser.Stackups[j].Limit += step;
+        looser.Stackups[j].Lower -= step;
+        looser.Stackups[j].Upper += step;
         const bool keeps = QAVEnumeratedOptimum(without) < r.Cost - 1e-9 * r.Cost;
         using Verdict = QAVTasSelectionPrices::Verdict;
         if (held[j].KeepsCheaperOut != Verdict::Unknown)

@@ -16,7 +16,7 @@
 //   selection that a re-solve finds (even an unfinished one) proves yes; a stack-up that the
 //   loosest options cannot break, or a finished re-solve without it, proves no.
 // - Saving: how much less the optimum costs with that stack-up's limit loosened by Loosening of
-//   itself (a linear row: both sides moved out by Loosening of its larger side in magnitude).
+//   itself, as QAVTasAllocationDiagnosis loosens it (a linear row's band widens on both sides).
 //
 // Contract: applies to an Optimal result with a selection (Result::Processes); otherwise the
 // report is empty. A re-solve that is not finished within the budget leaves Unknown and NaN.
@@ -52,8 +52,6 @@ public:
 
   // Whether every dimension with options sits at one of its cheapest options.
   static bool AtCheapest(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
-  // The stack-up with its limit loosened by iShare of itself, as Saving does it.
-  static QAVTasAllocationProblem::Stackup Loosened(const QAVTasAllocationProblem::Stackup& iStackup, double iShare);
 
 private:
   Options _Options;

@@ -1,5 +1,7 @@
 #include "QAVTasSelectionPrices.h"
 
+#include "QAVTasAllocationDiagnosis.h"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -96,6 +98,7 @@ std::vector<QAVTasSelectionPrices::Stackup> QAVTasSelectionPrices::Analyse(const
   const Budget budget(_Options.Search);
   const double noise = 10.0 * _Options.Search.Gap * std::max(1.0, std::fabs(iResult.Cost));
   Problem changed = iProblem;
+  std::vector<double> share(report.size(), 0.0);
   Result solved;
   for (std::size_t j = 0; j < report.size(); ++j)
   {
@@ -105,7 +108,9 @@ std::vector<QAVTasSelectionPrices::Stackup> QAVTasSelectionPrices::Analyse(const
       entry = {Verdict::No, 0.0};
       continue;
     }
-    changed.Stackups[j] = Loosened(iProblem.Stackups[j], _Options.Loosening);
+    share[j] = _Options.Loosening;
+    changed.Stackups[j] = QAVTasAllocationDiagnosis::Loosened(iProblem, share).Stackups[j];
+    share[j] = 0.0;
     if (budget.Solve(changed, solved))
     {
       const double cheaper = Cheaper(solved, iResult.Cost);
@@ -141,18 +146,4 @@ bool QAVTasSelectionPrices::AtCheapest(const Problem& iProblem, const Result& iR
       return false;
   }
   return true;
-}
-
-Problem::Stackup QAVTasSelectionPrices::Loosened(const Problem::Stackup& iStackup, double iShare)
-{
-  Problem::Stackup s = iStackup;
-  if (s.Rule != Problem::Law::Linear)
-  {
-    s.Limit *= 1.0 + iShare;
-    return s;
-  }
-  const double step = iShare * std::max(std::fabs(s.Lower), std::fabs(s.Upper));
-  s.Lower -= step;
-  s.Upper += step;
-  return s;
 }
