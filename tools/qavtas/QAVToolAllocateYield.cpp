@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -18,6 +19,10 @@ using Json = nlohmann::ordered_json;
 
 namespace
 {
+// Without a time limit, the re-solves of what each stack-up holds stop after this many times the
+// search's own time, and never before the least.
+const double kHeldPerSearch = 20.0, kLeastHeld = 2.0;
+
 std::string Format(const char* iFormat, double iValue)
 {
   char text[64];
@@ -71,7 +76,10 @@ QAVTasProcessSelector::Options QAVToolAllocateYield::Search() const
 
 Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
 {
-  return QAVTasProcessSelector(Search()).Solve(iProblem);
+  const auto start = std::chrono::steady_clock::now();
+  Result result = QAVTasProcessSelector(Search()).Solve(iProblem);
+  _Searched = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return result;
 }
 
 std::vector<QAVTasSelectionPrices::Stackup> QAVToolAllocateYield::Held(const Problem& iProblem,
@@ -83,6 +91,8 @@ std::vector<QAVTasSelectionPrices::Stackup> QAVToolAllocateYield::Held(const Pro
     return {};
   QAVTasSelectionPrices::Options options;
   options.Search = Search();
+  if (options.Search.TimeLimit == 0.0)
+    options.Search.TimeLimit = std::max(kLeastHeld, kHeldPerSearch * _Searched);
   return QAVTasSelectionPrices(options).Analyse(iProblem, iResult);
 }
 

@@ -28,7 +28,8 @@ public:
   QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
 
   // For an optimal pure selection (no continuous dimension), what each stack-up holds of it,
-  // re-solved within the same limits; else empty.
+  // re-solved within the same node limit and time limit (without one: 20 times the time Solve
+  // took, at least 2 s); else empty.
   std::vector<QAVTasSelectionPrices::Stackup> Held(const QAVTasAllocationProblem& iProblem,
                                                    const QAVTasAllocationResult& iResult) const;
 
@@ -50,8 +51,9 @@ private:
                          const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
 
   std::int32_t _MaxNodes = 1000000;
-  double _TimeLimit = 0.0;   // 0: none
-  std::int32_t _Samples = 0; // 0: no yield
+  double _TimeLimit = 0.0;        // 0: none
+  mutable double _Searched = 0.0; // seconds the last Solve took
+  std::int32_t _Samples = 0;      // 0: no yield
   std::int32_t _Seed = 1;
   bool _Qmc = false;
 };
