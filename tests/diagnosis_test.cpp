@@ -142,3 +142,50 @@ TEST(AllocationDiagnosis, RandomConflictsAgainstAGrid)
       ExpectLoosenedSolved(p, report, "trial " + std::to_string(trial));
   }
 }
+
+// Options only: each selection is a fixed design, whose least loosening is the sum of what its
+// stack-ups need; the search must find the least over every selection.
+TEST(AllocationDiagnosis, RandomSelectionsAgainstEnumeration)
+{
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int trial = 0; trial < 30; ++trial)
+  {
+    Problem p;
+    for (int i = 0; i < 3; ++i)
+    {
+      Problem::Dimension d;
+      d.Name = "t" + std::to_string(i);
+      for (int o = 0; o < 3; ++o)
+        d.Options.push_back({0.01 + 0.05 * u(random), 10.0 * u(random), ""});
+      p.Dimensions.push_back(d);
+    }
+    Problem::Stackup norm, line;
+    norm.Name = "norm", norm.Rule = trial % 2 ? Problem::Law::Rss : Problem::Law::WorstCase;
+    norm.Limit = 0.02 + 0.05 * u(random);
+    norm.Sensitivity = {{0, 1.0}, {1, u(random)}, {2, -1.0}};
+    line.Name = "line", line.Rule = Problem::Law::Linear;
+    line.Sensitivity = {{0, 1.0}, {1, 2.0 * u(random) - 1.0}, {2, 0.5}};
+    line.Lower = 0.03 + 0.05 * u(random), line.Upper = line.Lower + (trial % 3 ? 0.02 : 0.0);
+    p.Stackups = {norm, line};
+    double best = 1e300;
+    for (int a = 0; a < 27; ++a)
+    {
+      const double t[3] = {p.Dimensions[0].Options[a % 3].Tolerance, p.Dimensions[1].Options[a / 3 % 3].Tolerance,
+                           p.Dimensions[2].Options[a / 9].Tolerance};
+      double need = 0.0;
+      for (std::size_t j = 0; j < 2; ++j)
+        need += Diagnosis::Needed(p.Stackups[j], p.StackupValue(j, t), Diagnosis::Scale(p, j));
+      best = std::min(best, need);
+    }
+    const Diagnosis::Report report = Diagnosis().Diagnose(p);
+    ASSERT_TRUE(report.Solved) << trial << ": " << report.Reason;
+    EXPECT_NEAR(best, report.Total, 1e-9 * std::max(1.0, best)) << trial;
+    for (std::size_t i = 0; i < 3; ++i)
+      EXPECT_EQ(report.Tolerances[i], p.Dimensions[i].Options[report.Processes[i]].Tolerance) << trial;
+    if (report.Total > 0.0)
+      ExpectLoosenedSolved(p, report, "selection " + std::to_string(trial));
+    else
+      EXPECT_EQ(std::vector<double>(2, 0.0), report.Loosening) << trial;
+  }
+}

@@ -280,7 +280,10 @@ void QAVTasProcessSearch::Consider(Node&& ioNode)
       if (_Choices.Problem().MaxViolation(placed.data()) <= _Options.Relaxation.Feasibility)
       {
         Offer(pick, placed);
-        return Prune(ioNode.Bound);
+        // The bound may still lie below the cutoff (a thin feasible set leaves the relaxation's
+        // prices weak): then the node is branched, not closed.
+        if (!(ioNode.Bound < Cutoff()))
+          return Prune(ioNode.Bound);
       }
     }
     if (!_Choices.HasContinuous())
