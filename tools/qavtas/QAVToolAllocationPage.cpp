@@ -180,3 +180,13 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
       << "</script>\n</body></html>\n";
   return out.str();
 }
+
+const char* QAVToolAllocationPage::Style()
+{
+  return kStyle;
+}
+
+const char* QAVToolAllocationPage::Script()
+{
+  return kScript;
+}

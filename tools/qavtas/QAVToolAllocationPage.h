@@ -43,6 +43,9 @@ public:
 
   static std::string Html(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
                           const Content& iContent);
+  // The pages' common look and their sortable tables (any page whose tables have class "sortable").
+  static const char* Style();
+  static const char* Script();
 };
 
 #endif

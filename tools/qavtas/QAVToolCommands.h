@@ -10,7 +10,8 @@
   X("parameters", QAVToolRunParameters, "place the construction points of a demonstration analysis")                   \
   X("ellipse", QAVToolRunEllipse, "fit an ellipse to a point file and draw it")                                        \
   X("tolerance", QAVToolRunTolerance, "allocate tolerances: solve a tolerancing data file and report")                 \
-  X("allocate", QAVToolRunAllocate, "least-cost tolerances of an allocation problem file, certified")
+  X("allocate", QAVToolRunAllocate, "least-cost tolerances of an allocation problem file, certified")                  \
+  X("analyse", QAVToolRunAnalyse, "stack-up analysis at fixed tolerances: worst case, Cpk, ppm, Monte Carlo")
 
 #define QAV_TOOL_DECLARE_COMMAND(name, run, summary) int run(int argc, char** argv);
 QAV_TOOL_COMMANDS(QAV_TOOL_DECLARE_COMMAND)

@@ -1,0 +1,108 @@
+// qavtas analyse: the stack-ups of a problem file at its fixed tolerances, as an engineer reads a
+// drawing: worst case, statistical model, capability, parts per million, Monte Carlo, contributions.
+#include "QAVTasAllocationFile.h"
+#include "QAVTasOptimizerVersion.h"
+#include "QAVTasStackupAnalysis.h"
+#include "QAVToolAnalysisPage.h"
+#include "QAVToolAnalysisReport.h"
+#include "QAVToolCli.h"
+#include "QAVToolCommands.h"
+#include "QAVToolLineReader.h"
+#include "QAVToolOutput.h"
+
+#include <iostream>
+#include <string>
+
+namespace
+{
+const char kDescription[] = "Analyses the stack-ups of FILE at its fixed tolerances: worst case, statistical model,\n"
+                            "Cp and Cpk, parts per million out, Monte Carlo, and who contributes.";
+
+const char kFooter[] =
+  "FILE is an allocation problem file (docs/allocation.schema.json) whose every dimension has a\n"
+  "fixed \"tolerance\" or a \"plus\"/\"minus\" zone about its \"nominal\"; a stack-up's \"lsl\" and \"usl\"\n"
+  "bound y = \"constant\" + sum of sensitivity x dimension.\n"
+  "\n"
+  "--json prints {\"samples\", \"seed\", \"stackups\": {name: {\"nominal\", \"centre\", \"worst_case\":\n"
+  "[min, max], \"mean\", \"sigma\", \"cp\", \"cpk\", \"ppm_below\", \"ppm_above\", \"meets\": {\"worst_case\",\n"
+  "\"statistical\", \"simulated\"}, \"mc\": {\"mean\", \"sigma\", \"min\", \"max\", \"p00135\", \"p99865\",\n"
+  "\"yield\", \"ci95\"}, \"contributions\": {dimension: {\"sensitivity\", \"variance_share\",\n"
+  "\"worst_case_share\"}}}}, \"joint\": {\"yield\", \"ci95\"}}; a figure that does not exist is null.\n"
+  "\n"
+  "Exit status: 0 the analysis ran (whatever it found), 1 a bad file or an I/O error, 2 a usage\n"
+  "error (a dimension without a fixed tolerance among them).\n";
+
+struct Settings
+{
+  std::string file, csv, html, commandLine;
+  std::int32_t samples = 1000000, seed = 1, threads = 0;
+};
+
+int Failure(const std::string& iMessage)
+{
+  std::cerr << "qavtas analyse: " << iMessage << '\n';
+  return 1;
+}
+
+void Declare(QAVToolCli& ioCli, Settings& oSettings)
+{
+  ioCli.InFile("FILE", oSettings.file, "the problem file (- for standard input)");
+  ioCli.Int("--samples", oSettings.samples, 1, 100000000, "assemblies to simulate (default 1000000)", 100000);
+  ioCli.Int("--seed", oSettings.seed, 0, 2147483647,
+            "seed of the simulation (default 1): the same figures on any number of threads");
+  ioCli.Int("--threads", oSettings.threads, 0, 1024, "threads of the simulation (default 0: one per hardware thread)",
+            4);
+  ioCli.OutFile("--csv", oSettings.csv, "write one row per stack-up and dimension to OUT, for a spreadsheet");
+  ioCli.OutFile("--html", oSettings.html, "write the analysis as one self-contained HTML page to OUT");
+  ioCli.WithJson();
+}
+
+int Analyse(const Settings& iSettings, const QAVToolCli::Common& iCommon)
+{
+  std::string text, error;
+  QAVToolLineReader reader(iSettings.file);
+  if (!reader.ReadAll(text))
+    return Failure(reader.Error());
+  const std::string name = iSettings.file == "-" ? "standard input" : iSettings.file;
+  QAVTasAllocationProblem problem;
+  if (!QAVTasAllocationFile::Read(text, problem, error))
+    return Failure(name + ": " + error);
+  std::int32_t free = -1;
+  const std::vector<double> tolerances = QAVTasStackupAnalysis::FixedTolerances(problem, free);
+  if (free >= 0)
+    throw QAVToolUsageError{"dimension '" + problem.Dimensions[static_cast<std::size_t>(free)].Name +
+                            "' has no fixed tolerance: analyse needs \"tolerance\" or \"plus\"/\"minus\" on each"};
+  QAVTasStackupAnalysis::Settings settings;
+  settings.Samples = iSettings.samples;
+  settings.Seed = static_cast<std::uint64_t>(iSettings.seed);
+  settings.Threads = iSettings.threads;
+  settings.HistogramBins = iSettings.html.empty() ? 0 : QAVToolAnalysisPage::kBins;
+  const QAVTasStackupAnalysis::Result result = QAVTasStackupAnalysis(settings).Analyse(problem, tolerances);
+  const std::string answer = iCommon.json ? QAVToolAnalysisJson(problem, result) : QAVToolAnalysisText(problem, result);
+  if (!QAVToolWriteOutput("-", answer, error))
+    return Failure(error);
+  if (!iSettings.csv.empty() && !QAVToolWriteOutput(iSettings.csv, QAVToolAnalysisCsv(problem, result), error))
+    return Failure(error);
+  const std::string title = "Stack-up analysis of " + name;
+  if (!iSettings.html.empty() &&
+      !QAVToolWriteOutput(
+        iSettings.html,
+        QAVToolAnalysisPage::Html(problem, result, title, iSettings.commandLine + "  (qavtas " QAV_TASOPT_VERSION ")"),
+        error))
+    return Failure(error);
+  return 0;
+}
+} // namespace
+
+int QAVToolRunAnalyse(int argc, char** argv)
+{
+  Settings settings;
+  settings.commandLine = "qavtas analyse";
+  for (int k = 0; k < argc; ++k)
+    settings.commandLine += std::string(" ") + argv[k];
+  QAVToolCli cli("analyse", kDescription, kFooter);
+  Declare(cli, settings);
+  if (!cli.Parse(argc, argv))
+    return 0;
+  return Analyse(settings, cli.common);
+}
