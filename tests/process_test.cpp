@@ -374,7 +374,7 @@ TEST(ProcessSelector, PricesAreThoseOfTheChosenSelection)
 TEST(SelectionPrices, MatchEnumeration)
 {
   using Law = Problem::Law;
-  std::int32_t yes = 0, no = 0, saved = 0;
+  std::int32_t yes = 0, no = 0, saved = 0, unknown = 0;
   for (const std::int64_t nodes : {std::int64_t{1000000}, std::int64_t{1}})
     for (std::uint32_t seed = 1; seed <= 8; ++seed)
     {
@@ -412,9 +412,11 @@ TEST(SelectionPrices, MatchEnumeration)
           saved += held[j].Saving > 0.0;
         }
         (keeps ? yes : no) += nodes > 1;
+        unknown += std::isnan(held[j].Saving);
       }
     }
   EXPECT_GT(yes, 0);
   EXPECT_GT(no, 0);
   EXPECT_GT(saved, 0);
+  EXPECT_GT(unknown, 0);
 }
