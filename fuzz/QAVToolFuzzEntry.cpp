@@ -3,11 +3,13 @@
 #include "QAVNullBuffer.h"
 #include "QAVSelectionEnumeration.h"
 #include "QAVTasAllPairsDistance.h"
+#include "QAVTasAllocationDiagnosis.h"
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasCovarianceEllipse.h"
 #include "QAVTasOptimizerTolerancing.h"
 #include "QAVTasProcessSelector.h"
+#include "QAVTasSelectionPrices.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
@@ -208,6 +210,30 @@ int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize)
 
 namespace
 {
+// What each stack-up holds of an enumerable selection agrees with enumeration, where it is known.
+void CheckHeld(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+               const QAVTasProcessSelector::Options& iSearch)
+{
+  QAVTasSelectionPrices::Options options;
+  options.Search = iSearch;
+  const auto held = QAVTasSelectionPrices(options).Analyse(iProblem, iResult);
+  const double slack = 1e-7 * std::max(1.0, std::fabs(iResult.Cost));
+  for (std::size_t j = 0; j < held.size(); ++j)
+  {
+    QAVTasAllocationProblem without = iProblem;
+    without.Stackups.erase(without.Stackups.begin() + static_cast<std::ptrdiff_t>(j));
+    const double cheapest = QAVEnumeratedOptimum(without);
+    if (held[j].KeepsCheaperOut == QAVTasSelectionPrices::Verdict::Yes)
+      Require(cheapest < iResult.Cost);
+    if (held[j].KeepsCheaperOut == QAVTasSelectionPrices::Verdict::No)
+      Require(cheapest > iResult.Cost - slack);
+    std::vector<double> share(held.size(), 0.0);
+    share[j] = options.Loosening;
+    const double looser = QAVEnumeratedOptimum(QAVTasAllocationDiagnosis::Loosened(iProblem, share));
+    Require(std::isnan(held[j].Saving) || std::fabs(held[j].Saving - (iResult.Cost - looser)) <= slack);
+  }
+}
+
 // The selector's answer is feasible when optimal, and agrees with enumeration where it can go.
 void CheckSelection(const QAVTasAllocationProblem& iProblem)
 {
@@ -222,6 +248,8 @@ void CheckSelection(const QAVTasAllocationProblem& iProblem)
     return;
   Require(reference == HUGE_VAL ? !optimal : r.State != QAVTasAllocationResult::Status::Infeasible);
   Require(!optimal || std::fabs(r.Cost - reference) <= 1e-7 * std::max(1.0, std::fabs(reference)));
+  if (optimal && iProblem.Stackups.size() <= 8)
+    CheckHeld(iProblem, r, options);
 }
 } // namespace
 
