@@ -1,6 +1,7 @@
 // The allocation problem file and 'qavtas allocate': every refusal names its path, the examples
 // round-trip, and the command's answers meet the examples' own expectations (x-expected).
 #include "QAVTasAllocationFile.h"
+#include "QAVToolJsonInput.h"
 #include "QAVToolRun.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
+
+#include <unistd.h>
 
 namespace
 {
@@ -160,4 +164,35 @@ TEST(QavtasAllocate, UsageErrorsExit2AndHelpDocumentsTheStatuses)
   EXPECT_EQ(0, help.status);
   EXPECT_NE(std::string::npos, help.out.find("Exit status: 0 certified optimal, 4 certified infeasible, 3 not solved"));
   EXPECT_EQ(1, QAVToolRun("allocate " + QAVToolTempPath("none.json")).status);
+}
+
+// A stream that never says its size is refused once more than the bound has come, not before.
+TEST(QavtasAllocate, AStreamIsReadUpToTheBound)
+{
+  for (const std::size_t bytes : {std::size_t(3) << 20, std::size_t(5) << 20})
+  {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::thread writer(
+      [&]
+      {
+        const std::string text = "{" + std::string(bytes - 2, ' ') + "}";
+        for (std::size_t at = 0; at < text.size();)
+        {
+          const ssize_t put = ::write(ends[1], text.data() + at, text.size() - at);
+          if (put <= 0)
+            break;
+          at += static_cast<std::size_t>(put);
+        }
+        ::close(ends[1]);
+      });
+    std::string text, error;
+    const std::string path = "/proc/self/fd/" + std::to_string(ends[0]);
+    const bool read = QAVToolJsonInput::Read(path, text, error, std::uint64_t(4) << 20);
+    ::close(ends[0]);
+    writer.join();
+    EXPECT_EQ(read, bytes < (std::size_t(4) << 20)) << error;
+    EXPECT_EQ(text.size(), read ? bytes : 0u);
+    EXPECT_EQ(error, read ? "" : path + ": larger than 4194304 bytes, the most a problem file may hold");
+  }
 }

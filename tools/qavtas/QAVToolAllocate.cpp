@@ -13,7 +13,7 @@
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
-#include "QAVToolLineReader.h"
+#include "QAVToolJsonInput.h"
 #include "QAVToolOutput.h"
 
 #include <algorithm>
@@ -91,15 +91,6 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
   ioCli.OutFile("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT");
   oSettings.processes.Declare(ioCli);
   ioCli.WithJson();
-}
-
-// The whole text at iPath ("-": standard input); false with oError when it cannot be read.
-bool ReadText(const std::string& iPath, std::string& oText, std::string& oError)
-{
-  QAVToolLineReader reader(iPath);
-  if (!reader.ReadAll(oText))
-    oError = reader.Error();
-  return oError.empty();
 }
 
 bool WriteText(const std::string& iPath, const std::string& iText, std::string& oError)
@@ -196,10 +187,22 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
     WriteText(iSettings.html, QAVToolAllocationPage::Html(iProblem, iResult, content), oError);
 }
 
+// The JSON answer, built once and printed once.
+std::string JsonAnswer(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
+                       const QAVTasAllocationResult& iResult, const QAVToolAllocateDiagnosis& iDiagnosis,
+                       const QAVToolSelectionHeld& iHeld, const QAVTasYieldEstimator::Report* ipYield)
+{
+  nlohmann::ordered_json answer = QAVToolAllocationAnswer(iProblem, iResult);
+  iDiagnosis.ExtendJson(answer);
+  QAVToolAddSelectionJson(answer, iProblem, iHeld);
+  iSettings.processes.ExtendJson(answer, iProblem, iResult, ipYield);
+  return QAVToolJsonText(answer);
+}
+
 int Allocate(const Settings& iSettings, bool iJson)
 {
   std::string text, error;
-  if (!ReadText(iSettings.file, text, error))
+  if (!QAVToolJsonInput::Read(iSettings.file, text, error))
     return Failure(error);
   QAVTasAllocationProblem problem;
   if (!QAVTasAllocationFile::Read(text, problem, error))
@@ -207,11 +210,12 @@ int Allocate(const Settings& iSettings, bool iJson)
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
   const QAVToolAllocateDiagnosis diagnosis(problem, result);
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
-  const std::string plain = QAVToolAddSelection(
-    diagnosis.Extend(iJson ? QAVToolAllocationJson(problem, result) : QAVToolAllocationReport(problem, result), iJson),
-    iJson, problem, held);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
-  const std::string answer = iSettings.processes.Extend(plain, iJson, problem, result, yield.get());
+  const std::string answer = iJson
+    ? JsonAnswer(iSettings, problem, result, diagnosis, held, yield.get())
+    : iSettings.processes.Extend(
+        QAVToolAddSelection(diagnosis.Extend(QAVToolAllocationReport(problem, result)), problem, held), problem, result,
+        yield.get());
   if (!WriteText(iSettings.report, answer, error) ||
       !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, error))
     return Failure(error);

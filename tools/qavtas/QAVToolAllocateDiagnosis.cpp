@@ -2,6 +2,7 @@
 
 #include "QAVTasAllocationFile.h"
 #include "QAVTasStackupContributions.h"
+#include "QAVToolAllocateReport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -62,11 +63,9 @@ std::vector<QAVToolAllocateDiagnosis::Row> QAVToolAllocateDiagnosis::Rows() cons
   return rows;
 }
 
-std::string QAVToolAllocateDiagnosis::Extend(const std::string& iAnswer, bool iJson) const
+std::string QAVToolAllocateDiagnosis::Extend(const std::string& iReport) const
 {
-  if (!_Report)
-    return iAnswer;
-  return iJson ? Json(iAnswer) : iAnswer + Text();
+  return _Report ? iReport + Text() : iReport;
 }
 
 std::string QAVToolAllocateDiagnosis::Text() const
@@ -99,22 +98,22 @@ std::string QAVToolAllocateDiagnosis::Text() const
     Format("%.10g", _Report->LowerBound) + "\n";
 }
 
-std::string QAVToolAllocateDiagnosis::Json(const std::string& iAnswer) const
+void QAVToolAllocateDiagnosis::ExtendJson(::Json& ioAnswer) const
 {
-  ::Json answer = ::Json::parse(iAnswer);
+  if (!_Report)
+    return;
+  ::Json& answer = ioAnswer;
   if (FixedDesign(_Problem))
   {
     const QAVTasStackupContributions k(_Problem, _Result.Tolerances.data());
-    answer["tolerances"] = ::Json::object();
-    for (std::size_t i = 0; i < _Problem.Dimensions.size(); ++i)
-      answer["tolerances"][_Problem.Dimensions[i].Name] = _Result.Tolerances[i];
-    answer["stackups"] = ::Json::object();
+    answer["tolerances"] = QAVToolAllocationTolerances(_Problem, _Result);
+    ::Json stackups = ::Json::object();
     for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
     {
       const Problem::Stackup& s = _Problem.Stackups[j];
       if (!s.HasLaw)
         continue;
-      ::Json& node = answer["stackups"][s.Name];
+      ::Json node = ::Json::object();
       node["law"] = QAVTasAllocationFile::LawName(s.Rule);
       node["value"] = _Result.StackupValues[j];
       if (s.Rule == Problem::Law::Linear)
@@ -122,18 +121,20 @@ std::string QAVToolAllocateDiagnosis::Json(const std::string& iAnswer) const
       else
         node["limit"] = s.Limit;
       node["utilisation"] = k.Utilisation[j];
+      QAVToolJsonAppend(stackups, s.Name, std::move(node));
     }
+    answer["stackups"] = std::move(stackups);
   }
   if (_Report->Solved)
   {
-    answer["relaxation"] = ::Json::object();
+    ::Json relaxation = ::Json::object();
     for (const Row& row : Rows())
-      answer["relaxation"][row.Name] = row.Amount;
+      QAVToolJsonAppend(relaxation, row.Name, row.Amount);
+    answer["relaxation"] = std::move(relaxation);
   }
   else
   {
     answer["relaxation"] = nullptr;
     answer["relaxation_reason"] = _Report->Reason;
   }
-  return answer.dump(-1, ' ', false, ::Json::error_handler_t::replace) + "\n";
 }

@@ -9,6 +9,8 @@
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasAllocationResult.h"
 
+#include <nlohmann/json.hpp>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,18 +29,18 @@ public:
   // Diagnoses a certified infeasible answer; any other answer is left as it is.
   QAVToolAllocateDiagnosis(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
 
-  // The answer (report text, or JSON with iJson) with the analysis added: JSON keys "relaxation":
+  // The report with the analysis added; ExtendJson adds it to the JSON answer: keys "relaxation":
   // {stack-up: amount} (those above 0; null with "relaxation_reason" when none was found) and, for
   // a fixed design, "tolerances" and "stackups": {name: {"law", "value", "limit" or "lower" and
   // "upper", "utilisation"}}.
-  std::string Extend(const std::string& iAnswer, bool iJson) const;
+  std::string Extend(const std::string& iReport) const;
+  void ExtendJson(nlohmann::ordered_json& ioAnswer) const;
   std::vector<Row> Rows() const;
   // Every dimension fixed: no free tolerance, no options.
   static bool FixedDesign(const QAVTasAllocationProblem& iProblem);
 
 private:
   std::string Text() const;
-  std::string Json(const std::string& iAnswer) const;
   std::string LimitOf(std::size_t iStackup, double iR) const;
 
   const QAVTasAllocationProblem& _Problem;

@@ -167,9 +167,9 @@ void AddContributions(const QAVTasAllocationProblem& iProblem, const QAVTasAlloc
   {
     nlohmann::ordered_json node = nlohmann::ordered_json::object();
     for (const auto& share : k.Shares[j])
-      node[iProblem.Dimensions[share.Dimension].Name] = share.Percent;
-    shares[iProblem.Stackups[j].Name] = std::move(node);
-    used[iProblem.Stackups[j].Name] = k.Utilisation[j];
+      QAVToolJsonAppend(node, iProblem.Dimensions[share.Dimension].Name, share.Percent);
+    QAVToolJsonAppend(shares, iProblem.Stackups[j].Name, std::move(node));
+    QAVToolJsonAppend(used, iProblem.Stackups[j].Name, k.Utilisation[j]);
   }
   ioAnswer["contributions"] = std::move(shares);
   ioAnswer["utilisation"] = std::move(used);
@@ -177,26 +177,29 @@ void AddContributions(const QAVTasAllocationProblem& iProblem, const QAVTasAlloc
 
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
 {
+  return QAVToolJsonText(QAVToolAllocationAnswer(iProblem, iResult));
+}
+
+nlohmann::ordered_json QAVToolAllocationAnswer(const QAVTasAllocationProblem& iProblem,
+                                               const QAVTasAllocationResult& iResult)
+{
   nlohmann::ordered_json answer = {{"status", QAVToolAllocationStatusName(iResult.State)}};
   if (iResult.State != Result::Status::Optimal)
   {
     answer["reason"] = iResult.Reason;
-    return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return answer;
   }
   answer["cost"] = iResult.Cost;
   answer["lower_bound"] = iResult.LowerBound;
   answer["relative_gap"] = iResult.RelativeGap;
   answer["iterations"] = iResult.Iterations;
-  answer["tolerances"] = nlohmann::ordered_json::object();
-  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
-    answer["tolerances"][iProblem.Dimensions[i].Name] = Entry(iResult.Tolerances, i);
-  answer["stackups"] = nlohmann::ordered_json::object();
+  answer["tolerances"] = QAVToolAllocationTolerances(iProblem, iResult);
+  nlohmann::ordered_json stackups = nlohmann::ordered_json::object();
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
   {
     const Problem::Stackup& s = iProblem.Stackups[j];
-    nlohmann::ordered_json& node = answer["stackups"][s.Name];
-    node["law"] = QAVTasAllocationFile::LawName(s.Rule);
-    node["value"] = Entry(iResult.StackupValues, j);
+    nlohmann::ordered_json node = {{"law", QAVTasAllocationFile::LawName(s.Rule)},
+                                   {"value", Entry(iResult.StackupValues, j)}};
     if (s.Rule == Problem::Law::Linear)
     {
       node["lower"] = s.Lower;
@@ -205,9 +208,30 @@ std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const
     else
       node["limit"] = s.Limit;
     node["shadow_price"] = Entry(iResult.StackupPrices, j);
+    QAVToolJsonAppend(stackups, s.Name, std::move(node));
   }
+  answer["stackups"] = std::move(stackups);
   AddContributions(iProblem, iResult, answer);
-  return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  return answer;
+}
+
+nlohmann::ordered_json QAVToolAllocationTolerances(const QAVTasAllocationProblem& iProblem,
+                                                   const QAVTasAllocationResult& iResult)
+{
+  nlohmann::ordered_json tolerances = nlohmann::ordered_json::object();
+  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+    QAVToolJsonAppend(tolerances, iProblem.Dimensions[i].Name, Entry(iResult.Tolerances, i));
+  return tolerances;
+}
+
+void QAVToolJsonAppend(nlohmann::ordered_json& ioObject, const std::string& iKey, nlohmann::ordered_json iValue)
+{
+  ioObject.get_ref<nlohmann::ordered_json::object_t&>().emplace_back(iKey, std::move(iValue));
+}
+
+std::string QAVToolJsonText(const nlohmann::ordered_json& iAnswer)
+{
+  return iAnswer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 const char* QAVToolAllocationStatusName(QAVTasAllocationResult::Status iStatus)

@@ -4,6 +4,8 @@
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasAllocationResult.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstddef>
 #include <string>
 
@@ -14,6 +16,17 @@
 // tolerances and the stack-ups by name.
 std::string QAVToolAllocationReport(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
 std::string QAVToolAllocationJson(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
+// The JSON answer as an object, for keys to be added before it is printed once.
+nlohmann::ordered_json QAVToolAllocationAnswer(const QAVTasAllocationProblem& iProblem,
+                                               const QAVTasAllocationResult& iResult);
+// {dimension: tolerance} of the answer.
+nlohmann::ordered_json QAVToolAllocationTolerances(const QAVTasAllocationProblem& iProblem,
+                                                   const QAVTasAllocationResult& iResult);
+// Adds a member to a JSON object without looking for the key first: an ordered object looks keys up
+// one by one, so filling one by name would take quadratic time. Names of a problem are unique.
+void QAVToolJsonAppend(nlohmann::ordered_json& ioObject, const std::string& iKey, nlohmann::ordered_json iValue);
+// The answer's one line of JSON.
+std::string QAVToolJsonText(const nlohmann::ordered_json& iAnswer);
 // "optimal", "infeasible" or "not solved", as the answers say it.
 const char* QAVToolAllocationStatusName(QAVTasAllocationResult::Status iStatus);
 // A dimension's cost at the answer: its chosen option's, else its cost model's.

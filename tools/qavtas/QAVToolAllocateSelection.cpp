@@ -42,27 +42,31 @@ std::string Text(const QAVTasAllocationProblem& iProblem, const QAVToolSelection
   return text;
 }
 
-std::string WithKeys(const std::string& iAnswer, const QAVTasAllocationProblem& iProblem,
-                     const QAVToolSelectionHeld& iHeld)
+} // namespace
+
+std::string QAVToolAddSelection(const std::string& iReport, const QAVTasAllocationProblem& iProblem,
+                                const QAVToolSelectionHeld& iHeld)
 {
-  Json answer = Json::parse(iAnswer);
-  for (std::size_t j = 0; j < iHeld.size(); ++j)
+  return iHeld.empty() ? iReport : iReport + Text(iProblem, iHeld);
+}
+
+// The answer's stack-ups come in the problem's order: walking both at once finds each node without
+// looking its name up (an ordered object's lookup is linear).
+void QAVToolAddSelectionJson(Json& ioAnswer, const QAVTasAllocationProblem& iProblem, const QAVToolSelectionHeld& iHeld)
+{
+  if (iHeld.empty())
+    return;
+  std::size_t j = 0;
+  for (auto& [name, node] : ioAnswer["stackups"].get_ref<Json::object_t&>())
   {
-    Json& node = answer["stackups"][iProblem.Stackups[j].Name];
+    while (j < iHeld.size() && iProblem.Stackups[j].Name != name)
+      ++j;
+    if (j == iHeld.size())
+      return;
     const Verdict keeps = iHeld[j].KeepsCheaperOut;
     node["keeps_cheaper_out"] = keeps == Verdict::Unknown ? Json(nullptr) : Json(keeps == Verdict::Yes);
     node["saving_at_110pct"] = std::isnan(iHeld[j].Saving) ? Json(nullptr) : Json(iHeld[j].Saving);
   }
-  return answer.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-}
-} // namespace
-
-std::string QAVToolAddSelection(const std::string& iAnswer, bool iJson, const QAVTasAllocationProblem& iProblem,
-                                const QAVToolSelectionHeld& iHeld)
-{
-  if (iHeld.empty())
-    return iAnswer;
-  return iJson ? WithKeys(iAnswer, iProblem, iHeld) : iAnswer + Text(iProblem, iHeld);
 }
 
 std::string QAVToolSelectionHtml(const QAVTasAllocationProblem& iProblem, const QAVToolSelectionHeld& iHeld)

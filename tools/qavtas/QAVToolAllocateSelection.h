@@ -9,15 +9,19 @@
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasSelectionPrices.h"
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <vector>
 
 using QAVToolSelectionHeld = std::vector<QAVTasSelectionPrices::Stackup>;
 
-// The answer iAnswer (the report, or the JSON text with iJson) with the table or keys added;
-// unchanged when iHeld is empty.
-std::string QAVToolAddSelection(const std::string& iAnswer, bool iJson, const QAVTasAllocationProblem& iProblem,
+// The report with the table added, and the JSON answer (its "stackups" in the problem's order) with
+// the keys added; unchanged when iHeld is empty.
+std::string QAVToolAddSelection(const std::string& iReport, const QAVTasAllocationProblem& iProblem,
                                 const QAVToolSelectionHeld& iHeld);
+void QAVToolAddSelectionJson(nlohmann::ordered_json& ioAnswer, const QAVTasAllocationProblem& iProblem,
+                             const QAVToolSelectionHeld& iHeld);
 // The page's section; empty when iHeld is empty.
 std::string QAVToolSelectionHtml(const QAVTasAllocationProblem& iProblem, const QAVToolSelectionHeld& iHeld);
 

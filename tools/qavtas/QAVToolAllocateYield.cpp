@@ -109,10 +109,10 @@ std::unique_ptr<Estimator::Report> QAVToolAllocateYield::Yield(const Problem& iP
   return std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
 }
 
-std::string QAVToolAllocateYield::Extend(const std::string& iAnswer, bool iJson, const Problem& iProblem,
-                                         const Result& iResult, const Estimator::Report* ipYield) const
+std::string QAVToolAllocateYield::Extend(const std::string& iReport, const Problem& iProblem, const Result& iResult,
+                                         const Estimator::Report* ipYield) const
 {
-  return iJson ? JsonAnswer(iAnswer, iProblem, iResult, ipYield) : iAnswer + TextAnswer(iProblem, iResult, ipYield);
+  return iReport + TextAnswer(iProblem, iResult, ipYield);
 }
 
 std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Result& iResult,
@@ -157,10 +157,10 @@ std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Resu
   return text;
 }
 
-std::string QAVToolAllocateYield::JsonAnswer(const std::string& iAnswer, const Problem& iProblem, const Result& iResult,
-                                             const Estimator::Report* ipYield) const
+void QAVToolAllocateYield::ExtendJson(Json& ioAnswer, const Problem& iProblem, const Result& iResult,
+                                      const Estimator::Report* ipYield) const
 {
-  Json answer = Json::parse(iAnswer);
+  Json& answer = ioAnswer;
   if (HasSelection(iResult))
   {
     if (iResult.State != Result::Status::Optimal)
@@ -168,14 +168,14 @@ std::string QAVToolAllocateYield::JsonAnswer(const std::string& iAnswer, const P
       answer["cost"] = iResult.Cost;
       answer["lower_bound"] = iResult.LowerBound;
       answer["relative_gap"] = iResult.RelativeGap;
-      answer["tolerances"] = Json::object();
-      for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
-        answer["tolerances"][iProblem.Dimensions[i].Name] = iResult.Tolerances[i];
+      answer["tolerances"] = QAVToolAllocationTolerances(iProblem, iResult);
     }
-    answer["processes"] = Json::object();
+    Json processes = Json::object();
     for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
       if (iResult.Processes[i] >= 0)
-        answer["processes"][iProblem.Dimensions[i].Name] = iProblem.Dimensions[i].Options[iResult.Processes[i]].Process;
+        QAVToolJsonAppend(processes, iProblem.Dimensions[i].Name,
+                          iProblem.Dimensions[i].Options[iResult.Processes[i]].Process);
+    answer["processes"] = std::move(processes);
     answer["nodes"] = iResult.Nodes;
   }
   if (ipYield)
@@ -188,11 +188,11 @@ std::string QAVToolAllocateYield::JsonAnswer(const std::string& iAnswer, const P
         yield[key] = value;
     yield["samples"] = ipYield->Samples;
     yield["method"] = ipYield->Qmc ? "qmc" : "mc";
-    yield["stackups"] = Json::object();
+    Json stackups = Json::object();
     for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-      yield["stackups"][iProblem.Stackups[j].Name] = Figures(ipYield->Stackups[j]);
+      QAVToolJsonAppend(stackups, iProblem.Stackups[j].Name, Figures(ipYield->Stackups[j]));
+    yield["stackups"] = std::move(stackups);
     answer["method"] = yield["method"];
-    answer["yield"] = yield;
+    answer["yield"] = std::move(yield);
   }
-  return answer.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }

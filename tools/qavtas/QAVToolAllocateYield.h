@@ -12,6 +12,8 @@
 
 #include "QAVToolCli.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,11 +35,13 @@ public:
   std::vector<QAVTasSelectionPrices::Stackup> Held(const QAVTasAllocationProblem& iProblem,
                                                    const QAVTasAllocationResult& iResult) const;
 
-  // The command's answer (its report, or its JSON text with iJson) with the chosen processes, the
-  // best selection of an unfinished search and the simulated yield (ipYield, may be null) added: JSON keys
+  // The command's report with the chosen processes, the best selection of an unfinished search and
+  // the simulated yield (ipYield, may be null) added; ExtendJson adds them to its JSON answer: keys
   // "processes": {dimension: process}, "yield": {...} and "method": "mc" or "qmc".
-  std::string Extend(const std::string& iAnswer, bool iJson, const QAVTasAllocationProblem& iProblem,
+  std::string Extend(const std::string& iReport, const QAVTasAllocationProblem& iProblem,
                      const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
+  void ExtendJson(nlohmann::ordered_json& ioAnswer, const QAVTasAllocationProblem& iProblem,
+                  const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
 
   // With --yield, the simulated yield of an answer that allocates every tolerance; else null.
   std::unique_ptr<QAVTasYieldEstimator::Report> Yield(const QAVTasAllocationProblem& iProblem,
@@ -47,8 +51,6 @@ private:
   QAVTasProcessSelector::Options Search() const;
   std::string TextAnswer(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
                          const QAVTasYieldEstimator::Report* ipYield) const;
-  std::string JsonAnswer(const std::string& iAnswer, const QAVTasAllocationProblem& iProblem,
-                         const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
 
   std::int32_t _MaxNodes = 1000000;
   double _TimeLimit = 0.0;        // 0: none

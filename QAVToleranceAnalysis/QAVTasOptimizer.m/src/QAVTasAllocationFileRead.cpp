@@ -295,28 +295,40 @@ Problem ProblemOf(const Json& iRoot)
   return problem;
 }
 
-// Refuses a key that appears twice in one object (the JSON reader would keep only the last), with
-// the path of the second one. Tracks the path of the item being read while the text is parsed.
-class DuplicateKeys
+// Builds the document as the text is read, as the library's own reader would, and refuses a key that
+// appears twice in one object (the document would keep only the last), with the path of the second
+// one. It tracks the path of the item being read. No callback reader: that one rescans a whole array
+// each time one of its objects ends, which is quadratic in the number of dimensions.
+class Reader
 {
 public:
-  bool operator()(int /*iDepth*/, Json::parse_event_t iEvent, Json& ioParsed)
+  explicit Reader(Json& oRoot) : _Dom(oRoot) {}
+
+  bool null() { return Begun() && _Dom.null(); }
+  bool boolean(bool iValue) { return Begun() && _Dom.boolean(iValue); }
+  bool number_integer(Json::number_integer_t iValue) { return Begun() && _Dom.number_integer(iValue); }
+  bool number_unsigned(Json::number_unsigned_t iValue) { return Begun() && _Dom.number_unsigned(iValue); }
+  bool number_float(Json::number_float_t iValue, const std::string& iText)
   {
-    using Event = Json::parse_event_t;
-    if ((iEvent == Event::object_start || iEvent == Event::array_start || iEvent == Event::value) && !_Frames.empty() &&
-        !_Frames.back().object)
-      ++_Frames.back().count;
-    if (iEvent == Event::object_start || iEvent == Event::array_start)
-      _Frames.push_back({iEvent == Event::object_start, 0, {}, {}});
-    else if (iEvent == Event::object_end || iEvent == Event::array_end)
-      _Frames.pop_back();
-    else if (iEvent == Event::key && _Frames.back().object)
-    {
-      _Frames.back().key = ioParsed.get<std::string>();
-      if (!_Frames.back().keys.insert(_Frames.back().key).second && _First.empty())
-        _First = Path() + ": duplicate key";
-    }
-    return true;
+    return Begun() && _Dom.number_float(iValue, iText);
+  }
+  bool string(std::string& ioValue) { return Begun() && _Dom.string(ioValue); }
+  bool binary(Json::binary_t& ioValue) { return Begun() && _Dom.binary(ioValue); }
+  bool start_object(std::size_t iSize) { return Open(true) && _Dom.start_object(iSize); }
+  bool end_object() { return Close() && _Dom.end_object(); }
+  bool start_array(std::size_t iSize) { return Open(false) && _Dom.start_array(iSize); }
+  bool end_array() { return Close() && _Dom.end_array(); }
+  bool key(std::string& ioKey)
+  {
+    _Frames.back().key = ioKey;
+    if (!_Frames.back().keys.insert(ioKey).second && _First.empty())
+      _First = Path() + ": duplicate key";
+    return _Dom.key(ioKey);
+  }
+  template <class Exception>
+  bool parse_error(std::size_t iPosition, const std::string& iToken, const Exception& iError)
+  {
+    return _Dom.parse_error(iPosition, iToken, iError);
   }
 
   // The path of the item being read: in an array, the element after those begun so far.
@@ -342,6 +354,25 @@ private:
     std::set<std::string> keys;
   };
 
+  bool Begun()
+  {
+    if (!_Frames.empty() && !_Frames.back().object)
+      ++_Frames.back().count;
+    return true;
+  }
+  bool Open(bool iObject)
+  {
+    Begun();
+    _Frames.push_back({iObject, 0, {}, {}});
+    return true;
+  }
+  bool Close()
+  {
+    _Frames.pop_back();
+    return true;
+  }
+
+  nlohmann::detail::json_sax_dom_parser<Json> _Dom;
   std::vector<Frame> _Frames;
   std::string _First;
 };
@@ -385,12 +416,13 @@ std::string OneLine(const std::string& iText)
 
 bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProblem& oProblem, std::string& oError)
 {
-  DuplicateKeys duplicates;
+  Json root;
+  Reader reader(root);
   try
   {
-    const Json root = Json::parse(iText, std::ref(duplicates));
-    if (!duplicates.First().empty())
-      throw Refusal{duplicates.First()};
+    Json::sax_parse(iText, &reader);
+    if (!reader.First().empty())
+      throw Refusal{reader.First()};
     oProblem = ProblemOf(root);
     return true;
   }
@@ -400,7 +432,7 @@ bool QAVTasAllocationFile::Read(const std::string& iText, QAVTasAllocationProble
   }
   catch (const Json::out_of_range&)
   {
-    oError = (duplicates.Path().empty() ? "top level" : duplicates.Path()) + ": not a finite number";
+    oError = (reader.Path().empty() ? "top level" : reader.Path()) + ": not a finite number";
   }
   catch (const Refusal& e)
   {
