@@ -338,6 +338,10 @@ TEST(ProcessSelector, PricesAreThoseOfTheChosenSelection)
   EXPECT_EQ(r.Processes[0], 1);
   EXPECT_NEAR(r.StackupPrices[0], 156.25, 1e-6);
   EXPECT_NEAR(PriceByDifference(Held(p, r), 0), 156.25, 1e-4);
+  p.Dimensions[1].Max = 0.035; // now the bound holds c, not the stack-up
+  const Result bound = QAVTasProcessSelector().Solve(p);
+  EXPECT_NEAR(bound.MaxPrices[1], 0.2 / (0.035 * 0.035), 1e-6);
+  EXPECT_NEAR(bound.StackupPrices[0], 0.0, 1e-6);
 
   for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
     for (std::uint32_t seed = 11; seed <= 13; ++seed)
