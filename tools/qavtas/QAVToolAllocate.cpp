@@ -50,7 +50,10 @@ const char kFooter[] =
   "least sum of loosenings that makes it feasible (a limit T becomes T (1 + r); a linear band\n"
   "[lower, upper] widens by r S on both sides, S the largest of |lower|, |upper|, the band's width\n"
   "and sum |s| min); a design whose tolerances are all fixed also gets each stack-up's value and\n"
-  "utilisation, and its yield with --yield.\n"
+  "utilisation, and its yield with --yield. With process options, prices are those at the chosen\n"
+  "selection; a pure selection's stack-ups add \"keeps_cheaper_out\" (the problem without it has a\n"
+  "cheaper selection) and \"saving_at_110pct\" (the optimum's saving with the limit 10 % looser),\n"
+  "null when a re-solve did not finish.\n"
   "\n"
   "Exit status: 0 certified optimal, 4 certified infeasible, 3 not solved, 1 a bad file or an\n"
   "I/O error, 2 a usage error.\n";
