@@ -206,3 +206,31 @@ TEST(AllocationSolver, ProvesInfeasibility)
     EXPECT_EQ(Status::Infeasible, r.State) << r.Reason;
   }
 }
+
+// Both sides of an equality band bind, with multipliers of the order of the gap over its width:
+// its price is their difference, 0 where the row does not steer the answer, and a one-sided
+// difference of the optimal cost where it does.
+TEST(AllocationSolver, EqualityBandIsPricedByItsNetMultiplier)
+{
+  for (double dear : {1.0, 2.0})
+  {
+    Problem p;
+    p.Dimensions = {Free(0.01, 0.5, Reciprocal(1.0)), Free(0.01, 0.5, Reciprocal(dear))};
+    p.Stackups = {Row(Problem::Law::WorstCase, 0.3, {1.0, 1.0}), Row(Problem::Law::Linear, 0.0, {1.0, -1.0})};
+    const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
+    ExpectCertified(p, r);
+    // The dearer dimension wants the wider tolerance, t0 - t1 < 0: loosen the lower side, by h and
+    // 2h for a second-order one-sided difference.
+    const double h = 1e-5;
+    p.Stackups[1].Lower = -h;
+    const double once = QAVTasAllocationSolver().Solve(p).Cost;
+    p.Stackups[1].Lower = -2.0 * h;
+    const double twice = QAVTasAllocationSolver().Solve(p).Cost;
+    const double saving = (3.0 * r.Cost - 4.0 * once + twice) / (2.0 * h);
+    EXPECT_NEAR(saving, r.StackupPrices[1], 1e-4 * (1.0 + saving)) << dear;
+    if (dear == 1.0)
+    {
+      EXPECT_EQ(0.0, r.StackupPrices[1]);
+    }
+  }
+}

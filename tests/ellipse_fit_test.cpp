@@ -158,3 +158,31 @@ TEST(EllipseFitter, RefusesWhatNoEllipseFitsAndFlagsShortArcs)
   EXPECT_FALSE(r.message.empty());
 }
 } // namespace
+
+// Twelve points on a circle, exact or with noise far below what the angle's column of the Jacobian
+// needs: the centre and the radius stand with their errors, the angle is free, and Ceres' own
+// complaint about the rank-deficient covariance never reaches standard error.
+TEST(EllipseFitter, CircleDeterminesAllButTheAngle)
+{
+  std::mt19937_64 random(5);
+  for (double sigma : {0.0, 1e-8, 1e-3})
+  {
+    testing::internal::CaptureStderr();
+    const F::Result r = Fit(Truth{1.0, -3.0, 2.0, 2.0, 0.0}.Arc(12, 0.1, 0.1 + 2 * kPi, sigma, random));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    ASSERT_EQ(r.status, F::Status::kOk) << r.message;
+    EXPECT_TRUE(r.angleFree) << sigma;
+    EXPECT_NEAR(r.centre[0], 1.0, 1e-9 + 5 * sigma);
+    EXPECT_NEAR(r.semiAxes[1], 2.0, 1e-9 + 5 * sigma);
+    const double errors[] = {r.standardErrors.centre[0], r.standardErrors.centre[1], r.standardErrors.semiAxes[0],
+                             r.standardErrors.semiAxes[1]};
+    for (double e : errors)
+      EXPECT_TRUE(e >= 0.0 && e <= 1e-12 + 2 * sigma) << sigma << " " << e;
+    EXPECT_TRUE(std::isinf(r.standardErrors.angle));
+    EXPECT_EQ(r.foci[0][0], r.centre[0]);
+    EXPECT_EQ(r.foci[1][1], r.centre[1]);
+  }
+  const F::Result ellipse = Fit(Truth{1.0, -3.0, 2.0, 1.9, 0.4}.Arc(12, 0.1, 0.1 + 2 * kPi, 1e-3, random));
+  EXPECT_FALSE(ellipse.angleFree);
+  EXPECT_LT(ellipse.standardErrors.angle, 0.1);
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Checks every allocation example (examples/*.json) and the file --from-data writes against
-docs/allocation.schema.json. Exit 77 (skipped) when python3 has no jsonschema module."""
+"""Checks every allocation example (examples/*.json), the notes test problem and the file --from-data
+writes against docs/allocation.schema.json. Exit 77 (skipped) when python3 has no jsonschema module."""
 import glob
 import json
 import os
@@ -20,7 +20,8 @@ jsonschema.Draft7Validator.check_schema(schema)
 validator = jsonschema.Draft7Validator(schema)
 
 documents = {}
-for path in sorted(glob.glob(os.path.join(source, "examples", "*.json"))):
+notes = os.path.join(source, "tests", "data", "allocation", "notes.json")
+for path in sorted(glob.glob(os.path.join(source, "examples", "*.json"))) + [notes]:
     with open(path) as f:
         documents[path] = json.load(f)
 for path in sorted(glob.glob(os.path.join(source, "examples", "tolerance_*.txt"))):

@@ -46,7 +46,11 @@ const char kFooter[] =
   "--json prints {\"status\": \"optimal\" | \"infeasible\" | \"not solved\", \"reason\", \"cost\",\n"
   "\"lower_bound\", \"relative_gap\", \"tolerances\": {name: t}, \"stackups\": {name: {\"value\",\n"
   "\"limit\" (linear: \"lower\", \"upper\"), \"shadow_price\"}}}; shadow prices are the saving per\n"
-  "unit of loosening, -d cost / d limit. An infeasible problem adds \"relaxation\": {stack-up: r}, the\n"
+  "unit of loosening, -d cost / d limit; one that would save less than 1e-9 of the cost over the\n"
+  "limit's own size is 0. Utilisation (\"utilisation\", the picture and the page) is value / limit;\n"
+  "for a linear row, how far its value has left the band's centre for the nearer edge,\n"
+  "|value - centre| / half-width: 0 at the centre, 1 on either edge, where the row binds (an\n"
+  "equality band: 1 when met). An infeasible problem adds \"relaxation\": {stack-up: r}, the\n"
   "least sum of loosenings that makes it feasible (a limit T becomes T (1 + r); a linear band\n"
   "[lower, upper] widens by r S on both sides, S the largest of |lower|, |upper|, the band's width\n"
   "and sum |s| min); a design whose tolerances are all fixed also gets each stack-up's value and\n"
@@ -89,7 +93,7 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
   ioCli.InFile("FILE", oSettings.file, "the allocation problem file (- for standard input)", false);
   ioCli.OutFile("--report", oSettings.report, "write the answer to the file OUT instead of standard output");
   ioCli.InFile("--from-data", oSettings.fromData,
-               "print the tolerancing data file DATA converted into an allocation problem file", false);
+               "print the tolerancing data file FILE converted into an allocation problem file", false);
   ioCli.OutFile("--svg", oSettings.svg, "draw the allocation (utilisation, contributions, tolerances) to OUT");
   ioCli.OutFile("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT");
   oSettings.processes.Declare(ioCli);
@@ -239,6 +243,7 @@ int QAVToolRunAllocate(int argc, char** argv)
   if (!cli.Parse(argc, argv))
     return 0;
   if (settings.file.empty() == settings.fromData.empty())
-    throw QAVToolUsageError{"one problem file, or --from-data DATA"};
+    throw QAVToolUsageError{"one problem file, or --from-data FILE"};
+  settings.processes.CheckUsage();
   return settings.fromData.empty() ? Allocate(settings, cli.common.json) : ConvertData(settings);
 }

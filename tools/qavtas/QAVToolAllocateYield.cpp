@@ -66,6 +66,12 @@ void QAVToolAllocateYield::Declare(QAVToolCli& ioCli)
   ioCli.Flag("--qmc", _Qmc, "scrambled Sobol points; the interval comes from 16 independent scramblings");
 }
 
+void QAVToolAllocateYield::CheckUsage() const
+{
+  if (_Samples <= 0 && (_Seed || _Qmc))
+    throw QAVToolUsageError{std::string(_Seed ? "--seed" : "--qmc") + " follows the simulation: add --yield N"};
+}
+
 QAVTasProcessSelector::Options QAVToolAllocateYield::Search() const
 {
   QAVTasProcessSelector::Options options;
@@ -104,7 +110,7 @@ std::unique_ptr<Estimator::Report> QAVToolAllocateYield::Yield(const Problem& iP
     return nullptr;
   Estimator::Options options;
   options.Samples = _Samples;
-  options.Seed = static_cast<std::uint64_t>(_Seed);
+  options.Seed = static_cast<std::uint64_t>(_Seed.value_or(1));
   options.Qmc = _Qmc;
   return std::make_unique<Estimator::Report>(Estimator(options).Simulate(iProblem, iResult.Tolerances));
 }
@@ -137,8 +143,8 @@ std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Resu
   if (!ipYield)
     return text;
   text += "\nyield (" + std::string(ipYield->Qmc ? "scrambled Sobol" : "Monte Carlo") + ", " +
-    std::to_string(ipYield->Samples) + " assemblies, seed " + std::to_string(_Seed) + ")\n  " + Padded("stack-up", 21) +
-    "yield        95 % interval            ppm out     exact\n";
+    std::to_string(ipYield->Samples) + " assemblies, seed " + std::to_string(_Seed.value_or(1)) + ")\n  " +
+    Padded("stack-up", 21) + "yield        95 % interval            ppm out     exact\n";
   const auto line = [&](const std::string& iName, const Estimator::Estimate& iE)
   {
     text += "  " + Padded(iName, 21);
@@ -174,7 +180,7 @@ void QAVToolAllocateYield::ExtendJson(Json& ioAnswer, const Problem& iProblem, c
     for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
       if (iResult.Processes[i] >= 0)
         QAVToolJsonAppend(processes, iProblem.Dimensions[i].Name,
-                          iProblem.Dimensions[i].Options[iResult.Processes[i]].Process);
+                          QAVToolProcessName(iProblem.Dimensions[i], iResult.Processes[i]));
     answer["processes"] = std::move(processes);
     answer["nodes"] = iResult.Nodes;
   }

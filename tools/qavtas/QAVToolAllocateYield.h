@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ class QAVToolAllocateYield
 public:
   // --max-nodes K, --time-limit S, --yield N, --seed S, --qmc.
   void Declare(QAVToolCli& ioCli);
+  // Throws a usage error for options that follow a simulation not asked for (--seed, --qmc).
+  void CheckUsage() const;
 
   // The process selector (a proven optimum over the options, or the continuous solver's answer
   // when no dimension has options), within the node and time limits.
@@ -53,10 +56,10 @@ private:
                          const QAVTasYieldEstimator::Report* ipYield) const;
 
   std::int32_t _MaxNodes = 1000000;
-  double _TimeLimit = 0.0;        // 0: none
-  mutable double _Searched = 0.0; // seconds the last Solve took
-  std::int32_t _Samples = 0;      // 0: no yield
-  std::int32_t _Seed = 1;
+  double _TimeLimit = 0.0;           // 0: none
+  mutable double _Searched = 0.0;    // seconds the last Solve took
+  std::int32_t _Samples = 0;         // 0: no yield
+  std::optional<std::int32_t> _Seed; // 1 when not given
   bool _Qmc = false;
 };
 

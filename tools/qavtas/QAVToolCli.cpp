@@ -14,24 +14,33 @@
 
 namespace
 {
-// The whole text must be the number: "12abc", "", an overflow or (for reals) inf and nan are not.
-bool ParseInt(const std::string& iText, std::int32_t& oValue)
-{
-  char* end = nullptr;
-  errno = 0;
-  const long long value = std::strtoll(iText.c_str(), &end, 10);
-  if (iText.empty() || *end != '\0' || errno == ERANGE || value < INT32_MIN || value > INT32_MAX)
-    return false;
-  oValue = static_cast<std::int32_t>(value);
-  return true;
-}
-
 bool ParseReal(const std::string& iText, double& oValue)
 {
   char* end = nullptr;
   errno = 0;
   oValue = std::strtod(iText.c_str(), &end);
   return !iText.empty() && *end == '\0' && errno != ERANGE && std::isfinite(oValue);
+}
+
+// The whole text must be the number: "12abc", "", an overflow or (for reals) inf and nan are not.
+// A count written with an exponent ("1e6") is an integer too, when its value is one.
+bool ParseInt(const std::string& iText, std::int32_t& oValue)
+{
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(iText.c_str(), &end, 10);
+  if (!iText.empty() && *end == '\0' && errno != ERANGE && value >= INT32_MIN && value <= INT32_MAX)
+  {
+    oValue = static_cast<std::int32_t>(value);
+    return true;
+  }
+  double real = 0.0;
+  const bool exponent =
+    iText.find_first_of("eE") != std::string::npos && iText.find_first_of("xX") == std::string::npos;
+  if (!exponent || !ParseReal(iText, real) || real != std::floor(real) || real < INT32_MIN || real > INT32_MAX)
+    return false;
+  oValue = static_cast<std::int32_t>(real);
+  return true;
 }
 
 std::string Number(double iValue)

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <limits>
@@ -64,7 +65,9 @@ const char kDescription[] =
   "engine (or, with --real, the real-coded one), printing the engine's reports and then the optimum.\n"
   "Every test function has its minimum 0 at x[i] = 1 + (i mod 3). Defaults are given as integer\n"
   "engine / real engine.";
-const char kFooter[] = "Exit status: 0 an answer, 1 an output that cannot be written, 2 a usage error.";
+const char kFooter[] =
+  "Exit status: 0 an answer, 3 an optimum that is not a finite number, 1 an output that cannot be\n"
+  "written, 2 a usage error.";
 
 // The one declaration of the command's options: parsing, --help and the fuzz bounds.
 void Declare(QAVToolCli& ioCli, DeSettings& ioS)
@@ -138,6 +141,14 @@ std::int32_t IntegerLimit(double iValue, const char* iName)
   return static_cast<std::int32_t>(iValue);
 }
 
+// Limits near the largest double overflow the fitness or the genes' differences.
+template <class Gene>
+bool IsFinite(double iFitness, const std::vector<Gene>& iX)
+{
+  return std::isfinite(iFitness) &&
+    std::all_of(iX.begin(), iX.end(), [](Gene g) { return std::isfinite(static_cast<double>(g)); });
+}
+
 // Runs the engine on limits of its own gene type and prints the optimum with the engine's Print.
 template <class Engine, class Gene>
 int RunEngine(DeSettings& iS, QAVToolSession& ioSession, Gene iLower, Gene iUpper)
@@ -175,21 +186,26 @@ int RunEngine(DeSettings& iS, QAVToolSession& ioSession, Gene iLower, Gene iUppe
     ioSession.Speak();
   opt.Print(opt._Optimum, "Optimum");
   ioSession.Speak();
+  std::vector<Gene> x(iS.dim);
+  opt.GetOptimumParams(x.data());
+  const bool finite = IsFinite(opt.GetOptimumFitness(), x);
   if (ioSession.Options().json)
   {
-    std::vector<Gene> x(iS.dim);
-    opt.GetOptimumParams(x.data());
-    const nlohmann::json answer = {
-      {"status", "ok"}, {"seconds", ioSession.Seconds()},   {"objective", opt.GetOptimumFitness()},
-      {"x", x},         {"evaluations", last._Evaluations}, {"generations", last._Generation}};
+    const nlohmann::json answer = {{"status", finite ? "ok" : "not finite"}, {"seconds", ioSession.Seconds()},
+                                   {"objective", opt.GetOptimumFitness()},   {"x", x},
+                                   {"evaluations", last._Evaluations},       {"generations", last._Generation}};
     if (const int status = ioSession.Write("-", answer.dump() + "\n"))
       return status;
   }
-  return iS.history.Write(ioSession,
-                          std::string(iS.maximize ? "Maximising " : "Minimising ") + iS.functionName + " in " +
-                            std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
-                            (iS.real ? "real" : "integer") + " engine, population " + std::to_string(*iS.pop) +
-                            ", scheme " + std::to_string(*iS.process));
+  if (!finite)
+    ioSession.Fail(QAVToolSession::kBreaksBound,
+                   "not a finite answer: the optimum's fitness or a gene overflowed (narrow --lower and --upper)");
+  const int written = iS.history.Write(ioSession,
+                                       std::string(iS.maximize ? "Maximising " : "Minimising ") + iS.functionName +
+                                         " in " + std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
+                                         (iS.real ? "real" : "integer") + " engine, population " +
+                                         std::to_string(*iS.pop) + ", scheme " + std::to_string(*iS.process));
+  return written != 0 || finite ? written : QAVToolSession::kBreaksBound;
 }
 
 int Run(DeSettings& iS, QAVToolSession& ioSession)

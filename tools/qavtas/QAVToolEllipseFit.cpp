@@ -23,7 +23,8 @@ const char* StatusName(const F::Result& iR)
   return iR.status == F::Status::kOk ? "ok" : "not determined";
 }
 
-// Non-finite standard errors (none worked out, or a circle's free angle) print as null.
+// Non-finite standard errors (none worked out, or a circle's free angle) print as null, and so
+// does a circle's angle.
 nlohmann::json Json(const F::Result& iR, double iSeconds)
 {
   const F::StandardErrors& e = iR.standardErrors;
@@ -33,7 +34,7 @@ nlohmann::json Json(const F::Result& iR, double iSeconds)
     {"fit", iR.method == F::Method::kGeometric ? "geometric" : "algebraic"},
     {"centre", {iR.centre[0], iR.centre[1]}},
     {"semi_axes", {iR.semiAxes[0], iR.semiAxes[1]}},
-    {"angle", iR.angle},
+    {"angle", iR.angleFree ? nlohmann::json(nullptr) : nlohmann::json(iR.angle)},
     {"foci", {{iR.foci[0][0], iR.foci[0][1]}, {iR.foci[1][0], iR.foci[1][1]}}},
     {"rms", iR.rms},
     {"standard_errors",
@@ -50,6 +51,16 @@ std::string FitName(const F::Options& iOptions)
   return std::string("geometric (orthogonal distances") + loss + ")";
 }
 
+std::string AngleText(const F::Result& iR)
+{
+  if (iR.angleFree)
+    return "none: the semi-axes are equal within the fit's precision (a circle)";
+  std::ostringstream out;
+  out.precision(10);
+  out << iR.angle * kDegrees << " degrees (major axis from the x axis)";
+  return out.str();
+}
+
 std::string Summary(const F::Result& iR, const F::Options& iOptions, std::size_t iCount)
 {
   const F::StandardErrors& e = iR.standardErrors;
@@ -59,7 +70,7 @@ std::string Summary(const F::Result& iR, const F::Options& iOptions, std::size_t
       << "points        " << iCount << '\n'
       << "centre        " << iR.centre[0] << ' ' << iR.centre[1] << '\n'
       << "semi-axes     " << iR.semiAxes[0] << " (major) " << iR.semiAxes[1] << " (minor)\n"
-      << "angle         " << iR.angle * kDegrees << " degrees (major axis from the x axis)\n"
+      << "angle         " << AngleText(iR) << '\n'
       << "focal points  " << iR.foci[0][0] << ' ' << iR.foci[0][1] << "  and  " << iR.foci[1][0] << ' ' << iR.foci[1][1]
       << '\n'
       << "rms distance  " << iR.rms << " (orthogonal)\n";
@@ -67,7 +78,10 @@ std::string Summary(const F::Result& iR, const F::Options& iOptions, std::size_t
   {
     out.precision(3);
     out << "std. errors   centre " << e.centre[0] << ' ' << e.centre[1] << "  semi-axes " << e.semiAxes[0] << ' '
-        << e.semiAxes[1] << "  angle " << e.angle * kDegrees << " degrees\n";
+        << e.semiAxes[1];
+    if (!iR.angleFree)
+      out << "  angle " << e.angle * kDegrees << " degrees";
+    out << '\n';
   }
   out << "status        " << StatusName(iR) << '\n';
   return out.str();

@@ -10,6 +10,8 @@
 
 namespace
 {
+bool gStandardOutputFailed = false;
+
 bool Failed(const std::string& iPath, std::string& oError)
 {
   oError = iPath + ": " + std::strerror(errno);
@@ -46,9 +48,10 @@ bool QAVToolWriteOutput(const std::string& iPath, const std::string& iText, std:
 {
   if (iPath == "-")
   {
-    if (std::fwrite(iText.data(), 1, iText.size(), stdout) != iText.size() || std::fflush(stdout) != 0)
-      return Failed("standard output", oError);
-    return true;
+    if (std::fwrite(iText.data(), 1, iText.size(), stdout) == iText.size() && std::fflush(stdout) == 0)
+      return true;
+    gStandardOutputFailed = true;
+    return Failed("standard output", oError);
   }
   struct stat info;
   if (::stat(iPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
@@ -75,4 +78,9 @@ bool QAVToolWriteOutput(const std::string& iPath, const std::string& iText, std:
   Failed(iPath, oError);
   ::unlink(temp.c_str());
   return false;
+}
+
+bool QAVToolStandardOutputFailed()
+{
+  return gStandardOutputFailed;
 }

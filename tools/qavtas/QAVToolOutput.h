@@ -9,4 +9,7 @@
 // was). False with oError, "PATH: reason", when anything fails.
 bool QAVToolWriteOutput(const std::string& iPath, const std::string& iText, std::string& oError);
 
+// Whether a QAVToolWriteOutput to standard output failed (and its caller said so).
+bool QAVToolStandardOutputFailed();
+
 #endif

@@ -276,6 +276,8 @@ int QAVToolRunTolerance(int argc, char** argv)
     return 0;
   if (settings.history.Wanted() && !settings.genetic && !settings.compare)
     throw QAVToolUsageError{"--history and --plot follow the genetic run: add --genetic or --compare"};
+  if (settings.seed && !settings.genetic && !settings.compare)
+    throw QAVToolUsageError{"--seed seeds the genetic run: add --genetic or --compare"};
   // The certified answer alone has no engine to report: its lines are the report.
   QAVToolCli::Common common = cli.common;
   common.quiet = common.quiet || !(settings.genetic || settings.compare);

@@ -1,5 +1,6 @@
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
+#include "QAVToolOutput.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -36,6 +37,8 @@ int CheckedStandardOutput(const char* iCommand, int iStatus)
   std::cout.flush();
   if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
     return iStatus;
+  if (QAVToolStandardOutputFailed()) // the command has said why
+    return iStatus != 0 ? iStatus : 1;
   // The failed write's errno is long gone; a one-byte write to the broken output tells it again.
   const int reason = ::write(STDOUT_FILENO, "\n", 1) < 0 ? errno : EIO;
   std::cerr << iCommand << ": cannot write standard output: " << std::strerror(reason) << '\n';

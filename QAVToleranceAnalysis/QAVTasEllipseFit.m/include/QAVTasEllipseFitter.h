@@ -33,7 +33,9 @@
 // Ceres minimises with these exact first derivatives (Ahn's orthogonal distance fitting).
 //
 // Uncertainty. Ceres' covariance gives (JᵀJ)⁻¹ at the optimum; with σ² = Σ ρ(d_i²)/(n − 5) the
-// standard errors are σ·√diag. The fit is "not determined" when it did not converge, when a
+// standard errors are σ·√diag. When a − b is within its standard error, or the angle's column of J
+// is lost to rounding, the angle is free (Result::angleFree) and the covariance is taken with the
+// angle held. The fit is "not determined" when it did not converge, when a
 // semi-axis ran away to its bound (a near-straight arc), or when a standard error of the centre or
 // the semi-axes exceeds maxRelativeStandardError times the data's RMS radius: the values are then
 // reported but not to be trusted.
@@ -79,7 +81,7 @@ public:
   {
     double centre[2];
     double semiAxes[2];
-    double angle; // infinite for a circle, whose angle is free
+    double angle; // infinite when the angle is free (see Result::angleFree)
   };
 
   struct Result
@@ -94,6 +96,9 @@ public:
     double rms = 0.0;                                    // root mean square orthogonal distance
     StandardErrors standardErrors = {{0, 0}, {0, 0}, 0}; // NaN when not computed
     std::int32_t iterations = 0;
+    // The semi-axes are equal within the fit's precision (a circle, or as good as one): the angle
+    // is arbitrary and the foci sit at the centre; the centre and semi-axes stand.
+    bool angleFree = false;
   };
 
   QAVTasEllipseFitter();

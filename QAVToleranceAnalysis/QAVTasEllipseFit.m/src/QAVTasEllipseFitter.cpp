@@ -4,6 +4,7 @@
 #include "QAVTasOrthogonalDistanceCost.h"
 
 #include <ceres/ceres.h>
+#include <glog/logging.h>
 
 #include <Eigen/Dense>
 
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace
@@ -137,22 +139,70 @@ ceres::Solver::Summary Solve(const F::Options& iOptions, ceres::Problem& ioProbl
   return summary;
 }
 
-// Variances of (xc, yc, a, b, θ) up to the factor σ²; the angle's is infinite for a circle.
-bool Covariance(const F::Options& iOptions, double* iEllipse, ceres::Problem& ioProblem, double* oVariances)
+// Ceres logs through glog, which writes to standard error before (and unless) the application
+// sets it up; a library must not. Its messages are held back while any fit runs, and our own
+// results say what went wrong.
+class QuietCeres
 {
-  const bool circle = iEllipse[2] - iEllipse[3] <= 1e-9 * iEllipse[2];
+public:
+  QuietCeres()
+  {
+    const std::lock_guard<std::mutex> lock(_Mutex);
+    if (_Depth++ == 0)
+    {
+      _Saved = FLAGS_minloglevel;
+      FLAGS_minloglevel = google::GLOG_FATAL;
+    }
+  }
+  ~QuietCeres()
+  {
+    const std::lock_guard<std::mutex> lock(_Mutex);
+    if (--_Depth == 0)
+      FLAGS_minloglevel = _Saved;
+  }
+  QuietCeres(const QuietCeres&) = delete;
+  QuietCeres& operator=(const QuietCeres&) = delete;
+
+private:
+  static std::mutex _Mutex;
+  static int _Depth, _Saved;
+};
+std::mutex QuietCeres::_Mutex;
+int QuietCeres::_Depth = 0, QuietCeres::_Saved = 0;
+
+// The covariance of (xc, yc, a, b, θ) up to the factor σ², in c (5 x 5, row-major); false when the
+// Jacobian is rank deficient.
+bool CovarianceOf(const F::Options& iOptions, double* iEllipse, ceres::Problem& ioProblem, double* oC)
+{
   ceres::Covariance::Options options;
   options.algorithm_type = ceres::DENSE_SVD;
   options.num_threads = std::max(1, iOptions.threads);
-  options.null_space_rank = circle ? -1 : 0;
+  options.null_space_rank = 0;
   ceres::Covariance covariance(options);
-  double c[25];
   const std::vector<std::pair<const double*, const double*>> blocks = {{iEllipse, iEllipse}};
-  if (!covariance.Compute(blocks, &ioProblem) || !covariance.GetCovarianceBlock(iEllipse, iEllipse, c))
-    return false;
+  return covariance.Compute(blocks, &ioProblem) && covariance.GetCovarianceBlock(iEllipse, iEllipse, oC);
+}
+
+// Variances of (xc, yc, a, b, θ) up to the factor σ². The angle is free when the semi-axes are equal
+// within the fit's precision: a − b no larger than its standard error, or the angle's column of
+// the Jacobian lost to rounding (a rank-deficient covariance). The others' then come from the
+// covariance with θ held, and the angle's variance is infinite.
+bool Covariance(const F::Options& iOptions, double iSigma2, double* iEllipse, ceres::Problem& ioProblem,
+                double* oVariances, bool& oAngleFree)
+{
+  double c[25];
+  const double spread = iEllipse[2] - iEllipse[3];
+  oAngleFree =
+    !CovarianceOf(iOptions, iEllipse, ioProblem, c) || spread * spread <= iSigma2 * (c[12] + c[18] - 2 * c[13]);
+  if (oAngleFree)
+  {
+    ioProblem.SetManifold(iEllipse, new ceres::SubsetManifold(5, {4}));
+    if (!CovarianceOf(iOptions, iEllipse, ioProblem, c))
+      return false;
+  }
   for (int k = 0; k < 5; ++k)
     oVariances[k] = c[6 * k];
-  if (circle)
+  if (oAngleFree)
     oVariances[4] = std::numeric_limits<double>::infinity();
   return true;
 }
@@ -200,6 +250,7 @@ std::string Doubt(const F::Options& iOptions, const ceres::Solver::Summary& iSum
 // Orthogonal distances from the start in ioEllipse; fills the result but for its status.
 void FitGeometric(const Normalised& iData, const F::Options& iOptions, double* ioEllipse, F::Result& oResult)
 {
+  const QuietCeres quiet;
   const bool autoScale = iOptions.loss != F::Loss::kNone && iOptions.lossScale <= 0;
   double lossScale = autoScale ? RobustScale(iData, ioEllipse) : iOptions.lossScale / iData.scale;
   auto problem = std::make_unique<ceres::Problem>();
@@ -227,12 +278,16 @@ void FitGeometric(const Normalised& iData, const F::Options& iOptions, double* i
   double variances[5];
   if (!iOptions.covariance || redundancy <= 0 || !oResult.message.empty())
     return;
-  if (!Covariance(iOptions, ioEllipse, *problem, variances))
+  const double sigma2 = 2 * summary.final_cost / redundancy;
+  if (!Covariance(iOptions, sigma2, ioEllipse, *problem, variances, oResult.angleFree))
   {
     oResult.message = "the parameters are not determined by the points (singular covariance)";
     return;
   }
-  SetStandardErrors(variances, 2 * summary.final_cost / redundancy, iData.scale, oResult.standardErrors);
+  SetStandardErrors(variances, sigma2, iData.scale, oResult.standardErrors);
+  if (oResult.angleFree) // a circle: both foci at the centre
+    for (int k = 0; k < 2; ++k)
+      std::copy(oResult.centre, oResult.centre + 2, oResult.foci[k]);
   const F::StandardErrors& e = oResult.standardErrors;
   const double worst = std::max({e.centre[0], e.centre[1], e.semiAxes[0], e.semiAxes[1]});
   if (worst > iOptions.maxRelativeStandardError * iData.scale)

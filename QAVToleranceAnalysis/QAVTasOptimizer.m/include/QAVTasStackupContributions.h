@@ -19,7 +19,9 @@
 //                share_i = (m_i |s_i| t_i + B ((1 - m_i) s_i t_i)^2 / B^2) / V
 //   linear       |s_i t_i| / sum_k |s_k t_k|
 // A stack-up whose value is zero has no contributor: every share is 0.
-// Utilisation is V / limit, and V / upper for a linear row.
+// Utilisation is V / limit. A linear row's band [lower, upper] is used as far as its value has left
+// the band's centre for the nearer edge: |V - centre| / half-width, 0 at the centre and 1 on either
+// edge, where the row binds (an equality band: 1 when met). Above 1 the requirement is broken.
 class QAV_TASOPT_API QAVTasStackupContributions
 {
 public:

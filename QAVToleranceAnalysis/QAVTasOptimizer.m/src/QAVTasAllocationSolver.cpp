@@ -3,6 +3,7 @@
 #include "QAVTasAllocationNewton.h"
 #include "QAVTasAllocationPath.h"
 #include "QAVTasAllocationRows.h"
+#include "QAVTasNegligiblePrices.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,13 +65,25 @@ void Describe(const Problem& iProblem, const std::vector<double>& iT, Result& oR
 }
 
 // Prices are the multipliers of the constraints that bind: the rows' (a linear row's binding
-// side), and the bounds' from the certificate's inner minimum.
+// side), and the bounds' from the certificate's inner minimum. Both sides of an equality band bind,
+// each with a multiplier of the order of the gap over the band's width; only their difference acts.
 void Price(const QAVTasAllocationRows& iRows, const std::vector<double>& iT, const std::vector<double>& iLambda,
            Result& oResult)
 {
   for (std::int32_t r = 0; r < iRows.Rows(); ++r)
-    if (iRows.Binds(r, iT.data()))
-      oResult.StackupPrices[iRows.Stackup[r]] = std::max(oResult.StackupPrices[iRows.Stackup[r]], iLambda[r]);
+  {
+    if (!iRows.Binds(r, iT.data()))
+      continue;
+    double& price = oResult.StackupPrices[iRows.Stackup[r]];
+    const bool pair = r + 1 < iRows.Rows() && iRows.Stackup[r + 1] == iRows.Stackup[r];
+    if (pair && iRows.Binds(r + 1, iT.data()))
+    {
+      price = std::fabs(iLambda[r] - iLambda[r + 1]);
+      ++r;
+    }
+    else
+      price = std::max(price, iLambda[r]);
+  }
   iRows.LowerBound(iT.data(), iLambda.data(), true);
   iRows.BoundPrices(iT.data(), oResult.MinPrices.data(), oResult.MaxPrices.data());
 }
@@ -124,6 +137,7 @@ QAVTasAllocationResult QAVTasAllocationSolver::Solve(const QAVTasAllocationProbl
   result.Iterations += two.Iterations;
   Describe(iProblem, AllTolerances(iProblem, rows, two.T), result);
   Price(rows, two.T, two.Lambda, result);
+  QAVTasDropNegligiblePrices(iProblem, result);
   result.LowerBound = two.LowerBound;
   result.RelativeGap = std::max(0.0, result.Cost - result.LowerBound) / std::max(1.0, std::fabs(result.Cost));
   const bool feasible = iProblem.MaxViolation(result.Tolerances.data()) <= _Options.Feasibility;

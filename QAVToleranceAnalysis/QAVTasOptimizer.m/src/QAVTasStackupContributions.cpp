@@ -1,5 +1,6 @@
 #include "QAVTasStackupContributions.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -53,6 +54,19 @@ SharesOf(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationProblem:
   }
   return shares;
 }
+
+// How much of the room between the band's centre and its nearer edge the value takes up: 0 at the
+// centre, 1 on either edge (where the row binds), above 1 outside. An equality band is used whole
+// when met to 1e-9 of its size, and beyond that by the relative miss.
+double BandUse(const QAVTasAllocationProblem::Stackup& iStackup, double iValue)
+{
+  const double centre = 0.5 * (iStackup.Lower + iStackup.Upper), half = 0.5 * (iStackup.Upper - iStackup.Lower);
+  const double off = std::fabs(iValue - centre);
+  if (half > 0.0)
+    return off / half;
+  const double size = std::max(1.0, std::fabs(centre));
+  return off <= 1e-9 * size ? 1.0 : 1.0 + off / size;
+}
 } // namespace
 
 QAVTasStackupContributions::QAVTasStackupContributions(const QAVTasAllocationProblem& iProblem, const double* ipT)
@@ -64,6 +78,6 @@ QAVTasStackupContributions::QAVTasStackupContributions(const QAVTasAllocationPro
     const QAVTasAllocationProblem::Stackup& s = iProblem.Stackups[j];
     Shares.push_back(SharesOf(iProblem, s, ipT));
     const double value = iProblem.StackupValue(j, ipT);
-    Utilisation.push_back(value / (s.Rule == Law::Linear ? s.Upper : s.Limit));
+    Utilisation.push_back(s.Rule == Law::Linear ? BandUse(s, value) : value / s.Limit);
   }
 }
