@@ -57,9 +57,16 @@ SharesOf(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationProblem:
 
 // How much of the room between the band's centre and its nearer edge the value takes up: 0 at the
 // centre, 1 on either edge (where the row binds), above 1 outside. An equality band is used whole
-// when met to 1e-9 of its size, and beyond that by the relative miss.
+// when met to 1e-9 of its size, and beyond that by the relative miss; a band open on one side
+// (as the diagnosis makes) has no centre: 0 inside it, the relative miss beyond its edge.
 double BandUse(const QAVTasAllocationProblem::Stackup& iStackup, double iValue)
 {
+  if (!std::isfinite(iStackup.Lower) || !std::isfinite(iStackup.Upper))
+  {
+    const double miss = std::max(iStackup.Lower - iValue, iValue - iStackup.Upper);
+    const double edge = std::isfinite(iStackup.Lower) ? iStackup.Lower : iStackup.Upper;
+    return miss > 0.0 ? 1.0 + miss / std::max(1.0, std::fabs(edge)) : 0.0;
+  }
   const double centre = 0.5 * (iStackup.Lower + iStackup.Upper), half = 0.5 * (iStackup.Upper - iStackup.Lower);
   const double off = std::fabs(iValue - centre);
   if (half > 0.0)
