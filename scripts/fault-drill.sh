@@ -31,6 +31,9 @@ REPORT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVGAReportWriter.h"
 TOL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing.cpp"
 ELLIPSE = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasCovarianceEllipse.cpp"
 PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParametersRun.cpp"
+FIT = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/QAVTasEllipseFitter.cpp"
+SHARES = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasStackupContributions.cpp"
+SOLVER = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasAllocationSolver.cpp"
 
 # (name, what it breaks, [(file, snippet, replacement)], suite)
 FAULTS = [
@@ -84,6 +87,15 @@ FAULTS = [
      [(ELLIPSE, "std::fabs(k / lambda[1]);", "std::fabs(k / lambda[0]);")], "release"),
     ("cache-never-hits", "the genome cache never reports a hit",
      [(PARAMS, "  if (position == 0)\n    return 0;\n", "  if (position >= 0)\n    return 0;\n")], "release"),
+    ("circle-angle-kept", "a circle's angle counts as determined when a - b is within its error",
+     [(FIT, "spread * spread <= iSigma2 *", "spread * spread < 0.0 * iSigma2 *")], "release"),
+    ("ceres-speaks", "Ceres' log lines reach standard error during a fit",
+     [(FIT, "  const QuietCeres quiet;\n", "")], "release"),
+    ("band-use-upper", "a linear row's utilisation is value / upper again",
+     [(SHARES, "BandUse(s, value)", "value / s.Upper")], "release"),
+    ("equality-noise-price", "an equality band is priced by its larger side's multiplier",
+     [(SOLVER, "price = std::fabs(iLambda[r] - iLambda[r + 1]);", "price = std::max(iLambda[r], iLambda[r + 1]);")],
+     "release"),
 ]
 
 def run(cmd, cwd, env=None):
