@@ -117,7 +117,11 @@ std::string WhatBinds(const Problem& iProblem, const Result& iResult)
   {
     const Problem::Stackup& s = iProblem.Stackups[j];
     const double v = Entry(iResult.StackupValues, j);
-    const std::string side = s.Rule != Problem::Law::Linear ? "limit" : UpperSideActive(s, v) ? "upper" : "lower";
+    // An equality's value lies on both sides: the nearer one is rounding.
+    const std::string side = s.Rule != Problem::Law::Linear ? "limit"
+      : s.Lower == s.Upper                                  ? "equality"
+      : UpperSideActive(s, v)                               ? "upper"
+                                                            : "lower";
     if (OnLimit(s, v))
       binding.emplace_back(Entry(iResult.StackupPrices, j), "stack-up " + s.Name + " (" + side + ")");
   }
