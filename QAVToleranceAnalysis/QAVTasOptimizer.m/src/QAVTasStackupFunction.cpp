@@ -32,10 +32,20 @@ double QAVTasLinearStackup::Gradient(const double* ipX, double* opGradient) cons
   return Value(ipX);
 }
 
+// Four terms a pass: y is read and written a quarter as often.
 void QAVTasLinearStackup::Values(const double* const* ipColumns, std::int64_t iCount, double* opY) const
 {
   std::fill(opY, opY + iCount, _Constant);
-  for (std::size_t k = 0; k < _Inputs.size(); ++k)
+  std::size_t k = 0;
+  for (; k + 4 <= _Inputs.size(); k += 4)
+  {
+    const double s0 = _S[k], s1 = _S[k + 1], s2 = _S[k + 2], s3 = _S[k + 3];
+    const double *x0 = ipColumns[_Inputs[k]], *x1 = ipColumns[_Inputs[k + 1]], *x2 = ipColumns[_Inputs[k + 2]],
+                 *x3 = ipColumns[_Inputs[k + 3]];
+    for (std::int64_t p = 0; p < iCount; ++p)
+      opY[p] += (s0 * x0[p] + s1 * x1[p]) + (s2 * x2[p] + s3 * x3[p]);
+  }
+  for (; k < _Inputs.size(); ++k)
   {
     const double s = _S[k];
     const double* x = ipColumns[_Inputs[k]];

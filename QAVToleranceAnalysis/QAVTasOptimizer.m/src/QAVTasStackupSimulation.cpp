@@ -15,6 +15,7 @@ namespace
 const std::int64_t kBlock = QAVTasSampleBlocks::kBlock;
 const std::int64_t kBlocksPerJob = 16; // a job's sums are kept apart, to be added in job order
 const double kTail = 0.00135;
+const std::size_t kLanes = 4;
 
 // What one job adds to a stack-up's figures.
 struct Sums
@@ -31,8 +32,8 @@ struct Tally
   std::vector<QAVTasTailBuffer> Low, High; // High keeps -y
 
   Tally(std::size_t iTargets, std::size_t iBins, std::size_t iKeep)
-    : Below(iTargets, 0), Above(iTargets, 0), Histogram(iTargets * iBins, 0), Low(iTargets, QAVTasTailBuffer(iKeep)),
-      High(iTargets, QAVTasTailBuffer(iKeep))
+    : Below(iTargets, 0), Above(iTargets, 0), Histogram(iTargets * iBins * kLanes, 0),
+      Low(iTargets, QAVTasTailBuffer(iKeep)), High(iTargets, QAVTasTailBuffer(iKeep))
   {
   }
 };
@@ -72,38 +73,79 @@ private:
   void Tallies(std::size_t iTarget, std::int64_t iCount, Tally& ioTally, Sums& ioSums)
   {
     const Target& t = _Targets[iTarget];
-    const double lsl = t.HasLsl ? t.Lsl : -HUGE_VAL, usl = t.HasUsl ? t.Usl : HUGE_VAL, reference = t.Reference;
-    double shifted = 0.0, squares = 0.0, low = ioSums.Min, high = ioSums.Max;
+    const double lsl = t.HasLsl ? t.Lsl : -HUGE_VAL, usl = t.HasUsl ? t.Usl : HUGE_VAL;
+    Moments(t.Reference, iCount, ioSums);
     std::int64_t below = 0, above = 0;
     for (std::int64_t k = 0; k < iCount; ++k)
     {
-      const double y = _Y[k], d = y - reference;
-      shifted += d;
-      squares += d * d;
-      low = std::min(low, y);
-      high = std::max(high, y);
+      const double y = _Y[k];
       below += y < lsl;
       above += y > usl;
       _Met[k] &= static_cast<unsigned char>(y >= lsl && y <= usl);
     }
-    ioSums.Shifted += shifted;
-    ioSums.Squares += squares;
-    ioSums.Min = low;
-    ioSums.Max = high;
     ioTally.Below[iTarget] += below;
     ioTally.Above[iTarget] += above;
-    for (std::int64_t k = 0; k < iCount; ++k)
-    {
-      ioTally.Low[iTarget].Add(_Y[k]);
-      ioTally.High[iTarget].Add(-_Y[k]);
-    }
+    Tails(iCount, ioTally.Low[iTarget], ioTally.High[iTarget]);
     if (_Bins == 0)
       return;
-    std::int64_t* bins = &ioTally.Histogram[iTarget * _Bins];
+    // Four interleaved copies of the bins, so that neighbours in one bin do not wait on each other.
+    std::int64_t* bins = &ioTally.Histogram[iTarget * _Bins * kLanes];
     const double scale = static_cast<double>(_Bins) / (t.High - t.Low);
     const double last = static_cast<double>(_Bins - 1);
     for (std::int64_t k = 0; k < iCount; ++k)
-      ++bins[static_cast<std::size_t>(std::min(last, std::max(0.0, std::floor((_Y[k] - t.Low) * scale))))];
+      ++bins[static_cast<std::size_t>(k % kLanes) * _Bins +
+             static_cast<std::size_t>(std::min(last, std::max(0.0, std::floor((_Y[k] - t.Low) * scale))))];
+  }
+
+  // Sums of y - reference and of its squares, minimum and maximum, in four interleaved lanes
+  // (their order is fixed, so the figures are too).
+  void Moments(double iReference, std::int64_t iCount, Sums& ioSums) const
+  {
+    double shifted[4] = {0.0, 0.0, 0.0, 0.0}, squares[4] = {0.0, 0.0, 0.0, 0.0};
+    double low[4] = {ioSums.Min, ioSums.Min, ioSums.Min, ioSums.Min};
+    double high[4] = {ioSums.Max, ioSums.Max, ioSums.Max, ioSums.Max};
+    std::int64_t k = 0;
+    for (; k + 4 <= iCount; k += 4)
+      for (int l = 0; l < 4; ++l)
+      {
+        const double y = _Y[k + l], d = y - iReference;
+        shifted[l] += d;
+        squares[l] += d * d;
+        low[l] = std::min(low[l], y);
+        high[l] = std::max(high[l], y);
+      }
+    for (; k < iCount; ++k)
+    {
+      const double y = _Y[k], d = y - iReference;
+      shifted[0] += d;
+      squares[0] += d * d;
+      low[0] = std::min(low[0], y);
+      high[0] = std::max(high[0], y);
+    }
+    ioSums.Shifted += (shifted[0] + shifted[1]) + (shifted[2] + shifted[3]);
+    ioSums.Squares += (squares[0] + squares[1]) + (squares[2] + squares[3]);
+    ioSums.Min = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+    ioSums.Max = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
+  }
+
+  // Candidates for the tails: after the first blocks, only a few values a block pass the bars.
+  void Tails(std::int64_t iCount, QAVTasTailBuffer& ioLow, QAVTasTailBuffer& ioHigh) const
+  {
+    double low = ioLow.Bar(), high = -ioHigh.Bar();
+    for (std::int64_t k = 0; k < iCount; ++k)
+    {
+      const double y = _Y[k];
+      if (y < low)
+      {
+        ioLow.Add(y);
+        low = ioLow.Bar();
+      }
+      if (y > high)
+      {
+        ioHigh.Add(-y);
+        high = -ioHigh.Bar();
+      }
+    }
   }
 
   const Draws& _Draws;
@@ -166,8 +208,8 @@ void Figures(const Target& iTarget, const std::vector<Sums>& iJobs, std::size_t 
     }
     oMc.Below += ioTallies[t].Below[iIndex];
     oMc.Above += ioTallies[t].Above[iIndex];
-    for (std::size_t b = 0; b < iBins; ++b)
-      oMc.Histogram[b] += ioTallies[t].Histogram[iIndex * iBins + b];
+    for (std::size_t b = 0; b < iBins * kLanes; ++b)
+      oMc.Histogram[b % iBins] += ioTallies[t].Histogram[iIndex * iBins * kLanes + b];
   }
   oMc.P00135 = LowQuantile(low.Sorted(), iN, kTail);
   oMc.P99865 = HighQuantile(high.Sorted(), iN, 1.0 - kTail);

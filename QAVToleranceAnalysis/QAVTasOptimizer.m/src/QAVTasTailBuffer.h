@@ -23,6 +23,9 @@ public:
       Cut();
   }
 
+  // Values at or above this are not kept.
+  double Bar() const { return _Threshold; }
+
   void Merge(const QAVTasTailBuffer& iOther)
   {
     for (const double v : iOther._Values)
