@@ -189,3 +189,15 @@ TEST(AllocationDiagnosis, RandomSelectionsAgainstEnumeration)
       EXPECT_EQ(std::vector<double>(2, 0.0), report.Loosening) << trial;
   }
 }
+
+// A search cut short says so and claims no loosening.
+TEST(AllocationDiagnosis, StoppedSearchClaimsNothing)
+{
+  Diagnosis::Options options;
+  options.MaxNodes = 1;
+  const Diagnosis::Report report =
+    Diagnosis(options).Diagnose(Read(kSource + "/tests/data/allocation/diagnosis_options.json"));
+  EXPECT_FALSE(report.Solved);
+  EXPECT_TRUE(report.Loosening.empty());
+  EXPECT_NE(std::string::npos, report.Reason.find("after 1 nodes")) << report.Reason;
+}

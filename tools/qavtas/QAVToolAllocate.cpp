@@ -57,7 +57,7 @@ const char kFooter[] =
   "utilisation, and its yield with --yield. With process options, prices are those at the chosen\n"
   "selection; a pure selection's stack-ups add \"keeps_cheaper_out\" (the problem without it has a\n"
   "cheaper selection) and \"saving_at_110pct\" (the optimum's saving with the limit 10 % looser),\n"
-  "null when a re-solve did not finish.\n"
+  "null when a re-solve did not finish. --time-limit bounds the search for the loosening too.\n"
   "\n"
   "Exit status: 0 certified optimal, 4 certified infeasible, 3 not solved, 1 a bad file or an\n"
   "I/O error, 2 a usage error.\n";
@@ -215,7 +215,7 @@ int Allocate(const Settings& iSettings, bool iJson)
   if (!QAVTasAllocationFile::Read(text, problem, error))
     return Failure(NameOf(iSettings.file) + ": " + error);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
-  const QAVToolAllocateDiagnosis diagnosis(problem, result);
+  const QAVToolAllocateDiagnosis diagnosis(problem, result, iSettings.processes.TimeLimit());
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
   const std::string answer = iJson

@@ -27,11 +27,14 @@ std::string Padded(const std::string& iText, std::size_t iWidth)
 }
 } // namespace
 
-QAVToolAllocateDiagnosis::QAVToolAllocateDiagnosis(const Problem& iProblem, const Result& iResult)
+QAVToolAllocateDiagnosis::QAVToolAllocateDiagnosis(const Problem& iProblem, const Result& iResult, double iTimeLimit)
   : _Problem(iProblem), _Result(iResult)
 {
+  QAVTasAllocationDiagnosis::Options options;
+  options.TimeLimit = iTimeLimit;
   if (iResult.State == Result::Status::Infeasible)
-    _Report = std::make_unique<QAVTasAllocationDiagnosis::Report>(QAVTasAllocationDiagnosis().Diagnose(iProblem));
+    _Report =
+      std::make_unique<QAVTasAllocationDiagnosis::Report>(QAVTasAllocationDiagnosis(options).Diagnose(iProblem));
 }
 
 bool QAVToolAllocateDiagnosis::FixedDesign(const Problem& iProblem)

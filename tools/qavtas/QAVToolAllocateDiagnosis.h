@@ -26,8 +26,10 @@ public:
     std::string Limit, Loosened;
   };
 
-  // Diagnoses a certified infeasible answer; any other answer is left as it is.
-  QAVToolAllocateDiagnosis(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult);
+  // Diagnoses a certified infeasible answer, its search over options within iTimeLimit seconds
+  // (0: none); any other answer is left as it is.
+  QAVToolAllocateDiagnosis(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
+                           double iTimeLimit);
 
   // The report with the analysis added; ExtendJson adds it to the JSON answer: keys "relaxation":
   // {stack-up: amount} (those above 0; null with "relaxation_reason" when none was found) and, for

@@ -27,6 +27,7 @@ public:
   void Declare(QAVToolCli& ioCli);
   // Throws a usage error for options that follow a simulation not asked for (--seed, --qmc).
   void CheckUsage() const;
+  double TimeLimit() const { return _TimeLimit; } // seconds; 0: none
 
   // The process selector (a proven optimum over the options, or the continuous solver's answer
   // when no dimension has options), within the node and time limits.

@@ -37,6 +37,7 @@ public:
     double Zero = 1e-9;   // loosenings up to this are none
     double Margin = 1e-9; // added to every loosening above Zero
     std::int64_t MaxNodes = 100000;
+    double TimeLimit = 0.0; // seconds of the search over options; 0: no limit
     std::int32_t MaxIterations = 200;
   };
 

@@ -3,6 +3,7 @@
 #include "QAVTasDiagnosisProgram.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -85,6 +86,7 @@ public:
   // Depth first; false with Reason when a node cannot be solved or the nodes run out.
   bool Run()
   {
+    const auto start = std::chrono::steady_clock::now();
     std::vector<Runs> open{Runs(_Choices.size())};
     for (std::size_t k = 0; k < _Choices.size(); ++k)
       open.back()[k] = {0, _Choices[k].Order.size() - 1};
@@ -92,6 +94,9 @@ public:
     {
       if (++Nodes > _Options.MaxNodes)
         return Fail("the search stopped after " + std::to_string(_Options.MaxNodes) + " nodes");
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+      if (_Options.TimeLimit > 0.0 && elapsed.count() > _Options.TimeLimit)
+        return Fail("the search stopped at its time limit after " + std::to_string(Nodes - 1) + " nodes");
       const Runs runs = std::move(open.back());
       open.pop_back();
       const Program::Answer node = Program::Solve(Node(runs), _Scale, _Options.Gap, _Options.MaxIterations);
