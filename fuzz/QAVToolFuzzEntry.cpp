@@ -10,6 +10,7 @@
 #include "QAVTasOptimizerTolerancing.h"
 #include "QAVTasProcessSelector.h"
 #include "QAVTasSelectionPrices.h"
+#include "QAVTasYieldEstimator.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
@@ -19,8 +20,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -277,5 +280,119 @@ int QAVToolFuzzAllocationFile(const std::uint8_t* ipData, std::size_t iSize)
   }
   Require(!QAVToolAllocationReport(problem, result).empty() && !QAVToolAllocationJson(problem, result).empty());
   CheckSelection(problem);
+  return 0;
+}
+
+namespace
+{
+// Reads a problem's numbers and counts from fuzz bytes; past the end every byte is 0.
+class FuzzBytes
+{
+public:
+  FuzzBytes(const std::uint8_t* ipData, std::size_t iSize) : _Data(ipData), _Size(iSize) {}
+
+  std::uint8_t Byte() { return _At < _Size ? _Data[_At++] : 0; }
+
+  // Below 16 a hostile value, below 160 a plain one in (0, 2], else eight raw bytes.
+  double Number()
+  {
+    static const double kHostile[16] = {NAN,    HUGE_VAL, -HUGE_VAL, 0.0, -0.0,     -1.0, 1.0, 1e308,
+                                        -1e308, 1e-308,   5e-324,    1.5, 0.999999, 1e-9, 1e9, 2.0};
+    const std::uint8_t b = Byte();
+    if (b < 16)
+      return kHostile[b];
+    if (b < 160)
+      return (b - 15) / 72.0;
+    std::uint64_t bits = 0;
+    for (int k = 0; k < 8; ++k)
+      bits = bits << 8 | Byte();
+    double value = 0.0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+
+private:
+  const std::uint8_t* _Data;
+  std::size_t _Size, _At = 0;
+};
+
+QAVTasAllocationProblem::Dimension FuzzDimension(FuzzBytes& ioBytes)
+{
+  using Problem = QAVTasAllocationProblem;
+  Problem::Dimension d;
+  d.Name = "d" + std::to_string(ioBytes.Byte() % 8);
+  const std::uint8_t kind = ioBytes.Byte();
+  d.Fixed = kind % 3 == 1;
+  d.Tolerance = ioBytes.Number(), d.Min = ioBytes.Number(), d.Max = ioBytes.Number();
+  d.CostOf.Model = static_cast<Problem::CostModel>(ioBytes.Byte() % 6);
+  d.CostOf.A = ioBytes.Number(), d.CostOf.B = ioBytes.Number();
+  d.CostOf.K = ioBytes.Number(), d.CostOf.M = ioBytes.Number();
+  for (std::uint8_t k = ioBytes.Byte() % 5; k > 0; --k)
+    d.CostOf.Points.emplace_back(ioBytes.Number(), ioBytes.Number());
+  for (std::uint8_t k = kind % 3 == 2 ? ioBytes.Byte() % 4 : 0; k > 0; --k)
+    d.Options.push_back({ioBytes.Number(), ioBytes.Number(), ""});
+  d.MeanShift = ioBytes.Number();
+  d.Spread = static_cast<Problem::Distribution>(ioBytes.Byte() % 3);
+  return d;
+}
+
+QAVTasAllocationProblem::Stackup FuzzStackup(FuzzBytes& ioBytes)
+{
+  using Problem = QAVTasAllocationProblem;
+  Problem::Stackup s;
+  s.Name = "s";
+  s.Rule = static_cast<Problem::Law>(ioBytes.Byte() % 5);
+  s.Limit = ioBytes.Number(), s.Factor = ioBytes.Number(), s.Lower = ioBytes.Number(), s.Upper = ioBytes.Number();
+  for (std::uint8_t k = ioBytes.Byte() % 6; k > 0; --k)
+    s.Sensitivity.emplace_back(static_cast<std::int8_t>(ioBytes.Byte()) % 9, ioBytes.Number());
+  return s;
+}
+
+// The refusal every consumer gives a problem with defects.
+bool Refused(const QAVTasAllocationResult& iResult, const std::string& iDefects)
+{
+  return iResult.State == QAVTasAllocationResult::Status::NotSolved && iResult.Reason == iDefects &&
+    iResult.Tolerances.empty();
+}
+} // namespace
+
+int QAVToolFuzzAllocationProblem(const std::uint8_t* ipData, std::size_t iSize)
+{
+  FuzzBytes bytes(ipData, iSize);
+  QAVTasAllocationProblem problem;
+  for (std::uint8_t k = 1 + bytes.Byte() % 6; k > 0; --k)
+    problem.Dimensions.push_back(FuzzDimension(bytes));
+  for (std::uint8_t k = bytes.Byte() % 5; k > 0; --k)
+    problem.Stackups.push_back(FuzzStackup(bytes));
+  const std::vector<std::string> defects = problem.Validate();
+  const std::string reason = problem.Defects();
+  Require(defects.empty() == reason.empty());
+  QAVTasYieldEstimator::Options few;
+  few.Samples = 256, few.Threads = 1;
+  if (!defects.empty())
+  {
+    Require(Refused(QAVTasAllocationSolver().Solve(problem), reason));
+    Require(Refused(QAVTasProcessSelector().Solve(problem), reason));
+    try
+    {
+      QAVTasYieldEstimator(few).Simulate(problem, std::vector<double>(problem.Dimensions.size(), 1.0));
+      Require(false);
+    }
+    catch (const std::invalid_argument& e)
+    {
+      Require(e.what() == reason);
+    }
+    return 0;
+  }
+  const QAVTasAllocationResult solved = QAVTasAllocationSolver().Solve(problem);
+  Require(solved.Tolerances.size() == problem.Dimensions.size());
+  Require(solved.State != QAVTasAllocationResult::Status::Optimal ||
+          problem.MaxViolation(solved.Tolerances.data()) <= 1e-8);
+  CheckSelection(problem);
+  QAVTasProcessSelector::Options options;
+  options.MaxNodes = 2000;
+  const QAVTasAllocationResult selected = QAVTasProcessSelector(options).Solve(problem);
+  if (selected.State == QAVTasAllocationResult::Status::Optimal)
+    QAVTasYieldEstimator(few).Simulate(problem, selected.Tolerances);
   return 0;
 }

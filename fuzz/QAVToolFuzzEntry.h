@@ -28,4 +28,9 @@ int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize);
 // held to its certificate.
 int QAVToolFuzzAllocationFile(const std::uint8_t* ipData, std::size_t iSize);
 
+// An allocation problem built in memory from the bytes, hostile numbers and indices included: a
+// problem with defects is refused by the solver, the selector and the yield estimator with its
+// defects; a valid one is solved (an optimum meeting its limits) and its selection simulated.
+int QAVToolFuzzAllocationProblem(const std::uint8_t* ipData, std::size_t iSize);
+
 #endif

@@ -24,6 +24,7 @@ const Target kTargets[] = {
   {"point_file", QAVToolFuzzPointFile},
   {"data_file", QAVToolFuzzDataFile},
   {"allocation_file", QAVToolFuzzAllocationFile},
+  {"allocation_problem", QAVToolFuzzAllocationProblem},
 };
 
 } // namespace

@@ -63,8 +63,9 @@ Problem Random(std::uint32_t iSeed, std::vector<Problem::Law> iLaws, double iTig
   {
     const double v = p.StackupValue(j, some.data());
     p.Stackups[j].Limit = v * iTightness;
-    p.Stackups[j].Lower = v - std::fabs(v) * (iTightness - 1.0) - 0.001;
     p.Stackups[j].Upper = v * iTightness + 0.001;
+    p.Stackups[j].Lower =
+      std::min(v - std::fabs(v) * (iTightness - 1.0) - 0.001, p.Stackups[j].Upper); // no crossed band
   }
   return p;
 }

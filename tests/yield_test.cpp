@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 using Problem = QAVTasAllocationProblem;
@@ -22,6 +23,7 @@ Problem Chain(const std::vector<double>& iS, Problem::Distribution iSpread, doub
   for (std::size_t i = 0; i < iS.size(); ++i)
   {
     Problem::Dimension d;
+    d.Fixed = true, d.Tolerance = 1.0; // the tolerances simulated are the test's
     d.Spread = iSpread;
     d.MeanShift = iShift;
     p.Dimensions.push_back(d);
@@ -143,6 +145,32 @@ TEST(YieldEstimator, WorstCaseUniformAndThreads)
     EXPECT_EQ(a.Joint.Lower, b.Joint.Lower);
     EXPECT_EQ(one.Joint.Upper, three.Joint.Upper);
     p.Stackups[0].Limit /= 0.7;
+  }
+}
+
+// Scrambled Sobol points are stratified in every coordinate: of 2048 points (two blocks) per
+// scrambling exactly half put a uniform dimension within half its tolerance, so every scrambling
+// gives 1/2 and the interval has no width.
+TEST(YieldEstimator, QmcPointsStratifyEveryCoordinate)
+{
+  const std::size_t dimensions = 40;
+  Problem p;
+  for (std::size_t i = 0; i < dimensions; ++i)
+  {
+    Problem::Dimension d;
+    d.Fixed = true, d.Tolerance = 1.0, d.Spread = Problem::Distribution::Uniform;
+    p.Dimensions.push_back(d);
+    Problem::Stackup s;
+    s.Rule = Problem::Law::WorstCase, s.Limit = 0.5, s.Sensitivity = {{static_cast<std::int32_t>(i), 1.0}};
+    p.Stackups.push_back(s);
+  }
+  Yield::Options o;
+  o.Qmc = true, o.Scramblings = 16, o.Samples = 16 * 2048, o.Threads = 1;
+  const Yield::Report r = Yield(o).Simulate(p, std::vector<double>(dimensions, 1.0));
+  for (std::size_t j = 0; j < dimensions; ++j)
+  {
+    EXPECT_EQ(0.5, r.Stackups[j].Yield) << "coordinate " << j;
+    EXPECT_EQ(r.Stackups[j].Lower, r.Stackups[j].Upper) << "coordinate " << j;
   }
 }
 

@@ -64,7 +64,7 @@ public:
   struct Dimension
   {
     std::string Name;
-    double Min = 0.0, Max = 0.0; // bounds of a free dimension (for a table: narrowed to its points)
+    double Min = 0.0, Max = 0.0; // bounds of a free dimension (for a table: within its points)
     bool Fixed = false;
     double Tolerance = 0.0; // the fixed tolerance
     Cost CostOf;
@@ -122,6 +122,24 @@ public:
   // infinite when t holds a NaN.
   double MaxViolation(const double* ipT) const;
   std::int32_t IndexOf(const std::string& iName) const; // -1 when no dimension has that name
+
+  // Every defect that makes the problem unsolvable, in the order of the problem, each one line
+  // "where: what", where in the problem file's terms (dimensions[2].mean_shift,
+  // stackups[0].sensitivities[1], dimensions[0].cost.points[3][0]); empty when the problem is valid.
+  // Defects: a number that is NaN or infinite anywhere; a free dimension without a cost model, with
+  // Min <= 0 or Min > Max, or a table cost's bounds outside its points; a fixed tolerance <= 0 (or
+  // outside its table); an option's tolerance <= 0; fixed and options at once; b < 0, k <= 0 or
+  // m <= 0; a table of fewer than two points, t <= 0, t not increasing, or costs that rise or are
+  // not convex (slopes compared with a relative allowance of 1e-12); a mean shift outside [0, 1);
+  // an unknown enumerator; a limit <= 0, an rss factor < 1, or a linear row's Lower > Upper (none
+  // of them for a stack-up without a law); a sensitivity whose dimension index is out of range or
+  // names a dimension its stack-up already names; the drawing's Plus, Minus or Sigma < 0, Cp <= 0,
+  // Lsl >= Usl when both are given, Cpk < 0, or a Yield target outside (0, 1). Names are labels here (the file reader checks them): they are not checked. Linear in
+  // the problem's size. The solver, the process selector and the yield estimator refuse a problem
+  // that has any defect.
+  std::vector<std::string> Validate() const;
+  // The defects of Validate joined by "; ", empty when there are none.
+  std::string Defects() const;
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include "QAVTasOptimizerExport.h"
 
 #include <cstdint>
+#include <string>
 
 // Proven optimum of an allocation problem whose dimensions may be made by discrete processes
 // (Dimension::Options), mixed with continuous and fixed dimensions.
@@ -50,7 +51,10 @@
 // explored. The prices (StackupPrices, MinPrices, MaxPrices) are those of the continuous problem at
 // the chosen selection, its options held at their choice: all 0 for a pure selection, whose
 // stack-ups QAVTasSelectionSensitivity weighs instead. A problem without options is handed to the
-// continuous solver as it is.
+// continuous solver as it is. A problem with defects (QAVTasAllocationProblem::Validate) or options
+// out of range (Gap not a finite number > 0, TimeLimit negative or not finite, MaxNodes < 1,
+// Relaxation as the solver's) is refused before any work: NotSolved, Reason every defect joined by
+// "; ", every vector empty.
 class QAV_TASOPT_API QAVTasProcessSelector
 {
 public:
@@ -68,6 +72,9 @@ public:
   explicit QAVTasProcessSelector(const Options& iOptions) : _Options(iOptions) {}
 
   QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
+
+  // The defects of these options, joined by "; " (empty when they are sound).
+  static std::string Defects(const Options& iOptions);
 
 private:
   Options _Options;

@@ -67,7 +67,8 @@ public:
   explicit QAVTasYieldEstimator(const Options& iOptions) : _Options(iOptions) {}
 
   // iTolerances holds one tolerance per dimension (an allocation's); throws std::invalid_argument
-  // when it does not, or when Samples < 1 or Scramblings < 2 with Qmc.
+  // when it does not, when one is negative or not finite, when Samples < 1 or Scramblings < 2 with
+  // Qmc, or when the problem has defects (the message: QAVTasAllocationProblem::Defects).
   Report Simulate(const QAVTasAllocationProblem& iProblem, const std::vector<double>& iTolerances) const;
 
   // The standard normal quantile Phi^-1(p), 0 < p < 1.

@@ -1,4 +1,5 @@
 // QAVTasAllocationFile::Read: the problem file, checked item by item, each refusal naming its path.
+// The file's own rules (structure, keys, names) are checked here; the model's are Validate's.
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationFileDrawing.h"
 #include "QAVTasJsonItems.h"
@@ -34,28 +35,7 @@ std::string Name(const Json& iObject, const std::string& iPath, std::map<std::st
   return name;
 }
 
-// Slopes of a table must not rise above 0 nor fall as t grows; a relative allowance of 1e-12 keeps
-// tables written as straight lines in decimal from being refused for their rounding.
-void CheckTable(const std::vector<std::pair<double, double>>& iPoints, const std::string& iPath,
-                const std::string& iName)
-{
-  double previous = -HUGE_VAL;
-  for (std::size_t k = 0; k + 1 < iPoints.size(); ++k)
-  {
-    const double slope = (iPoints[k + 1].second - iPoints[k].second) / (iPoints[k + 1].first - iPoints[k].first);
-    const double allowance =
-      1e-12 * std::max(std::fabs(slope), std::fabs(previous) < HUGE_VAL ? std::fabs(previous) : 0.0);
-    if (!std::isfinite(slope))
-      Refuse(At(iPath, k + 1), "the table of '" + iName + "' has a slope too steep to represent");
-    if (slope > allowance)
-      Refuse(At(iPath, k + 1), "the table of '" + iName + "' is not non-increasing (its cost rises)");
-    if (slope < previous - allowance)
-      Refuse(At(iPath, k + 1), "the table of '" + iName + "' is not convex (its slope falls)");
-    previous = slope;
-  }
-}
-
-std::vector<std::pair<double, double>> Table(const Json& iCost, const std::string& iPath, const std::string& iName)
+std::vector<std::pair<double, double>> Table(const Json& iCost, const std::string& iPath)
 {
   const std::string path = Member(iPath, "points");
   std::vector<std::pair<double, double>> points;
@@ -65,19 +45,12 @@ std::vector<std::pair<double, double>> Table(const Json& iCost, const std::strin
     if (!point.is_array() || point.size() != 2)
       Refuse(at, "expected a pair [t, cost]");
     const double t = Number(point[0], At(at, 0)), cost = Number(point[1], At(at, 1));
-    if (t <= 0.0)
-      Refuse(At(at, 0), "t must be > 0");
-    if (!points.empty() && t <= points.back().first)
-      Refuse(At(at, 0), "t must increase from point to point");
     points.emplace_back(t, cost);
   }
-  if (points.size() < 2)
-    Refuse(path, "a table needs at least two points");
-  CheckTable(points, path, iName);
   return points;
 }
 
-Problem::Cost CostOf(const Json& iNode, const std::string& iPath, const std::string& iName)
+Problem::Cost CostOf(const Json& iNode, const std::string& iPath)
 {
   Problem::Cost cost;
   Object(iNode, iPath, {"model", "a", "b", "k", "m", "points"});
@@ -101,54 +74,39 @@ Problem::Cost CostOf(const Json& iNode, const std::string& iPath, const std::str
       Refuse(Member(iPath, key), "not a parameter of the " + model + " model");
   if (table)
   {
-    cost.Points = Table(iNode, iPath, iName);
+    cost.Points = Table(iNode, iPath);
     return cost;
   }
   cost.A = Number(iNode, iPath, "a", 0.0);
   cost.B = Number(iNode, iPath, "b");
-  if (cost.B < 0.0)
-    Refuse(Member(iPath, "b"), "must be >= 0 (the cost must not rise as the tolerance grows)");
   if (cost.Model == Problem::CostModel::Power)
-    cost.K = Positive(iNode, iPath, "k");
+    cost.K = Number(iNode, iPath, "k");
   if (cost.Model == Problem::CostModel::Exponential)
-    cost.M = Positive(iNode, iPath, "m");
+    cost.M = Number(iNode, iPath, "m");
   return cost;
 }
 
 void ReadBounds(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
 {
-  const bool table = ioDimension.CostOf.Model == Problem::CostModel::Table;
+  // A table's bounds default to its first and last t.
   const auto& points = ioDimension.CostOf.Points;
-  if (!table)
+  if (ioDimension.CostOf.Model != Problem::CostModel::Table || points.empty())
   {
     ioDimension.Min = Number(iNode, iPath, "min");
     ioDimension.Max = Number(iNode, iPath, "max");
+    return;
   }
-  else
-  {
-    ioDimension.Min = Number(iNode, iPath, "min", points.front().first);
-    ioDimension.Max = Number(iNode, iPath, "max", points.back().first);
-    if (ioDimension.Min < points.front().first)
-      Refuse(Member(iPath, "min"), "below the first t of the cost table");
-    if (ioDimension.Max > points.back().first)
-      Refuse(Member(iPath, "max"), "above the last t of the cost table");
-  }
-  if (ioDimension.Min <= 0.0)
-    Refuse(Member(iPath, "min"), "must be > 0");
-  if (ioDimension.Min > ioDimension.Max)
-    Refuse(Member(iPath, "min"), "greater than max");
+  ioDimension.Min = Number(iNode, iPath, "min", points.front().first);
+  ioDimension.Max = Number(iNode, iPath, "max", points.back().first);
 }
 
 void ReadFixed(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
 {
-  ioDimension.Tolerance = ioDimension.Fixed ? ioDimension.Tolerance : Positive(iNode, iPath, "tolerance");
+  ioDimension.Tolerance = ioDimension.Fixed ? ioDimension.Tolerance : Number(iNode, iPath, "tolerance");
   ioDimension.Fixed = true;
   ioDimension.Min = ioDimension.Max = ioDimension.Tolerance;
   if (iNode.contains("cost"))
-    ioDimension.CostOf = CostOf(iNode["cost"], Member(iPath, "cost"), ioDimension.Name);
-  const auto& points = ioDimension.CostOf.Points;
-  if (!points.empty() && (ioDimension.Tolerance < points.front().first || ioDimension.Tolerance > points.back().first))
-    Refuse(Member(iPath, "tolerance"), "outside the t of the cost table");
+    ioDimension.CostOf = CostOf(iNode["cost"], Member(iPath, "cost"));
 }
 
 void ReadOptions(const Json& iNode, const std::string& iPath, Problem::Dimension& ioDimension)
@@ -159,7 +117,7 @@ void ReadOptions(const Json& iNode, const std::string& iPath, Problem::Dimension
     const std::string at = At(path, ioDimension.Options.size());
     Object(option, at, {"tolerance", "cost", "process"});
     Problem::Option read;
-    read.Tolerance = Positive(option, at, "tolerance");
+    read.Tolerance = Number(option, at, "tolerance");
     read.CostValue = Number(option, at, "cost");
     if (option.contains("process"))
       read.Process = Text(option["process"], Member(at, "process"));
@@ -191,12 +149,10 @@ Problem::Dimension DimensionOf(const Json& iNode, const std::string& iPath, std:
     ReadOptions(iNode, iPath, dimension);
   else
   {
-    dimension.CostOf = CostOf(Required(iNode, iPath, "cost"), Member(iPath, "cost"), dimension.Name);
+    dimension.CostOf = CostOf(Required(iNode, iPath, "cost"), Member(iPath, "cost"));
     ReadBounds(iNode, iPath, dimension);
   }
   dimension.MeanShift = Number(iNode, iPath, "mean_shift", 0.0);
-  if (dimension.MeanShift < 0.0 || dimension.MeanShift >= 1.0)
-    Refuse(Member(iPath, "mean_shift"), "must lie in [0, 1)");
   QAVTasAllocationFileDrawing::ReadProcess(iNode, iPath, dimension);
   return dimension;
 }
@@ -246,14 +202,10 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const In
   {
     stackup.Lower = Number(iNode, iPath, "lower");
     stackup.Upper = Number(iNode, iPath, "upper");
-    if (stackup.Lower > stackup.Upper)
-      Refuse(Member(iPath, "lower"), "greater than upper");
   }
   else if (stackup.HasLaw && (iNode.contains("limit") || !QAVTasAllocationFileDrawing::HasWindow(iNode)))
-    stackup.Limit = Positive(iNode, iPath, "limit");
+    stackup.Limit = Number(iNode, iPath, "limit");
   stackup.Factor = Number(iNode, iPath, "factor", 1.0);
-  if (stackup.Factor < 1.0)
-    Refuse(Member(iPath, "factor"), "must be >= 1");
   const std::string path = Member(iPath, "sensitivities");
   const Json& sensitivities = Required(iNode, iPath, "sensitivities");
   if (!sensitivities.is_object())
@@ -292,6 +244,9 @@ Problem ProblemOf(const Json& iRoot)
     QAVTasAllocationFileDrawing::ReadRequirement(node, path, problem, problem.Stackups.back());
   }
   QAVTasAllocationFileDrawing::ReadYield(iRoot, problem);
+  const std::vector<std::string> defects = problem.Validate();
+  if (!defects.empty())
+    throw Refusal{defects.front()};
   return problem;
 }
 

@@ -91,6 +91,33 @@ void Price(const QAVTasAllocationRows& iRows, const std::vector<double>& iT, con
 
 QAVTasAllocationResult QAVTasAllocationSolver::Solve(const QAVTasAllocationProblem& iProblem) const
 {
+  std::string reason = iProblem.Defects();
+  const std::string options = Defects(_Options);
+  if (!options.empty())
+    reason += (reason.empty() ? "" : "; ") + options;
+  if (reason.empty())
+    return SolveValid(iProblem);
+  Result refused;
+  refused.Reason = reason;
+  return refused;
+}
+
+std::string QAVTasAllocationSolver::Defects(const Options& iOptions, const std::string& iPrefix)
+{
+  std::string defects;
+  const auto add = [&](bool iBad, const char* iWhat)
+  {
+    if (iBad)
+      defects += (defects.empty() ? "" : "; ") + iPrefix + iWhat;
+  };
+  add(!(std::isfinite(iOptions.Gap) && iOptions.Gap > 0.0), "Gap: must be a finite number > 0");
+  add(!(std::isfinite(iOptions.Feasibility) && iOptions.Feasibility > 0.0), "Feasibility: must be a finite number > 0");
+  add(iOptions.MaxIterations < 1, "MaxIterations: must be >= 1");
+  return defects;
+}
+
+QAVTasAllocationResult QAVTasAllocationSolver::SolveValid(const QAVTasAllocationProblem& iProblem) const
+{
   Result result;
   const std::size_t n = iProblem.Dimensions.size(), m = iProblem.Stackups.size();
   result.StackupPrices.assign(m, 0.0);

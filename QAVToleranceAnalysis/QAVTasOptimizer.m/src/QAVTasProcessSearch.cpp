@@ -76,7 +76,7 @@ void QAVTasProcessSearch::Leaf(const Node& iNode)
     return;
   }
   const double fixedCost = _Choices.Relax(iNode.Choices, _Relaxed);
-  const Result solved = _Solver.Solve(_Relaxed);
+  const Result solved = _Solver.SolveValid(_Relaxed);
   _Iterations += solved.Iterations;
   if (solved.State == Result::Status::Optimal)
   {
@@ -99,7 +99,7 @@ bool QAVTasProcessSearch::Bound(Node& ioNode, std::vector<double>& oT)
   const double fixedCost = _Choices.Relax(ioNode.Choices, _Relaxed);
   if (_Lp)
     return BoundByLp(ioNode, oT);
-  const Result solved = _Solver.Solve(_Relaxed);
+  const Result solved = _Solver.SolveValid(_Relaxed);
   _Iterations += solved.Iterations;
   if (solved.State == Result::Status::Infeasible)
     return false;
@@ -408,7 +408,7 @@ void QAVTasProcessSearch::PriceSelection(Result& ioResult)
   if (!_Choices.HasContinuous())
     return;
   _Choices.Relax(_Best, _Relaxed);
-  const Result solved = _Solver.Solve(_Relaxed);
+  const Result solved = _Solver.SolveValid(_Relaxed);
   _Iterations += solved.Iterations;
   ioResult.Iterations = _Iterations;
   if (solved.State != Result::Status::Optimal)

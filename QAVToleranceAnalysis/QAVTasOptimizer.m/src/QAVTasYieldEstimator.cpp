@@ -175,6 +175,13 @@ QAVTasYieldEstimator::Report QAVTasYieldEstimator::Simulate(const QAVTasAllocati
   const Options& o = _Options;
   if (iTolerances.size() != iProblem.Dimensions.size() || o.Samples < 1 || (o.Qmc && o.Scramblings < 2))
     throw std::invalid_argument("yield: one tolerance per dimension, at least one sample, two scramblings");
+  const std::string defects = iProblem.Defects();
+  if (!defects.empty())
+    throw std::invalid_argument(defects);
+  for (std::size_t i = 0; i < iTolerances.size(); ++i)
+    if (!(std::isfinite(iTolerances[i]) && iTolerances[i] >= 0.0))
+      throw std::invalid_argument("yield: the tolerance of dimension " + std::to_string(i) +
+                                  " is not a finite number >= 0");
   const Model model(iProblem, iTolerances);
   const std::size_t rows = model.Terms.size(), width = rows + 1;
 
