@@ -206,14 +206,24 @@ std::string JsonAnswer(const Settings& iSettings, const QAVTasAllocationProblem&
   return QAVToolJsonText(answer);
 }
 
+// The problem of the file at iPath; its text is let go before the solve, whose memory peaks later.
+bool ReadProblem(const std::string& iPath, QAVTasAllocationProblem& oProblem, std::string& oError)
+{
+  std::string text;
+  if (!QAVToolJsonInput::Read(iPath, text, oError))
+    return false;
+  if (QAVTasAllocationFile::Read(text, oProblem, oError))
+    return true;
+  oError = NameOf(iPath) + ": " + oError;
+  return false;
+}
+
 int Allocate(const Settings& iSettings, bool iJson)
 {
-  std::string text, error;
-  if (!QAVToolJsonInput::Read(iSettings.file, text, error))
-    return Failure(error);
+  std::string error;
   QAVTasAllocationProblem problem;
-  if (!QAVTasAllocationFile::Read(text, problem, error))
-    return Failure(NameOf(iSettings.file) + ": " + error);
+  if (!ReadProblem(iSettings.file, problem, error))
+    return Failure(error);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
   const QAVToolAllocateDiagnosis diagnosis(problem, result, iSettings.processes.TimeLimit());
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
