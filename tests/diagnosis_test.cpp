@@ -73,7 +73,8 @@ TEST(AllocationDiagnosis, HandDerivedCasesInTheirUnitsAndOthers)
   for (const std::string& file : files)
   {
     const Problem problem = Read(file);
-    const nlohmann::json expected = nlohmann::json::parse(QAVToolSlurp(file)).at("x-relaxation");
+    const nlohmann::json notes = nlohmann::json::parse(QAVToolSlurp(file));
+    const nlohmann::json& expected = notes.at("x-relaxation");
     EXPECT_EQ(Status::Infeasible, QAVTasProcessSelector().Solve(problem).State) << file;
     for (double k : {1.0, 1e-6, 1e-3, 1e3, 1e6})
     {
@@ -89,6 +90,10 @@ TEST(AllocationDiagnosis, HandDerivedCasesInTheirUnitsAndOthers)
         total += want;
       }
       EXPECT_NEAR(total, report.Total, 1e-9 * std::max(1.0, total)) << what;
+      std::vector<std::string> conflict;
+      for (const std::int32_t j : report.Conflict)
+        conflict.push_back(problem.Stackups[j].Name);
+      EXPECT_EQ(notes.at("x-conflict").get<std::vector<std::string>>(), conflict) << what;
       EXPECT_LE(report.LowerBound, report.Total) << what;
       EXPECT_GE(report.LowerBound, total - 1e-9 * std::max(1.0, total)) << what;
       if (k == 1.0)

@@ -97,8 +97,11 @@ std::string QAVToolAllocateDiagnosis::Text() const
   for (const Row& row : Rows())
     text += "  " + Padded(row.Name, 21) + Padded(Format("%.7g", row.Amount), 17) + Padded(row.Limit, 27) +
       row.Loosened + "\n";
-  return text + "  total " + Format("%.10g", _Report->Total) + ", proven lower bound " +
-    Format("%.10g", _Report->LowerBound) + "\n";
+  text += "  total " + Format("%.10g", _Report->Total) + ", proven lower bound " +
+    Format("%.10g", _Report->LowerBound) + "\n  in conflict (loosened, or on its limit there):";
+  for (const std::int32_t j : _Report->Conflict)
+    text += " " + _Problem.Stackups[j].Name;
+  return text + "\n";
 }
 
 void QAVToolAllocateDiagnosis::ExtendJson(::Json& ioAnswer) const
@@ -134,6 +137,10 @@ void QAVToolAllocateDiagnosis::ExtendJson(::Json& ioAnswer) const
     for (const Row& row : Rows())
       QAVToolJsonAppend(relaxation, row.Name, row.Amount);
     answer["relaxation"] = std::move(relaxation);
+    ::Json conflict = ::Json::array();
+    for (const std::int32_t j : _Report->Conflict)
+      conflict.push_back(_Problem.Stackups[j].Name);
+    answer["conflict"] = std::move(conflict);
   }
   else
   {

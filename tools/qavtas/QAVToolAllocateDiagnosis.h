@@ -32,7 +32,8 @@ public:
                            double iTimeLimit);
 
   // The report with the analysis added; ExtendJson adds it to the JSON answer: keys "relaxation":
-  // {stack-up: amount} (those above 0; null with "relaxation_reason" when none was found) and, for
+  // {stack-up: amount} (those above 0; null with "relaxation_reason" when none was found),
+  // "conflict": [stack-up] (those loosened and those on their limit at the least loosening) and, for
   // a fixed design, "tolerances" and "stackups": {name: {"law", "value", "limit" or "lower" and
   // "upper", "utilisation"}}.
   std::string Extend(const std::string& iReport) const;

@@ -51,6 +51,9 @@ public:
     std::vector<double> Tolerances;      // tolerances that meet the loosened limits
     std::vector<double> StackupValues;   // V_j at those tolerances
     std::vector<std::int32_t> Processes; // the chosen option of a dimension with options, -1 elsewhere
+    // The stack-ups in conflict: those loosened, and those that sit on their limit (to 1e-6 of
+    // its size) at Tolerances, holding the others back.
+    std::vector<std::int32_t> Conflict;
     std::int64_t Nodes = 0;
   };
 

@@ -14,6 +14,7 @@ using Problem = QAVTasAllocationProblem;
 using Diagnosis = QAVTasAllocationDiagnosis;
 using Program = QAVTasDiagnosisProgram;
 const double kInf = std::numeric_limits<double>::infinity();
+const double kOnLimit = 1e-6;
 
 double Smallest(const Problem::Dimension& iDimension)
 {
@@ -36,6 +37,17 @@ std::vector<bool> InLinearRows(const Problem& iProblem)
       for (const auto& [i, w] : s.Sensitivity)
         in[i] = in[i] || (w != 0.0 && !iProblem.Dimensions[i].Fixed);
   return in;
+}
+
+// Whether a stack-up met at value V sits on its limit, to 1e-6 of its scale S.
+bool OnLimit(const Problem::Stackup& iStackup, double iValue, double iScale)
+{
+  const double near = kOnLimit * iScale;
+  if (!iStackup.HasLaw)
+    return false;
+  if (iStackup.Rule != Problem::Law::Linear)
+    return iValue >= iStackup.Limit - near;
+  return iValue <= iStackup.Lower + near || iValue >= iStackup.Upper - near;
 }
 
 // A dimension with options that the search branches on: its options by tolerance, and the run
@@ -255,6 +267,8 @@ QAVTasAllocationDiagnosis::Report QAVTasAllocationDiagnosis::Diagnose(const QAVT
     const double r = Needed(iProblem.Stackups[j], report.StackupValues[j], search.Scale()[j]);
     report.Total += r;
     report.Loosening.push_back(r > _Options.Zero ? r + _Options.Margin : 0.0);
+    if (report.Loosening[j] > 0.0 || OnLimit(iProblem.Stackups[j], report.StackupValues[j], search.Scale()[j]))
+      report.Conflict.push_back(static_cast<std::int32_t>(j));
   }
   return report;
 }
