@@ -1,11 +1,11 @@
 #include "QAVToolJsonInput.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -18,42 +18,56 @@ std::string Gibibytes(std::uint64_t iBytes)
                                                 : std::to_string(iBytes) + " bytes";
 }
 
-// Why the bytes from iFrom on cannot continue the start of one JSON object ("" while they may);
-// ioBegun tells whether its first visible byte has been seen.
-std::string NoObject(const std::string& iText, std::size_t iFrom, bool& ioBegun)
+// Why a block cannot continue the start of one JSON object ("" while it may); ioBegun tells whether
+// the object's first visible byte has been seen.
+std::string NoObject(const std::string& iBlock, bool& ioBegun)
 {
-  if (std::memchr(iText.data() + iFrom, '\0', iText.size() - iFrom))
+  if (std::memchr(iBlock.data(), '\0', iBlock.size()))
     return "holds a NUL byte; this is no JSON text";
-  const std::size_t first = ioBegun ? std::string::npos : iText.find_first_not_of(" \t\r\n", iFrom);
+  const std::size_t first = ioBegun ? std::string::npos : iBlock.find_first_not_of(" \t\r\n");
   if (first == std::string::npos)
     return "";
   ioBegun = true;
-  return iText[first] == '{' ? "" : "is no JSON object: a problem file begins with '{'";
+  return iBlock[first] == '{' ? "" : "is no JSON object: a problem file begins with '{'";
 }
+
 std::string TooLarge(std::uint64_t iMaxBytes)
 {
   return "larger than " + Gibibytes(iMaxBytes) + ", the most a problem file may hold";
 }
 
-// Appends the whole of iFile to ioText by chunks; "" or why it stopped.
+// Appends the whole of iFile to ioText; "" or why it stopped. The text is read in blocks joined at
+// its end, each let go as it is copied: a stream never moves while it grows, so an endless one is
+// refused holding the bound and a block, and a whole one peaks at its size and a block.
 std::string ReadWhole(FILE* iFile, std::uint64_t iMaxBytes, std::string& ioText)
 {
+  std::vector<std::string> blocks;
+  std::uint64_t total = 0;
   bool begun = false;
   for (std::size_t got = kChunk; got == kChunk;)
   {
-    const std::size_t at = ioText.size();
-    ioText.resize(at + kChunk);
-    got = std::fread(&ioText[at], 1, kChunk, iFile);
-    ioText.resize(at + got);
-    if (at == 0 && ioText.compare(0, 3, kByteOrderMark) == 0)
-      ioText.erase(0, 3);
-    const std::string why = NoObject(ioText, std::min(at, ioText.size()), begun);
+    std::string block(kChunk, '\0');
+    got = std::fread(&block[0], 1, kChunk, iFile);
+    block.resize(got);
+    if (total == 0 && blocks.empty() && block.compare(0, 3, kByteOrderMark) == 0)
+      block.erase(0, 3);
+    const std::string why = NoObject(block, begun);
     if (!why.empty())
       return why;
-    if (ioText.size() > iMaxBytes)
+    total += block.size();
+    if (total > iMaxBytes)
       return TooLarge(iMaxBytes);
+    blocks.push_back(std::move(block));
   }
-  return std::ferror(iFile) ? std::strerror(errno) : "";
+  if (std::ferror(iFile))
+    return std::strerror(errno);
+  ioText.reserve(static_cast<std::size_t>(total));
+  for (std::string& block : blocks)
+  {
+    ioText += block;
+    std::string().swap(block);
+  }
+  return "";
 }
 } // namespace
 
@@ -73,8 +87,6 @@ bool QAVToolJsonInput::Read(const std::string& iPath, std::string& oText, std::s
     const std::unique_ptr<FILE, int (*)(FILE*)> owned(standard ? nullptr : std::fopen(iPath.c_str(), "rb"),
                                                       std::fclose);
     FILE* file = standard ? stdin : owned.get();
-    if (known && S_ISREG(info.st_mode))
-      oText.reserve(static_cast<std::size_t>(info.st_size) + 1);
     oError = file ? ReadWhole(file, iMaxBytes, oText) : std::strerror(errno);
   }
   if (oError.empty())
