@@ -7,7 +7,7 @@
 #include "QAVToolAnalysisReport.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
-#include "QAVToolLineReader.h"
+#include "QAVToolJsonInput.h"
 #include "QAVToolOutput.h"
 
 #include <iostream>
@@ -60,9 +60,8 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
 int Analyse(const Settings& iSettings, const QAVToolCli::Common& iCommon)
 {
   std::string text, error;
-  QAVToolLineReader reader(iSettings.file);
-  if (!reader.ReadAll(text))
-    return Failure(reader.Error());
+  if (!QAVToolJsonInput::Read(iSettings.file, text, error))
+    return Failure(error);
   const std::string name = iSettings.file == "-" ? "standard input" : iSettings.file;
   QAVTasAllocationProblem problem;
   if (!QAVTasAllocationFile::Read(text, problem, error))
