@@ -4,6 +4,8 @@
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasOptimizerVersion.h"
+#include "QAVTasTargetRows.h"
+#include "QAVToolAllocateCapability.h"
 #include "QAVToolAllocateDiagnosis.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolAllocateSelection.h"
@@ -169,7 +171,8 @@ std::vector<QAVToolAllocationPage::YieldRow> YieldRows(const QAVTasAllocationPro
 
 bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
                    const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield,
-                   const QAVToolAllocateDiagnosis& iDiagnosis, const QAVToolSelectionHeld& iHeld, std::string& oError)
+                   const QAVToolAllocateDiagnosis& iDiagnosis, const QAVToolSelectionHeld& iHeld,
+                   const QAVToolAllocateCapability& iCapability, std::string& oError)
 {
   if (iSettings.svg.empty() && iSettings.html.empty())
     return true;
@@ -185,6 +188,7 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
   for (const QAVToolAllocateDiagnosis::Row& row : iDiagnosis.Rows())
     content.Loosening.push_back({row.Name, row.Amount, row.Limit, row.Loosened});
   content.Selection = QAVToolSelectionHtml(iProblem, iHeld);
+  content.Capability = iCapability.Html();
   if (ipYield)
   {
     content.Yield = YieldRows(iProblem, *ipYield);
@@ -222,20 +226,23 @@ bool ReadProblem(const std::string& iPath, QAVTasAllocationProblem& oProblem, st
 int Allocate(const Settings& iSettings, bool iJson)
 {
   std::string error;
-  QAVTasAllocationProblem problem;
-  if (!ReadProblem(iSettings.file, problem, error))
+  QAVTasAllocationProblem drawing;
+  if (!ReadProblem(iSettings.file, drawing, error))
     return Failure(error);
+  const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
   const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
   const QAVToolAllocateDiagnosis diagnosis(problem, result, iSettings.processes.TimeLimit());
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
-  const std::string answer = iJson
+  const QAVToolAllocateCapability capability(drawing, problem, result);
+  const std::string plain = iJson
     ? JsonAnswer(iSettings, problem, result, diagnosis, held, yield.get())
     : iSettings.processes.Extend(
         QAVToolAddSelection(diagnosis.Extend(QAVToolAllocationReport(problem, result)), problem, held), problem, result,
         yield.get());
+  const std::string answer = capability.Extend(plain, iJson);
   if (!WriteText(iSettings.report, answer, error) ||
-      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, error))
+      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, capability, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';

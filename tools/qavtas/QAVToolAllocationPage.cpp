@@ -172,7 +172,7 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
   Dimensions(out, iProblem, iResult);
   Stackups(out, iProblem, iResult);
   WhatBinds(out, iProblem, iResult);
-  out << iContent.Selection;
+  out << iContent.Selection << iContent.Capability;
   out << "<h2>Picture</h2>\n" << iContent.Svg;
   Yield(out, iContent);
   out << "<p><small>Made by <code>" << QAVToolSvgPlot::Escape(iContent.CommandLine) << "</code>, "

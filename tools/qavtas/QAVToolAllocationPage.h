@@ -37,6 +37,7 @@ public:
     std::int64_t YieldSamples = 0;
     std::vector<LooseningRow> Loosening; // empty: no such section
     std::string Selection;               // what each stack-up holds of a pure selection: a section, or empty
+    std::string Capability;              // capability at the allocation and trade-off curves: sections, or empty
     std::string CommandLine;
     std::string Version;
   };
