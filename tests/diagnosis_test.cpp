@@ -195,7 +195,7 @@ TEST(AllocationDiagnosis, RandomSelectionsAgainstEnumeration)
   }
 }
 
-// A search cut short says so and claims no loosening.
+// A search cut short says so and claims no loosening; a problem with defects is refused.
 TEST(AllocationDiagnosis, StoppedSearchClaimsNothing)
 {
   Diagnosis::Options options;
@@ -205,4 +205,14 @@ TEST(AllocationDiagnosis, StoppedSearchClaimsNothing)
   EXPECT_FALSE(report.Solved);
   EXPECT_TRUE(report.Loosening.empty());
   EXPECT_NE(std::string::npos, report.Reason.find("after 1 nodes")) << report.Reason;
+}
+
+TEST(AllocationDiagnosis, RefusesAProblemWithDefects)
+{
+  Problem p = Read(kSource + "/tests/data/allocation/diagnosis_linear.json");
+  p.Stackups[1].Sensitivity.emplace_back(7, 1.0);
+  const Diagnosis::Report report = Diagnosis().Diagnose(p);
+  EXPECT_FALSE(report.Solved);
+  EXPECT_EQ(p.Defects(), report.Reason);
+  EXPECT_FALSE(report.Reason.empty());
 }

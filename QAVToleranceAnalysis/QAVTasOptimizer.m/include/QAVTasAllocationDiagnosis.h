@@ -27,7 +27,8 @@
 //
 // A loosening above Options::Zero carries a margin of Options::Margin, so that the loosened problem
 // keeps an interior (the exact least loosening often leaves a single feasible point); below Zero it
-// is 0. So Loosened(problem, Loosening) is feasible and a solver finds it so.
+// is 0. So Loosened(problem, Loosening) is feasible and a solver finds it so. A problem with
+// defects (QAVTasAllocationProblem::Validate) is refused: not Solved, the defects in Reason.
 class QAV_TASOPT_API QAVTasAllocationDiagnosis
 {
 public:

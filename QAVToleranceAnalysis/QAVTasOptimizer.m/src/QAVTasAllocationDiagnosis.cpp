@@ -252,6 +252,14 @@ QAVTasAllocationProblem QAVTasAllocationDiagnosis::Loosened(const QAVTasAllocati
 QAVTasAllocationDiagnosis::Report QAVTasAllocationDiagnosis::Diagnose(const QAVTasAllocationProblem& iProblem) const
 {
   Report report;
+  report.Reason = iProblem.Defects();
+  if (!(_Options.Gap > 0.0 && _Options.Zero >= 0.0 && _Options.Margin >= 0.0 && _Options.MaxNodes >= 1 &&
+        _Options.MaxIterations >= 1))
+    report.Reason += std::string(report.Reason.empty() ? "" : "; ") +
+      "Options: a gap > 0, Zero and Margin >= 0 "
+      "and limits >= 1 are needed";
+  if (!report.Reason.empty())
+    return report;
   Search search(iProblem, _Options);
   report.Solved = search.Run();
   report.Nodes = search.Nodes;
