@@ -7,7 +7,7 @@ BENCH   := build/bench
 CONSUMER := build/consumer
 CMAKE_FLAGS ?=
 
-.PHONY: all deps demo test test-release test-asan test-consumer format-check tsan bench bench-deps fuzz clean
+.PHONY: all deps demo demo-tolerance test test-release test-asan test-consumer format-check tsan bench bench-deps fuzz clean
 
 all: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -28,8 +28,22 @@ bench-deps:
 $(BENCH)/Makefile: | bench-deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DQAV_BUILD_TESTS=OFF -DQAV_BUILD_BENCH=ON $(CMAKE_FLAGS)
 
-# Only the library and the tool: the demonstration needs no test suite.
+# Only the library and the tool: the demonstration needs no test suite. The motor assembly from
+# its drawing: what the current tolerances give, then the least-cost tolerances that meet Cpk 1.33.
+DEMO := build/demo
 demo: $(RELEASE)/Makefile
+	cmake --build $(RELEASE) -j $(JOBS) --target qavtas
+	@mkdir -p $(DEMO)
+	@echo "== the motor assembly as drawn: worst case, statistical model, Monte Carlo"
+	$(RELEASE)/qavtas analyse examples/motor_drawing.json --html $(DEMO)/motor_analysis.html
+	@echo
+	@echo "== the same assembly allocated at least cost to Cpk 1.33, certified"
+	$(RELEASE)/qavtas allocate examples/motor_allocation.json --html $(DEMO)/motor_allocation.html
+	@echo
+	@echo "Pages: $(CURDIR)/$(DEMO)/motor_analysis.html and $(CURDIR)/$(DEMO)/motor_allocation.html"
+	@echo "The tolerancing report of a data file: make demo-tolerance"
+
+demo-tolerance: $(RELEASE)/Makefile
 	cmake --build $(RELEASE) -j $(JOBS) --target qavtas
 	$(RELEASE)/qavtas tolerance examples/tolerance_direct.txt
 	@echo
