@@ -11,6 +11,7 @@
 #include "QAVTasProcessSelector.h"
 #include "QAVTasSelectionPrices.h"
 #include "QAVTasYieldEstimator.h"
+#include "QAVToleranceReadersAgree.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
@@ -199,7 +200,11 @@ int QAVToolFuzzDataFile(const std::uint8_t* ipData, std::size_t iSize)
   std::fclose(pFile);
   Require(first == second);
   if (second != S_OK || problem._Nx > 6 || problem._Ny > 6)
+  {
+    Require(second == S_OK || QAVToleranceReadersDisagree(bytes).empty()); // the typed reader stops alike
     return 0;
+  }
+  Require(QAVToleranceReadersDisagree(bytes).empty());
   // A small problem that was read: the exact allocation and its report must cope with any values.
   if (problem.OptimizeExact() == S_OK)
   {

@@ -1,7 +1,7 @@
 // qavtas tolerance: solves a tolerancing problem read from a data file and writes its report.
-#include "ErrorDepthHandler.h"
-#include "QAVTasDataFileItems.h"
 #include "QAVTasOptimizerTolerancing.h"
+#include "QAVTasToleranceDataFile.h"
+#include "QAVTasToleranceExactSolver.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
@@ -11,11 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -23,6 +20,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -37,7 +35,7 @@ const char kFooter[] =
   "1 a data or I/O error, 2 a usage error. With --compare, the status of the certified run.";
 
 // A broken bound is one beyond this, relative to max(1, |bound|), as the allocation problem measures it.
-using Items = QAVTasDataFileItems;
+using DataFile = QAVTasToleranceDataFile;
 constexpr double kViolationTolerance = 1.0e-6;
 
 struct Settings
@@ -47,6 +45,7 @@ struct Settings
   bool exact = false, genetic = false, compare = false;
   std::optional<std::int32_t> seed;
   QAVToolHistory history; // of the genetic run
+  DataFile::Result data;  // the file as read
 };
 
 // The data file as messages name it.
@@ -77,10 +76,18 @@ void Declare(QAVToolCli& ioCli, Settings& ioS)
 }
 
 // The problem of the file (or standard input); 0, or 1 after a line saying where and what.
-int ReadProblem(const Settings& iS, const QAVToolSession& iSession, QAVTasOptimizerTolerancing& ioOptimizer)
+int ReadProblem(Settings& ioS, const QAVToolSession& iSession, QAVTasOptimizerTolerancing& ioOptimizer)
 {
-  const std::string error = QAVToolReadDataFile(iS.file, ioOptimizer);
-  return error.empty() ? 0 : iSession.Fail(1, error + iSession.Detail());
+  const std::string error = QAVToolReadDataFile(ioS.file, ioOptimizer, ioS.data);
+  if (!error.empty())
+    return iSession.Fail(1, error + iSession.Detail());
+  if (ioS.data.State == DataFile::Status::Unsolvable)
+    return iSession.Fail(1,
+                         Name(ioS) + ":" + std::to_string(ioS.data.Line) + ": the data cannot be solved: expected " +
+                           ioS.data.Expected);
+  if (ioS.data.Problem.Dimensions.empty())
+    return iSession.Fail(1, Name(ioS) + ": the data cannot be solved: expected at least one X");
+  return 0;
 }
 
 // A report the library writes to a stream, as text.
@@ -164,33 +171,22 @@ struct Answer
   }
 };
 
-// Why the library refused to solve: the data it checks (what it expected), or the engine.
-std::string Refusal(const Settings& iS, const QAVToolSession& iSession)
-{
-  const char* expected = Items::Expected(ErrorDepthHandler::_i_errline_);
-  if (ErrorDepthHandler::_ier_ == 1 && expected != nullptr)
-    return Name(iS) + ": the data cannot be solved: expected " + expected + iSession.Detail();
-  return Name(iS) + ": the library refused the run" + iSession.Detail();
-}
-
 Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOptimizerTolerancing& ioO)
 {
   Answer a{"exact"};
   const double start = iSession.Seconds();
-  const HRESULT hr = ioO.OptimizeExact();
+  QAVTasAllocationResult result = QAVTasToleranceExactSolver::Solve(iS.data.Problem);
   a.seconds = iSession.Seconds() - start;
-  const std::int32_t line = ErrorDepthHandler::_i_errline_;
-  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == Items::kInfeasible)
+  if (result.State == QAVTasAllocationResult::Status::Infeasible)
     return a.status = 4, a.state = "infeasible", a.message = Name(iS) + ": no tolerances meet these bounds", a;
-  if (hr != S_OK && ErrorDepthHandler::_ier_ == 1 && line == Items::kNotCertified)
+  if (result.State != QAVTasAllocationResult::Status::Optimal)
     return a.status = 3, a.message = Name(iS) + ": the exact solver could not certify an optimum", a;
-  if (hr != S_OK)
-    return a.message = Refusal(iS, iSession), a;
-  a.x = ioO._Exact.Tolerances;
-  a.objective = ioO._Exact.Cost;
+  a.x = result.Tolerances;
+  a.objective = result.Cost;
   WorstViolation(ioO, a.x, a.violation);
   a.status = 0;
   a.state = "optimal";
+  ioO._Exact = std::move(result); // the report's answer
   HRESULT written = S_OK;
   a.report = Captured([&](FILE* f) { return ioO.CheckExactConstraints(f); }, written);
   return a;
@@ -199,13 +195,15 @@ Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOpti
 Answer SolveGenetic(const Settings& iS, QAVToolSession& ioSession, QAVTasOptimizerTolerancing& ioO)
 {
   Answer a{"genetic"};
+  if (iS.data.Form == 2 && !iS.data.GeneticExpected.empty())
+    return a.message = Name(iS) + ": the data cannot be solved: expected " + iS.data.GeneticExpected, a;
   const double start = ioSession.Seconds();
   const HRESULT hr = ioO.Optimize();
   a.seconds = ioSession.Seconds() - start;
   if (hr != S_OK || ioO.GetResultX(a.x) != S_OK)
   {
     a.x.clear();
-    return a.message = Refusal(iS, ioSession), a;
+    return a.message = Name(iS) + ": the library refused the run" + ioSession.Detail(), a;
   }
   a.objective = SumOfInverses(a.x);
   const std::string worst = WorstViolation(ioO, a.x, a.violation);

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <vector>
 
+struct QAVTasToleranceStaging;
+
 // Signed cube root: pow(x, 1/3) for x >= 0, -pow(-x, 1/3) otherwise; NaN for a NaN.
 QAV_TASOPT_API double QAVTasSqrt3(double x);
 
@@ -95,6 +97,9 @@ protected:
   void WriteDirectReport(FILE* iopFile, const double* ipX, const double* ipDelta) const;
 
 private:
+  friend class QAVTasToleranceDataFile; // hands over a problem it read
+
+  HRESULT Adopt(QAVTasToleranceStaging& ioProblem);
   void ReleaseData();
   double EvalDirect(const double* ipX) const;
   double EvalMultiplier(const double* ipLambda);

@@ -10,9 +10,9 @@
 #include "QAVMathIntervalND.h"
 #include "QAVMathMinimizeRN.h"
 #include "QAVSamReport.h"
-#include "QAVTasAllocationSolver.h"
 #include "QAVTasDataFileItems.h"
 #include "QAVTasMathFunctionRN.h"
+#include "QAVTasToleranceExactSolver.h"
 #include "QAVTasToleranceModel.h"
 
 #include <algorithm>
@@ -43,7 +43,6 @@ const std::int32_t kLineBadForm = 150;
 const std::int32_t kLineTooManyGenes = 151;
 const std::int32_t kLineNoMatrix = 181;
 const std::int32_t kLineExactData = 700; // 700 to 705: the data the exact solver needs
-const double kOpenFloor = 1.0e-12;       // lower bound standing for X > 0, relative to Xsup
 
 // The run of iGenes genes: the rates first (before the array checks), then the rest.
 QAVGASettings RunSettings(std::int32_t iGenes, double iCross, std::int32_t iNx)
@@ -346,18 +345,7 @@ HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
   _Exact = QAVTasAllocationResult();
   if (CheckExactData() != S_OK || CheckValues(false) != S_OK)
     return E_FAIL;
-  QAVTasAllocationProblem problem = AllocationProblem();
-  bool noX = false; // Xsup <= 0 admits no X > 0
-  for (QAVTasAllocationProblem::Dimension& d : problem.Dimensions)
-  {
-    noX = noX || !(d.Max > 0.0);
-    // X > 0 is all a lower bound <= 0 asks; a floor far below any answer keeps the domain open.
-    d.Min = d.Min > 0.0 ? d.Min : kOpenFloor * d.Max;
-  }
-  QAVTasAllocationResult result;
-  result.State = QAVTasAllocationResult::Status::Infeasible;
-  if (!noX)
-    result = QAVTasAllocationSolver().Solve(problem);
+  QAVTasAllocationResult result = QAVTasToleranceExactSolver::Solve(AllocationProblem());
   switch (result.State)
   {
     case QAVTasAllocationResult::Status::Optimal:
@@ -372,31 +360,7 @@ HRESULT QAVTasOptimizerTolerancing::OptimizeExact()
 
 QAVTasAllocationProblem QAVTasOptimizerTolerancing::AllocationProblem() const
 {
-  using Problem = QAVTasAllocationProblem;
-  Problem problem;
-  for (std::int32_t i = 0; i < _Nx; ++i)
-  {
-    Problem::Dimension dimension;
-    dimension.Name = "X" + std::to_string(i + 1);
-    dimension.Min = _pXinf[i];
-    dimension.Max = _pXsup[i];
-    dimension.CostOf.Model = Problem::CostModel::Reciprocal;
-    dimension.CostOf.B = 1.0;
-    problem.Dimensions.push_back(dimension);
-  }
-  for (std::int32_t j = 0; j < _Ny; ++j)
-  {
-    Problem::Stackup row;
-    row.Name = "Y" + std::to_string(j + 1);
-    row.Rule = Problem::Law::Linear;
-    row.Lower = _pYmin[j];
-    row.Upper = _pYmax[j];
-    for (std::int32_t i = 0; i < _Nx; ++i)
-      if (_ppW[j][i] != 0.0)
-        row.Sensitivity.emplace_back(i, _ppW[j][i]);
-    problem.Stackups.push_back(row);
-  }
-  return problem;
+  return Model::Of(*this).AllocationProblem();
 }
 
 HRESULT QAVTasOptimizerTolerancing::CheckExactData() const

@@ -1,6 +1,7 @@
 #ifndef QAVTasToleranceModel_H
 #define QAVTasToleranceModel_H
 
+#include "QAVTasAllocationProblem.h"
 #include "QAVTasOptimizerTolerancing.h"
 
 #include <cmath>
@@ -120,10 +121,17 @@ public:
   // for a NaN; a negative X_i counts as violating X_i > 0 by its distance to 0. Needs every array.
   double MaxViolation(const double* ipX) const;
 
-  // Needs every array.
-  DataFault CheckData(bool iDirectForm) const;
+  // Needs every array. opValue, when given, takes the place of the faulty value among the values in
+  // the data file's order (W by rows, Ymin, Ymax, Xinf, Xsup); of the upper one for crossed bounds.
+  DataFault CheckData(bool iDirectForm, std::int64_t* opValue = nullptr) const;
+
+  // The data as an allocation problem: X1..Xn with cost 1/X within [Xinf, Xsup], linear rows
+  // Y1..Ym between [Ymin, Ymax] holding the non-zero coefficients. Needs every array.
+  QAVTasAllocationProblem AllocationProblem() const;
 
 private:
+  DataFault FirstFault(bool iDirectForm, std::int64_t& oAt) const;
+
   std::int32_t _Ny;
   std::int32_t _Nx;
   const double* const* _ppW;
