@@ -8,6 +8,7 @@
 #   scripts/fault-drill.sh draw-order ...  only the named faults
 #   scripts/fault-drill.sh --list          the fault names
 #   scripts/fault-drill.sh --check         every snippet still in place (no build)
+#   QAV_DRILL_SUITES="a_test b_test" ...   build and run only these release suites (and the tool)
 #
 # Each fault is an exact text substitution keyed on a snippet that must occur exactly once in
 # its file; a snippet that has moved stops the drill, so the table never silently shrinks.
@@ -23,6 +24,8 @@ SRC = os.path.join(MIRROR, "src")
 JOBS = os.environ.get("JOBS", "2")
 # The ASan faults build and run only these suites: a full sanitizer build per fault is too slow.
 ASAN_SUITES = os.environ.get("QAV_DRILL_ASAN_SUITES", "realga_test intga_test").split()
+# Release faults run the whole suite through ctest unless these suites are named.
+RELEASE_SUITES = os.environ.get("QAV_DRILL_SUITES", "").split()
 ENGINE = "QAVPlatform/include/QAVDifferentialEvolutionStep.h"
 RUN = "QAVPlatform/include/QAVDifferentialEvolutionRun.h"
 REAL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasGAOptimizer.cpp"
@@ -34,6 +37,11 @@ PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParametersRu
 FIT = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/QAVTasEllipseFitter.cpp"
 SHARES = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasStackupContributions.cpp"
 SOLVER = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasAllocationSolver.cpp"
+TAS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/"
+ROWS, PATH, LAWS = TAS + "QAVTasAllocationRows.cpp", TAS + "QAVTasAllocationPath.cpp", TAS + "QAVTasAllocationProblem.cpp"
+LP, BASIS, CUTS = TAS + "QAVTasSelectionLP.cpp", TAS + "QAVTasSelectionLPBasis.cpp", TAS + "QAVTasCoverCuts.cpp"
+SOBOL = TAS + "QAVTasSobolSequence.cpp"
+FIT_SRC = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/"
 
 # (name, what it breaks, [(file, snippet, replacement)], suite)
 FAULTS = [
@@ -96,10 +104,51 @@ FAULTS = [
     ("equality-noise-price", "an equality band is priced by its larger side's multiplier",
      [(SOLVER, "price = std::fabs(iLambda[r] - iLambda[r + 1]);", "price = std::max(iLambda[r], iLambda[r + 1]);")],
      "release"),
+    # The allocation solver, its laws, the process selection, the yield and the geometric fit.
+    ("rows-shift-root", "a mean-shift row's root term forgets (1 - m)",
+     [(ROWS, "? (1.0 - m) * w : 0.0;", "? w : 0.0;")], "release"),
+    ("rows-cone-gradient", "the gradient of a cone row drops one s_ij",
+     [(ROWS, "A[k] + scale * B[k] * B[k] * ipT[Var[k]];", "A[k] + scale * B[k] * ipT[Var[k]];")], "release"),
+    ("bound-reciprocal-min", "the certificate's inner minimum of b/t + g t is misplaced",
+     [(ROWS, "std::sqrt(iCost.B / iG)", "std::sqrt(iCost.B * iG)")], "release"),
+    ("newton-cone-curvature", "the Newton matrix takes a cone row's curvature with rho^2",
+     [(PATH, "Lambda[r] * _Rows.F[r] / (rho * rho * rho)", "Lambda[r] * _Rows.F[r] / (rho * rho)")], "release"),
+    ("phase-one-no-proof", "phase one takes a point not yet feasible for a proof of infeasibility",
+     [(PATH, "Infeasible = !Feasible && _Rows.LowerBound(T.data(), Lambda.data(), false) > 0.0;",
+       "Infeasible = !Feasible;")], "release"),
+    ("law-rss-factor", "the rss law drops its factor",
+     [(LAWS, "return s.Factor * std::sqrt(squares);", "return std::sqrt(squares);")], "release"),
+    ("law-shift-sign", "the mean-shift law adds m s t with the sign of s",
+     [(LAWS, "sum += m * std::fabs(w) * t;", "sum += m * w * t;")], "release"),
+    ("lp-rss-factor", "the selection LP's rss row ignores the factor",
+     [(LP, "const double root = iS.Limit / iS.Factor;", "const double root = iS.Limit;")], "release"),
+    ("pivot-leaving-cost", "a pivot gives the leaving variable the opposite reduced cost",
+     [(BASIS, "_D[leaving] = -ratio;", "_D[leaving] = ratio;")], "release"),
+    ("cover-rhs", "a cover cut allows one choice too few",
+     [(CUTS, "static_cast<double>(members.size()) - 1.0;", "static_cast<double>(members.size()) - 2.0;")],
+     "release"),
+    ("sobol-gray-step", "consecutive Sobol points differ by the wrong direction number",
+     [(SOBOL, "x ^= v[__builtin_ctzll(iFirst + i + 1)];", "x ^= v[__builtin_ctzll(iFirst + i + 2)];")], "release"),
+    ("yield-sigma", "a normal dimension's sigma is t / 2",
+     [(LAWS, "return Sigma > 0.0 ? Sigma : iT / (3.0 * Cp);", "return Sigma > 0.0 ? Sigma : iT / (2.0 * Cp);")],
+     "release"),
+    ("wilson-width", "Wilson's interval loses its z",
+     [(TAS + "QAVTasSampleBlocks.cpp", "const double half = kZ975 * std::sqrt(p * (1.0 - p) / n",
+       "const double half = std::sqrt(p * (1.0 - p) / n")],
+     "release"),
+    ("foot-minor-axis", "the foot point's minor coordinate uses the major axis' weight",
+     [(FIT_SRC + "QAVTasEllipseFootPoint.cpp", "x1 = y1 / (s + 1.0);", "x1 = y1 / (s + r0);")], "release"),
+    ("fit-angle-jacobian", "the distance's derivative in the angle has a wrong sign",
+     [(FIT_SRC + "QAVTasOrthogonalDistanceCost.cpp", "oGradient[4] = foot.normalU * v - foot.normalV * u;",
+       "oGradient[4] = foot.normalU * v + foot.normalV * u;")], "release"),
 ]
 
-def run(cmd, cwd, env=None):
-    return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+def run(cmd, cwd, env=None, timeout=None):
+    try:
+        return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                              timeout=timeout)
+    except subprocess.TimeoutExpired:  # a hang is a failure
+        return subprocess.CompletedProcess(cmd, 124, "", "")
 
 def sync_mirror():
     """Copies changed tracked and new files into the mirror with a fresh time, so that no copy
@@ -125,7 +174,8 @@ def configure(kind):
     return build
 
 def build(kind):
-    targets = ["--target"] + ASAN_SUITES if kind == "asan" else []
+    targets = ["--target"] + ASAN_SUITES if kind == "asan" else \
+        ["--target", "qavtas"] + RELEASE_SUITES if RELEASE_SUITES else []
     return run(["cmake", "--build", configure(kind), "-j", JOBS] + targets, ROOT).returncode == 0
 
 def build_and_test(kind):
@@ -136,6 +186,14 @@ def build_and_test(kind):
     if kind == "asan":  # whole suites, not ctest: a leak report comes at the suite's exit
         env = dict(os.environ, ASAN_OPTIONS="detect_leaks=1:halt_on_error=1", UBSAN_OPTIONS="halt_on_error=1")
         return [s for s in ASAN_SUITES if run([os.path.join(where, s)], where, env).returncode]
+    if RELEASE_SUITES:  # the failing tests of each suite, by name
+        failed = []
+        for suite in RELEASE_SUITES:
+            r = run([os.path.join(where, suite)], where, timeout=600)
+            names = [t.rstrip(",") for t in re.findall(r"^\[  FAILED  \] (\S+)", r.stdout, re.M) if "." in t]
+            names = [t for k, t in enumerate(names) if t not in names[:k] and t not in failed]
+            failed += names or ([suite] if r.returncode else [])
+        return failed
     out = run(["ctest", "-j", JOBS, "--timeout", "300"], where).stdout
     return re.findall(r"^\s*\d+ - (\S+) \(", out.split("The following tests FAILED:")[-1], re.M) \
         if "The following tests FAILED:" in out else []
@@ -159,7 +217,7 @@ def restore(originals):
 
 def main(args):
     if args[:1] == ["--list"]:
-        print("\n".join(f"{n:18} {what}" for n, what, _, _ in FAULTS))
+        print("\n".join(f"{n:24} {what}" for n, what, _, _ in FAULTS))
         return
     if args[:1] == ["--check"]:  # every snippet still in place, without building
         bad = [(n, rel) for n, _, edits, _ in FAULTS for rel, old, _ in edits

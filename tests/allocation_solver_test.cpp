@@ -69,6 +69,31 @@ void ExpectCertified(const Problem& p, const QAVTasAllocationResult& r)
 }
 } // namespace
 
+// Each law at one point, by hand (t = (0.1, 0.2, 0.05), s = (1, -2, 0.5), m = (0.2, 0.5, 0), rss
+// factor 1.5); a mean-shift row that binds at the optimum holds its limit by the law, not only by
+// the solver's rows.
+TEST(AllocationSolver, LawsAtAPointAndABindingMeanShiftRow)
+{
+  Problem p;
+  p.Dimensions = {Free(0.01, 1.0, Reciprocal(1.0), 0.2), Free(0.01, 1.0, Reciprocal(2.0), 0.5),
+                  Free(0.01, 1.0, Reciprocal(0.5))};
+  const std::vector<double> t = {0.1, 0.2, 0.05}, s = {1.0, -2.0, 0.5};
+  const std::pair<Problem::Law, double> laws[] = {
+    {Problem::Law::WorstCase, 0.1 + 0.4 + 0.025},
+    {Problem::Law::Rss, 1.5 * std::sqrt(0.01 + 0.16 + 0.000625)},
+    {Problem::Law::MeanShift, 0.02 + 0.2 + std::sqrt(0.08 * 0.08 + 0.2 * 0.2 + 0.025 * 0.025)},
+    {Problem::Law::Linear, 0.1 - 0.4 + 0.025}};
+  for (const auto& [law, value] : laws)
+  {
+    p.Stackups = {Row(law, 1.0, s, 1.5)};
+    EXPECT_NEAR(value, p.StackupValue(0, t.data()), 1e-15) << static_cast<int>(law);
+  }
+  p.Stackups = {Row(Problem::Law::MeanShift, 0.3, s)};
+  const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
+  ExpectCertified(p, r);
+  EXPECT_NEAR(0.3, r.StackupValues[0], 1e-9);
+}
+
 // One row with costs b_i / t_i. Worst-case: b_i / t_i^2 = lambda |s_i| gives
 // t_i = T sqrt(b_i / |s_i|) / S, S = sum_k sqrt(b_k |s_k|), cost S^2 / T and price S^2 / T^2.
 // rss: b_i / t_i^2 = lambda f s_i^2 t_i / rho gives t_i = T (b_i / s_i^2)^(1/3) / (f sqrt(sum_k (s_k b_k)^(2/3))).
