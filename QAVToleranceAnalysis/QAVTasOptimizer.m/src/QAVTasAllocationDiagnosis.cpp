@@ -50,8 +50,8 @@ bool OnLimit(const Problem::Stackup& iStackup, double iValue, double iScale)
   return iValue <= iStackup.Lower + near || iValue >= iStackup.Upper - near;
 }
 
-// A dimension with options that the search branches on: its options by tolerance, and the run
-// [First, Last] of them a node allows.
+// A dimension with options in a linear row, which the search branches on: its options by
+// tolerance (a node allows a run of them).
 struct Choice
 {
   std::size_t Dimension;
