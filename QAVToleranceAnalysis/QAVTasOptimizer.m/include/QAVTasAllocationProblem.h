@@ -108,6 +108,9 @@ public:
     bool HasLsl = false, HasUsl = false;
     double Lsl = 0.0, Usl = 0.0;
     double Cpk = 0.0; // > 0: the least Cpk under the normal model
+    // Not empty: y is this function of the dimensions' names (QAVTasExpression), and Constant and
+    // Sensitivity are its linear model at the nominals: f(x0) - sum s_i x0_i and the gradient there.
+    std::string Function;
   };
 
   std::vector<Dimension> Dimensions;

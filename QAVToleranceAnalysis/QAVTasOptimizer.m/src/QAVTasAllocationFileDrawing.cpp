@@ -112,7 +112,8 @@ bool QAVTasAllocationFileDrawing::HasWindow(const Json& iNode)
 void QAVTasAllocationFileDrawing::ReadRequirement(const Json& iNode, const std::string& iPath, const Problem& iProblem,
                                                   Problem::Stackup& ioStackup)
 {
-  ioStackup.Constant = Number(iNode, iPath, "constant", 0.0);
+  if (ioStackup.Function.empty())
+    ioStackup.Constant = Number(iNode, iPath, "constant", 0.0);
   ioStackup.HasLsl = iNode.contains("lsl");
   ioStackup.HasUsl = iNode.contains("usl");
   ioStackup.Lsl = Number(iNode, iPath, "lsl", 0.0);

@@ -2,6 +2,7 @@
 // The file's own rules (structure, keys, names) are checked here; the model's are Validate's.
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationFileDrawing.h"
+#include "QAVTasAllocationFileFunction.h"
 #include "QAVTasJsonItems.h"
 
 #include <nlohmann/json.hpp>
@@ -193,8 +194,9 @@ using Index = std::unordered_map<std::string, std::int32_t>;
 Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const Index& iDimensions,
                            std::map<std::string, std::string>& ioSeen)
 {
-  Object(iNode, iPath,
-         {"name", "law", "limit", "factor", "lower", "upper", "sensitivities", "constant", "lsl", "usl", "cpk"});
+  Object(
+    iNode, iPath,
+    {"name", "law", "limit", "factor", "lower", "upper", "sensitivities", "function", "constant", "lsl", "usl", "cpk"});
   Problem::Stackup stackup;
   stackup.Name = Name(iNode, iPath, ioSeen);
   ReadLaw(iNode, iPath, stackup);
@@ -206,6 +208,8 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const In
   else if (stackup.HasLaw && (iNode.contains("limit") || !QAVTasAllocationFileDrawing::HasWindow(iNode)))
     stackup.Limit = Number(iNode, iPath, "limit");
   stackup.Factor = Number(iNode, iPath, "factor", 1.0);
+  if (iNode.contains("function"))
+    return stackup;
   const std::string path = Member(iPath, "sensitivities");
   const Json& sensitivities = Required(iNode, iPath, "sensitivities");
   if (!sensitivities.is_object())
@@ -241,6 +245,7 @@ Problem ProblemOf(const Json& iRoot)
   {
     const std::string path = At("stackups", problem.Stackups.size());
     problem.Stackups.push_back(StackupOf(node, path, dimensions, seen));
+    QAVTasAllocationFileFunction::Read(node, path, problem, problem.Stackups.back());
     QAVTasAllocationFileDrawing::ReadRequirement(node, path, problem, problem.Stackups.back());
   }
   QAVTasAllocationFileDrawing::ReadYield(iRoot, problem);

@@ -88,7 +88,7 @@ Json StackupOf(const Problem& iProblem, const Problem::Stackup& iStackup)
     node["limit"] = iStackup.Limit;
   if (iStackup.HasLaw && iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0)
     node["factor"] = iStackup.Factor;
-  if (iStackup.Constant != 0.0)
+  if (iStackup.Constant != 0.0 && iStackup.Function.empty())
     node["constant"] = iStackup.Constant;
   if (iStackup.HasLsl)
     node["lsl"] = iStackup.Lsl;
@@ -99,7 +99,10 @@ Json StackupOf(const Problem& iProblem, const Problem::Stackup& iStackup)
   Json sensitivities = Json::object();
   for (const auto& [index, s] : iStackup.Sensitivity)
     sensitivities[iProblem.Dimensions[static_cast<std::size_t>(index)].Name] = s;
-  node["sensitivities"] = sensitivities;
+  if (!iStackup.Function.empty())
+    node["function"] = iStackup.Function;
+  // A function's sensitivities are derived from it: a note, to show the linear model used.
+  node[iStackup.Function.empty() ? "sensitivities" : "x-sensitivities"] = sensitivities;
   return node;
 }
 } // namespace
