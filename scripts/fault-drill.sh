@@ -42,6 +42,7 @@ ROWS, PATH, LAWS = TAS + "QAVTasAllocationRows.cpp", TAS + "QAVTasAllocationPath
 LP, BASIS, CUTS = TAS + "QAVTasSelectionLP.cpp", TAS + "QAVTasSelectionLPBasis.cpp", TAS + "QAVTasCoverCuts.cpp"
 SOBOL = TAS + "QAVTasSobolSequence.cpp"
 FIT_SRC = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/"
+DIAGNOSIS = TAS + "QAVTasAllocationDiagnosis.cpp"
 
 # (name, what it breaks, [(file, snippet, replacement)], suite)
 FAULTS = [
@@ -141,6 +142,15 @@ FAULTS = [
     ("fit-angle-jacobian", "the distance's derivative in the angle has a wrong sign",
      [(FIT_SRC + "QAVTasOrthogonalDistanceCost.cpp", "oGradient[4] = foot.normalU * v - foot.normalV * u;",
        "oGradient[4] = foot.normalU * v + foot.normalV * u;")], "release"),
+    ("diagnosis-pin-order", "an option in no linear row is pinned at 0, not at its tightest",
+     [(DIAGNOSIS, "d.Tolerance = Smallest(d), d.Fixed = true;", "d.Fixed = true, d.Tolerance = Smallest(d);")],
+     "release"),
+    ("diagnosis-band-back", "a linear row keeps half the widening its build needed",
+     [(TAS + "QAVTasDiagnosisProgram.cpp", "(linear ? iScale[j] : 0.0)", "(linear ? 0.5 * iScale[j] : 0.0)")],
+     "release"),
+    ("diagnosis-no-branching", "the relaxation of the options is taken for a selection",
+     [(DIAGNOSIS, "if (ToleranceOf(k, iRuns[k].first) < ToleranceOf(k, iRuns[k].second))",
+       "if (false && ToleranceOf(k, iRuns[k].first) < ToleranceOf(k, iRuns[k].second))")], "release"),
 ]
 
 def run(cmd, cwd, env=None, timeout=None):
