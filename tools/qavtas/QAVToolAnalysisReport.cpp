@@ -60,11 +60,17 @@ void TextOf(std::ostream& out, const QAVTasAllocationProblem& iProblem, const An
 {
   out << "stack-up " << iS.Name << "   requirement " << Requirement(iS) << "\n";
   out << "  nominal " << Num(iS.Nominal) << "   at the tolerance centres " << Num(iS.Centre) << "\n";
-  out << "  worst case    [" << Num(iS.WorstMin) << ", " << Num(iS.WorstMax) << "]   " << Word(iS.WorstCase) << "\n";
+  out << "  worst case    [" << Num(iS.WorstMin) << ", " << Num(iS.WorstMax) << "]   " << Word(iS.WorstCase);
+  if (iS.Nonlinear)
+    out << (iS.WorstCaseCertified ? "   (true function, certified)"
+                                  : "   (true function, NOT certified: gap " + Num(iS.WorstCaseGap) + ")");
+  out << "\n";
   out << "  statistical   mean " << Num(iS.Mean) << "   sigma " << Num(iS.Sigma) << "   Cp " << Num(iS.Cp, "%.4g")
       << "   Cpk " << Num(iS.Cpk, "%.4g") << "   ppm below " << Num(iS.PpmBelow, "%.4g") << "   above "
       << Num(iS.PpmAbove, "%.4g") << (iS.PpmExact ? " (exact)" : " (simulated)") << "   " << Word(iS.Statistical)
       << "\n";
+  if (iS.Nonlinear)
+    out << "  second order  mean " << Num(iS.Mean2) << "   sigma " << Num(iS.Sigma2) << "\n";
   if (iSimulated)
   {
     const Analysis::Simulation& mc = iS.Mc;
@@ -125,8 +131,11 @@ std::string QAVToolAnalysisJson(const QAVTasAllocationProblem& iProblem, const A
       {"nominal", s.Nominal},
       {"centre", s.Centre},
       {"worst_case", {s.WorstMin, s.WorstMax}},
+      {"worst_case_certified", s.WorstCaseCertified},
+      {"worst_case_gap", s.WorstCaseGap},
       {"mean", s.Mean},
       {"sigma", s.Sigma},
+      {"second_order", {{"mean", s.Mean2}, {"sigma", s.Sigma2}}},
       {"cp", Figure(s.Cp)},
       {"cpk", Figure(s.Cpk)},
       {"ppm_below", Figure(s.PpmBelow)},
@@ -135,6 +144,9 @@ std::string QAVToolAnalysisJson(const QAVTasAllocationProblem& iProblem, const A
        {{"worst_case", Meets(s.WorstCase)}, {"statistical", Meets(s.Statistical)}, {"simulated", Meets(s.Simulated)}}},
       {"mc", mcFigures},
       {"contributions", contributions}};
+    const std::string& function = iProblem.Stackups[static_cast<std::size_t>(&s - iResult.Stackups.data())].Function;
+    if (!function.empty())
+      stackups[s.Name]["function"] = function;
   }
   const Json joint = iResult.HasJoint
     ? Json{{"yield", iResult.Joint.Estimate}, {"ci95", {iResult.Joint.Lower, iResult.Joint.Upper}}}

@@ -3,6 +3,7 @@
 
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasOptimizerExport.h"
+#include "QAVTasWorstCase.h"
 
 #include <cstdint>
 #include <vector>
@@ -24,6 +25,11 @@ public:
   virtual double Gradient(const double* ipX, double* opGradient) const = 0;
   // y of iCount points given dimension by dimension: ipColumns[i][k] is x_i of point k.
   virtual void Values(const double* const* ipColumns, std::int64_t iCount, double* opY) const = 0;
+  // y, its gradient and its Hessian (row-major, in the order of Inputs()) at x; 0 for a sum.
+  virtual double Hessian(const double* ipX, double* opGradient, double* opHessian) const;
+  // The least and greatest y over the box ipLow <= x <= ipHigh (one bound per dimension of the
+  // problem); a sum's is exact from its gradient.
+  virtual QAVTasWorstCase::Result WorstCase(const double* ipLow, const double* ipHigh) const;
 };
 
 // y = Constant + sum_i s_i x_i of a stack-up of the problem (repeated dimensions add up).

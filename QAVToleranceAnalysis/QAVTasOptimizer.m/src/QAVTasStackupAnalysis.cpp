@@ -1,5 +1,6 @@
 #include "QAVTasStackupAnalysis.h"
 
+#include "QAVTasExpressionStackup.h"
 #include "QAVTasStackupSimulation.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ const double kNaN = std::nan("");
 // The dimensions at tolerances t: nominal, centre and mean points, spreads.
 struct Points
 {
-  std::vector<double> Nominal, Centre, Mean, Sigma, T;
+  std::vector<double> Nominal, Centre, Mean, Sigma, T, Kurtosis;
   std::vector<bool> Normal;
 
   Points(const Problem& iProblem, const std::vector<double>& iT) : T(iT)
@@ -30,6 +31,9 @@ struct Points
       Mean.push_back(d.MeanAt(iT[i]));
       Sigma.push_back(d.SigmaAt(iT[i]));
       Normal.push_back(d.Spread == Problem::Distribution::Normal);
+      Kurtosis.push_back(d.Spread == Problem::Distribution::Normal      ? 3.0
+                           : d.Spread == Problem::Distribution::Uniform ? 1.8
+                                                                        : 2.4);
     }
   }
 };
@@ -64,6 +68,40 @@ void Capability(Analysis::Stackup& ioS)
   ioS.Statistical = VerdictOf(ioS.HasLsl || ioS.HasUsl, ioS.Cpk >= target);
 }
 
+// The function's extremes over the tolerance box, certified or with the gap left.
+void TrueWorstCase(const QAVTasStackupFunction& iF, const Points& iP, Analysis::Stackup& ioS)
+{
+  std::vector<double> low(iP.Centre), high(iP.Centre);
+  for (std::size_t i = 0; i < low.size(); ++i)
+    low[i] -= iP.T[i], high[i] += iP.T[i];
+  const QAVTasWorstCase::Result r = iF.WorstCase(low.data(), high.data());
+  ioS.Nonlinear = true;
+  ioS.WorstMin = r.Min, ioS.WorstMax = r.Max;
+  ioS.WorstCaseCertified = r.Certified;
+  ioS.WorstCaseGap = r.Gap;
+}
+
+// Mean and sigma of the second-order Taylor model about the means.
+void SecondOrder(const QAVTasStackupFunction& iF, const Points& iP, Analysis::Stackup& ioS)
+{
+  const std::vector<std::int32_t>& inputs = iF.Inputs();
+  const std::size_t n = inputs.size();
+  std::vector<double> g(n), h(n * n);
+  const double y = iF.Hessian(iP.Mean.data(), g.data(), h.data());
+  double shift = 0.0, variance = 0.0;
+  for (std::size_t k = 0; k < n; ++k)
+  {
+    const double sk = iP.Sigma[inputs[k]], hkk = h[k * n + k];
+    shift += 0.5 * hkk * sk * sk;
+    variance += g[k] * g[k] * sk * sk + 0.25 * hkk * hkk * (iP.Kurtosis[inputs[k]] - 1.0) * std::pow(sk, 4);
+    for (std::size_t j = 0; j < n; ++j)
+      if (j != k)
+        variance += 0.5 * h[k * n + j] * h[k * n + j] * sk * sk * iP.Sigma[inputs[j]] * iP.Sigma[inputs[j]];
+  }
+  ioS.Mean2 = y + shift;
+  ioS.Sigma2 = std::sqrt(variance);
+}
+
 // The model's figures of one stack-up: values, worst case, moments, capability, contributions.
 Analysis::Stackup Model(const Problem::Stackup& iStackup, const QAVTasStackupFunction& iF, const Points& iP)
 {
@@ -83,6 +121,8 @@ Analysis::Stackup Model(const Problem::Stackup& iStackup, const QAVTasStackupFun
     width += std::fabs(g[k]) * iP.T[inputs[k]];
   s.WorstMin = s.Centre - width;
   s.WorstMax = s.Centre + width;
+  if (!iF.Linear())
+    TrueWorstCase(iF, iP, s);
   std::vector<double> wcShare(inputs.size());
   for (std::size_t k = 0; k < inputs.size(); ++k)
     wcShare[k] = width > 0.0 ? std::fabs(g[k]) * iP.T[inputs[k]] / width : 0.0;
@@ -96,6 +136,9 @@ Analysis::Stackup Model(const Problem::Stackup& iStackup, const QAVTasStackupFun
     normal = normal && (g[k] == 0.0 || iP.Normal[inputs[k]]);
   }
   s.Sigma = std::sqrt(variance);
+  s.Mean2 = s.Mean, s.Sigma2 = s.Sigma;
+  if (!iF.Linear())
+    SecondOrder(iF, iP, s);
   for (std::size_t k = 0; k < inputs.size(); ++k)
   {
     const double term = g[k] * iP.Sigma[inputs[k]];
@@ -157,11 +200,14 @@ void Simulated(std::int64_t iN, Analysis::Stackup& ioS)
 
 Analysis::Result QAVTasStackupAnalysis::Analyse(const Problem& iProblem, const std::vector<double>& iTolerances) const
 {
-  std::vector<std::unique_ptr<QAVTasLinearStackup>> owned;
+  std::vector<std::unique_ptr<QAVTasStackupFunction>> owned;
   std::vector<const QAVTasStackupFunction*> functions;
   for (const Problem::Stackup& s : iProblem.Stackups)
   {
-    owned.push_back(std::make_unique<QAVTasLinearStackup>(s));
+    if (s.Function.empty())
+      owned.push_back(std::make_unique<QAVTasLinearStackup>(s));
+    else
+      owned.push_back(std::make_unique<QAVTasExpressionStackup>(iProblem, s));
     functions.push_back(owned.back().get());
   }
   return Analyse(iProblem, iTolerances, functions);

@@ -1,6 +1,7 @@
 #include "QAVTasStackupFunction.h"
 
 #include <algorithm>
+#include <cmath>
 
 QAVTasLinearStackup::QAVTasLinearStackup(const QAVTasAllocationProblem::Stackup& iStackup)
   : _Constant(iStackup.Constant)
@@ -52,4 +53,37 @@ void QAVTasLinearStackup::Values(const double* const* ipColumns, std::int64_t iC
     for (std::int64_t p = 0; p < iCount; ++p)
       opY[p] += s * x[p];
   }
+}
+
+double QAVTasStackupFunction::Hessian(const double* ipX, double* opGradient, double* opHessian) const
+{
+  const std::size_t n = Inputs().size();
+  std::fill(opHessian, opHessian + n * n, 0.0);
+  return Gradient(ipX, opGradient);
+}
+
+// Exact for a sum: the extremes are the corners the gradient points to.
+QAVTasWorstCase::Result QAVTasStackupFunction::WorstCase(const double* ipLow, const double* ipHigh) const
+{
+  const std::vector<std::int32_t>& inputs = Inputs();
+  std::size_t size = 0;
+  for (const std::int32_t i : inputs)
+    size = std::max(size, static_cast<std::size_t>(i) + 1);
+  std::vector<double> x(size), g(inputs.size());
+  for (const std::int32_t i : inputs)
+    x[i] = 0.5 * (ipLow[i] + ipHigh[i]);
+  QAVTasWorstCase::Result r;
+  const double centre = Gradient(x.data(), g.data());
+  double width = 0.0;
+  for (std::size_t k = 0; k < inputs.size(); ++k)
+  {
+    const std::int32_t i = inputs[k];
+    width += std::fabs(g[k]) * 0.5 * (ipHigh[i] - ipLow[i]);
+    r.ArgMax.push_back(g[k] >= 0.0 ? ipHigh[i] : ipLow[i]);
+    r.ArgMin.push_back(g[k] >= 0.0 ? ipLow[i] : ipHigh[i]);
+  }
+  r.Min = r.LowerBound = centre - width;
+  r.Max = r.UpperBound = centre + width;
+  r.Certified = true;
+  return r;
 }
