@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -51,48 +52,57 @@ double Sum(const std::vector<double>& iValues)
   return sum;
 }
 
-// The program's problem: no costs on the tolerances, linear bands widened by S, one w_j a stack-up.
+// The program's problem: no costs on the tolerances, and w_j in every row of stack-up j with the
+// weight S_j, its limit raised by S_j (1 + R). A linear row becomes its two sides, each a row with
+// w_j pulling its own way. In a cone row w_j enters the root (S_j / factor, as the law has it) until
+// MoveOutOfRoots takes it out.
 Problem Program(const Problem& iProblem, const std::vector<double>& iScale, double iR)
 {
   Problem program = iProblem;
+  program.Stackups.clear();
   for (Problem::Dimension& d : program.Dimensions)
     d.CostOf = Problem::Cost{};
-  for (std::size_t j = 0; j < program.Stackups.size(); ++j)
+  const double inf = std::numeric_limits<double>::infinity();
+  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
   {
-    Problem::Stackup& s = program.Stackups[j];
+    const Problem::Stackup& s = iProblem.Stackups[j];
+    const std::int32_t w = static_cast<std::int32_t>(program.Dimensions.size());
+    const double lift = iScale[j] * (1.0 + iR);
     if (s.Rule == Problem::Law::Linear)
-      s.Lower -= iScale[j], s.Upper += iScale[j];
-    Problem::Dimension w;
-    w.Name = "loosening of " + s.Name;
-    w.Min = 1.0, w.Max = 1.0 + iR;
-    w.CostOf.Model = Problem::CostModel::Table;
-    w.CostOf.Points = {{1.0, iR}, {1.0 + iR, 0.0}};
-    program.Dimensions.push_back(w);
+    {
+      Problem::Stackup upper = s, lower = s;
+      upper.Lower = -inf, upper.Upper = s.Upper + lift, upper.Sensitivity.emplace_back(w, iScale[j]);
+      lower.Upper = inf, lower.Lower = s.Lower - lift, lower.Sensitivity.emplace_back(w, -iScale[j]);
+      program.Stackups.push_back(upper), program.Stackups.push_back(lower);
+    }
+    else
+    {
+      Problem::Stackup row = s;
+      row.Limit += lift;
+      row.Sensitivity.emplace_back(w, s.Rule == Problem::Law::Rss ? iScale[j] / s.Factor : iScale[j]);
+      program.Stackups.push_back(row);
+    }
+    Problem::Dimension loosening;
+    loosening.Name = "loosening of " + s.Name;
+    loosening.Min = 1.0, loosening.Max = 1.0 + iR;
+    loosening.CostOf.Model = Problem::CostModel::Table;
+    loosening.CostOf.Points = {{1.0, iR}, {1.0 + iR, 0.0}};
+    program.Dimensions.push_back(loosening);
   }
   return program;
 }
 
-// Adds S_j w_j to every row of stack-up j, and -S_j (1 + R) (plus S_j for a widened band) to its constant.
-void AddLoosenings(QAVTasAllocationRows& ioRows, std::size_t iDimensions, const std::vector<double>& iScale, double iR)
+// A cone row's w entry goes from the root to the linear part: its lone root term f |b| u becomes
+// the linear a u, whatever scaling the rows applied.
+void MoveOutOfRoots(QAVTasAllocationRows& ioRows, std::size_t iDimensions)
 {
-  std::vector<std::int32_t> varOf(iScale.size(), -1);
-  for (std::int32_t v = 0; v < ioRows.Variables(); ++v)
-    if (static_cast<std::size_t>(ioRows.Dimension[v]) >= iDimensions)
-      varOf[ioRows.Dimension[v] - iDimensions] = v;
-  std::vector<std::int32_t> start{0}, var;
-  std::vector<double> a, b;
   for (std::int32_t r = 0; r < ioRows.Rows(); ++r)
-  {
-    const std::int32_t j = ioRows.Stackup[r];
-    var.insert(var.end(), ioRows.Var.begin() + ioRows.Start[r], ioRows.Var.begin() + ioRows.Start[r + 1]);
-    a.insert(a.end(), ioRows.A.begin() + ioRows.Start[r], ioRows.A.begin() + ioRows.Start[r + 1]);
-    b.insert(b.end(), ioRows.B.begin() + ioRows.Start[r], ioRows.B.begin() + ioRows.Start[r + 1]);
-    var.push_back(varOf[j]), a.push_back(iScale[j]), b.push_back(0.0);
-    start.push_back(static_cast<std::int32_t>(var.size()));
-    const bool linear = ioRows.Problem->Stackups[j].Rule == Problem::Law::Linear;
-    ioRows.C[r] += -iScale[j] * (1.0 + iR) + (linear ? iScale[j] : 0.0);
-  }
-  ioRows.Start.swap(start), ioRows.Var.swap(var), ioRows.A.swap(a), ioRows.B.swap(b);
+    for (std::int32_t k = ioRows.Start[r]; k < ioRows.Start[r + 1]; ++k)
+      if (static_cast<std::size_t>(ioRows.Dimension[ioRows.Var[k]]) >= iDimensions && ioRows.B[k] != 0.0)
+      {
+        ioRows.A[k] += ioRows.F[r] * std::fabs(ioRows.B[k]);
+        ioRows.B[k] = 0.0;
+      }
 }
 
 // The problem with every length times k: the loosenings are relative, so they stay; the
@@ -158,12 +168,18 @@ QAVTasDiagnosisProgram::Answer QAVTasDiagnosisProgram::SolveInUnits(const QAVTas
   if (!answer.Reason.empty())
     return answer;
   const std::size_t n = iProblem.Dimensions.size();
-  AddLoosenings(rows, n, iScale, r);
-  std::vector<double> start(static_cast<std::size_t>(rows.Variables()));
+  MoveOutOfRoots(rows, n);
+  // The rows may measure a variable in units of their own: its start is placed by its share of
+  // the box (or, in an open box, by its ratio to the lower bound), and read back by that ratio.
+  std::vector<double> start(static_cast<std::size_t>(rows.Variables())), unit(start.size());
   for (std::size_t v = 0; v < start.size(); ++v)
   {
     const std::size_t i = static_cast<std::size_t>(rows.Dimension[v]);
-    start[v] = i < n ? answer.T[i] : 1.0 + r - (need[i - n] + 0.5);
+    const Problem::Dimension& d = program.Dimensions[i];
+    const double t = i < n ? answer.T[i] : 1.0 + r - (need[i - n] + 0.5);
+    unit[v] = d.Min / rows.Lo[v];
+    start[v] =
+      std::isfinite(d.Max) ? rows.Lo[v] + (rows.Hi[v] - rows.Lo[v]) * (t - d.Min) / (d.Max - d.Min) : t / unit[v];
   }
   QAVTasAllocationNewton newton;
   newton.Analyse(rows);
@@ -174,7 +190,7 @@ QAVTasDiagnosisProgram::Answer QAVTasDiagnosisProgram::SolveInUnits(const QAVTas
     path.Polish(iGap * kPolish, kPolishIterations);
   for (std::size_t v = 0; v < start.size(); ++v)
     if (static_cast<std::size_t>(rows.Dimension[v]) < n)
-      answer.T[rows.Dimension[v]] = path.T[v];
+      answer.T[rows.Dimension[v]] = path.T[v] * unit[v];
   answer.Upper = Sum(Needs(iProblem, iScale, answer.T));
   answer.Lower = std::min(answer.Upper, path.LowerBound);
   answer.Certified = outcome == QAVTasAllocationPath::Outcome::Certified &&

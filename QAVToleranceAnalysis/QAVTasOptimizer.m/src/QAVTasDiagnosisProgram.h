@@ -12,10 +12,10 @@
 //
 // It is an allocation program of the interior-point method: each r_j is a variable w_j = 1 + R - r_j
 // in [1, 1 + R] with the table cost R - (w_j - 1) = r_j, and each row g_r(t) <= r_j S_j becomes
-// g_r(t) + S_j w_j - S_j (1 + R) <= 0. R is twice the loosening the start point needs, plus 1, so
-// the start is strictly feasible and no optimum reaches w_j = 1. A linear row's band is widened by
-// S_j on each side for the build (so the rows never see a band without interior), and the row's
-// constant takes it back. Lengths are first scaled so that the largest free tolerance is of order one.
+// g_r(t) + S_j w_j <= S_j (1 + R), built by the rows themselves from stack-ups that name w_j (a
+// linear row split into its two sides), so that it shares whatever scaling they apply. R is twice
+// the loosening the start point needs, plus 1, so the start is strictly feasible and no optimum
+// reaches w_j = 1. Lengths are first scaled so that the largest free tolerance is of order one.
 class QAVTasDiagnosisProgram
 {
 public:
