@@ -121,7 +121,7 @@ TEST(AllocationDiagnosis, RandomConflictsAgainstAGrid)
     }
     Problem::Stackup norm, line;
     norm.Name = "norm", norm.Rule = trial % 2 ? Problem::Law::Rss : Problem::Law::WorstCase;
-    norm.Limit = 0.02 + 0.03 * u(random);
+    norm.Limit = 0.02 + 0.03 * u(random), norm.Factor = trial % 4 == 1 ? 1.5 : 1.0;
     norm.Sensitivity = {{0, 0.5 + u(random)}, {1, -0.5 - u(random)}};
     line.Name = "line", line.Rule = Problem::Law::Linear;
     line.Sensitivity = {{0, 1.0}, {1, 2.0 * u(random) - 0.5}};
