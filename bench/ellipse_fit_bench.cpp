@@ -26,30 +26,30 @@ std::vector<double> NoisyArc(std::int64_t n)
   return p;
 }
 
-void Run(benchmark::State& state, QAVTasEllipseFitter::Method iMethod)
+void Run(benchmark::State& state, QAVTasEllipseFitter::FitMethod iMethod)
 {
   const std::vector<double> p = NoisyArc(state.range(0));
   QAVTasEllipseFitter::Options options;
-  options.method = iMethod;
+  options.Method = iMethod;
   const QAVTasEllipseFitter fitter(options);
   for (auto _ : state)
   {
     const QAVTasEllipseFitter::Result r = fitter.Fit(p.data(), static_cast<std::int32_t>(state.range(0)));
-    if (r.status != QAVTasEllipseFitter::Status::kOk)
-      state.SkipWithError(r.message.c_str());
-    state.counters["iterations"] = r.iterations;
+    if (r.State != QAVTasEllipseFitter::Status::Fitted)
+      state.SkipWithError(r.Message.c_str());
+    state.counters["iterations"] = r.Iterations;
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 void BM_GeometricFit(benchmark::State& state)
 {
-  Run(state, QAVTasEllipseFitter::Method::kGeometric);
+  Run(state, QAVTasEllipseFitter::FitMethod::Geometric);
 }
 
 void BM_AlgebraicFit(benchmark::State& state)
 {
-  Run(state, QAVTasEllipseFitter::Method::kAlgebraic);
+  Run(state, QAVTasEllipseFitter::FitMethod::Algebraic);
 }
 } // namespace
 

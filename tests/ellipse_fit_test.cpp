@@ -30,10 +30,10 @@ struct Truth
   }
 };
 
-F::Result Fit(const std::vector<double>& p, F::Loss loss = F::Loss::kNone)
+F::Result Fit(const std::vector<double>& p, F::RobustLoss loss = F::RobustLoss::None)
 {
   F::Options options;
-  options.loss = loss;
+  options.Loss = loss;
   return F(options).Fit(p.data(), static_cast<std::int32_t>(p.size() / 2));
 }
 
@@ -47,16 +47,16 @@ TEST(EllipseFitter, RecoversAnExactRotatedEllipse)
     {
       const std::vector<double> p = t.Arc(40, 0.3, 0.3 + to, 0.0, random);
       const F::Result r = Fit(p);
-      ASSERT_EQ(r.status, F::Status::kOk) << r.message;
-      EXPECT_NEAR(r.centre[0], t.xc, 1e-9);
-      EXPECT_NEAR(r.centre[1], t.yc, 1e-9);
-      EXPECT_NEAR(r.semiAxes[0], t.a, 1e-9);
-      EXPECT_NEAR(r.semiAxes[1], t.b, 1e-9);
-      EXPECT_NEAR(r.angle, t.angle, 1e-9);
-      EXPECT_LT(r.rms, 1e-9);
+      ASSERT_EQ(r.State, F::Status::Fitted) << r.Message;
+      EXPECT_NEAR(r.Centre[0], t.xc, 1e-9);
+      EXPECT_NEAR(r.Centre[1], t.yc, 1e-9);
+      EXPECT_NEAR(r.SemiAxes[0], t.a, 1e-9);
+      EXPECT_NEAR(r.SemiAxes[1], t.b, 1e-9);
+      EXPECT_NEAR(r.Angle, t.angle, 1e-9);
+      EXPECT_LT(r.Rms, 1e-9);
       const double c = std::sqrt(t.a * t.a - t.b * t.b);
-      EXPECT_NEAR(r.foci[0][0], t.xc + c * std::cos(t.angle), 1e-8);
-      EXPECT_NEAR(r.foci[1][1], t.yc - c * std::sin(t.angle), 1e-8);
+      EXPECT_NEAR(r.Foci[0][0], t.xc + c * std::cos(t.angle), 1e-8);
+      EXPECT_NEAR(r.Foci[1][1], t.yc - c * std::sin(t.angle), 1e-8);
 
       QAVTasCovarianceEllipse e = F::ToCovarianceEllipse(r);
       double x = 0, y = 0;
@@ -81,17 +81,17 @@ TEST(EllipseFitter, ReachesThePublishedOptimumOfTheEightPointSet)
 {
   const std::vector<double> p = {1, 7, 2, 6, 5, 8, 7, 7, 9, 5, 3, 7, 6, 2, 8, 4};
   const F::Result r = Fit(p);
-  EXPECT_NEAR(r.centre[0], 2.6996, 5e-5);
-  EXPECT_NEAR(r.centre[1], 3.8160, 5e-5);
-  EXPECT_NEAR(r.semiAxes[0], 6.5187, 5e-5);
-  EXPECT_NEAR(r.semiAxes[1], 3.0319, 5e-5);
-  EXPECT_NEAR(r.angle, 0.3596, 5e-5);
-  EXPECT_NEAR(8 * r.rms * r.rms, 1.3733, 5e-5);
+  EXPECT_NEAR(r.Centre[0], 2.6996, 5e-5);
+  EXPECT_NEAR(r.Centre[1], 3.8160, 5e-5);
+  EXPECT_NEAR(r.SemiAxes[0], 6.5187, 5e-5);
+  EXPECT_NEAR(r.SemiAxes[1], 3.0319, 5e-5);
+  EXPECT_NEAR(r.Angle, 0.3596, 5e-5);
+  EXPECT_NEAR(8 * r.Rms * r.Rms, 1.3733, 5e-5);
   F::Options algebraic;
-  algebraic.method = F::Method::kAlgebraic;
+  algebraic.Method = F::FitMethod::Algebraic;
   const F::Result start = F(algebraic).Fit(p.data(), 8);
-  EXPECT_EQ(start.status, F::Status::kOk);
-  EXPECT_GT(start.rms, r.rms * 1.01);
+  EXPECT_EQ(start.State, F::Status::Fitted);
+  EXPECT_GT(start.Rms, r.Rms * 1.01);
 }
 
 // Seeded noisy arcs, whole and partial: the truth's centre lies within 3 standard errors nearly always.
@@ -105,9 +105,9 @@ TEST(EllipseFitter, StandardErrorsCoverTheTrueCentre)
     for (int run = 0; run < runs; ++run)
     {
       const F::Result r = Fit(t.Arc(60, 0.1 * run, 0.1 * run + span, 0.02, random));
-      ASSERT_EQ(r.status, F::Status::kOk) << r.message;
-      covered += std::fabs(r.centre[0] - t.xc) <= 3 * r.standardErrors.centre[0] &&
-        std::fabs(r.centre[1] - t.yc) <= 3 * r.standardErrors.centre[1];
+      ASSERT_EQ(r.State, F::Status::Fitted) << r.Message;
+      covered += std::fabs(r.Centre[0] - t.xc) <= 3 * r.StandardErrors.Centre[0] &&
+        std::fabs(r.Centre[1] - t.yc) <= 3 * r.StandardErrors.Centre[1];
     }
     EXPECT_GE(covered, 95) << "arc of " << span << " rad";
   }
@@ -121,14 +121,14 @@ TEST(EllipseFitter, RobustLossesResistOutliers)
   std::vector<double> p = t.Arc(100, 0.0, 2 * kPi, 0.005, random);
   for (int i = 0; i < 20; i += 2)
     p[10 * i] *= 1.6 + 0.05 * i;
-  EXPECT_GT(Fit(p).semiAxes[0], 3.1);
-  for (F::Loss loss : {F::Loss::kHuber, F::Loss::kCauchy})
+  EXPECT_GT(Fit(p).SemiAxes[0], 3.1);
+  for (F::RobustLoss loss : {F::RobustLoss::Huber, F::RobustLoss::Cauchy})
   {
     const F::Result r = Fit(p, loss);
-    EXPECT_EQ(r.status, F::Status::kOk) << r.message;
-    EXPECT_LT(std::hypot(r.centre[0], r.centre[1]), 0.01);
-    EXPECT_NEAR(r.semiAxes[0], 3.0, 0.01);
-    EXPECT_NEAR(r.semiAxes[1], 2.0, 0.01);
+    EXPECT_EQ(r.State, F::Status::Fitted) << r.Message;
+    EXPECT_LT(std::hypot(r.Centre[0], r.Centre[1]), 0.01);
+    EXPECT_NEAR(r.SemiAxes[0], 3.0, 0.01);
+    EXPECT_NEAR(r.SemiAxes[1], 2.0, 0.01);
   }
 }
 
@@ -149,13 +149,13 @@ TEST(EllipseFitter, RefusesWhatNoEllipseFitsAndFlagsShortArcs)
   for (const auto& c : refused)
   {
     const F::Result r = Fit(c.points);
-    EXPECT_EQ(r.status, F::Status::kRefused);
-    EXPECT_NE(r.message.find(c.why), std::string::npos) << r.message;
+    EXPECT_EQ(r.State, F::Status::Refused);
+    EXPECT_NE(r.Message.find(c.why), std::string::npos) << r.Message;
   }
   std::mt19937_64 random(11);
   const F::Result r = Fit(Truth{0.0, 0.0, 50.0, 30.0, 0.2}.Arc(30, 0.0, 0.15, 0.05, random));
-  EXPECT_EQ(r.status, F::Status::kNotDetermined);
-  EXPECT_FALSE(r.message.empty());
+  EXPECT_EQ(r.State, F::Status::NotDetermined);
+  EXPECT_FALSE(r.Message.empty());
 }
 } // namespace
 
@@ -170,19 +170,19 @@ TEST(EllipseFitter, CircleDeterminesAllButTheAngle)
     testing::internal::CaptureStderr();
     const F::Result r = Fit(Truth{1.0, -3.0, 2.0, 2.0, 0.0}.Arc(12, 0.1, 0.1 + 2 * kPi, sigma, random));
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    ASSERT_EQ(r.status, F::Status::kOk) << r.message;
-    EXPECT_TRUE(r.angleFree) << sigma;
-    EXPECT_NEAR(r.centre[0], 1.0, 1e-9 + 5 * sigma);
-    EXPECT_NEAR(r.semiAxes[1], 2.0, 1e-9 + 5 * sigma);
-    const double errors[] = {r.standardErrors.centre[0], r.standardErrors.centre[1], r.standardErrors.semiAxes[0],
-                             r.standardErrors.semiAxes[1]};
+    ASSERT_EQ(r.State, F::Status::Fitted) << r.Message;
+    EXPECT_TRUE(r.AngleFree) << sigma;
+    EXPECT_NEAR(r.Centre[0], 1.0, 1e-9 + 5 * sigma);
+    EXPECT_NEAR(r.SemiAxes[1], 2.0, 1e-9 + 5 * sigma);
+    const double errors[] = {r.StandardErrors.Centre[0], r.StandardErrors.Centre[1], r.StandardErrors.SemiAxes[0],
+                             r.StandardErrors.SemiAxes[1]};
     for (double e : errors)
       EXPECT_TRUE(e >= 0.0 && e <= 1e-12 + 2 * sigma) << sigma << " " << e;
-    EXPECT_TRUE(std::isinf(r.standardErrors.angle));
-    EXPECT_EQ(r.foci[0][0], r.centre[0]);
-    EXPECT_EQ(r.foci[1][1], r.centre[1]);
+    EXPECT_TRUE(std::isinf(r.StandardErrors.Angle));
+    EXPECT_EQ(r.Foci[0][0], r.Centre[0]);
+    EXPECT_EQ(r.Foci[1][1], r.Centre[1]);
   }
   const F::Result ellipse = Fit(Truth{1.0, -3.0, 2.0, 1.9, 0.4}.Arc(12, 0.1, 0.1 + 2 * kPi, 1e-3, random));
-  EXPECT_FALSE(ellipse.angleFree);
-  EXPECT_LT(ellipse.standardErrors.angle, 0.1);
+  EXPECT_FALSE(ellipse.AngleFree);
+  EXPECT_LT(ellipse.StandardErrors.Angle, 0.1);
 }

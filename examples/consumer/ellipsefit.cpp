@@ -18,15 +18,15 @@ int main()
     points.push_back(10.0 + u * std::cos(0.5) - v * std::sin(0.5));
     points.push_back(5.0 + u * std::sin(0.5) + v * std::cos(0.5));
   }
-  QAVTasEllipseFitter::Options options;             // geometric, no robust loss
-  options.loss = QAVTasEllipseFitter::Loss::kHuber; // if some points may be outliers
+  QAVTasEllipseFitter::Options options;                  // geometric, no robust loss
+  options.Loss = QAVTasEllipseFitter::RobustLoss::Huber; // if some points may be outliers
   const QAVTasEllipseFitter::Result fit = QAVTasEllipseFitter(options).Fit(points.data(), 20);
-  if (fit.status != QAVTasEllipseFitter::Status::kOk) // kRefused, or kNotDetermined: see fit.message
+  if (fit.State != QAVTasEllipseFitter::Status::Fitted) // Refused, or NotDetermined: see fit.Message
     return 1;
-  std::printf("centre (%.4f, %.4f) ± (%.4f, %.4f), semi-axes %.4f and %.4f, angle %.4f rad, rms %.4f\n", fit.centre[0],
-              fit.centre[1], fit.standardErrors.centre[0], fit.standardErrors.centre[1], fit.semiAxes[0],
-              fit.semiAxes[1], fit.angle, fit.rms);
+  std::printf("centre (%.4f, %.4f) ± (%.4f, %.4f), semi-axes %.4f and %.4f, angle %.4f rad, rms %.4f\n", fit.Centre[0],
+              fit.Centre[1], fit.StandardErrors.Centre[0], fit.StandardErrors.Centre[1], fit.SemiAxes[0],
+              fit.SemiAxes[1], fit.Angle, fit.Rms);
   QAVTasCovarianceEllipse same = QAVTasEllipseFitter::ToCovarianceEllipse(fit); // Q(x, y) = 1
   // README end
-  return std::fabs(fit.centre[0] - 10.0) < 0.01 && same.IsAnEllipse() ? 0 : 1;
+  return std::fabs(fit.Centre[0] - 10.0) < 0.01 && same.IsAnEllipse() ? 0 : 1;
 }

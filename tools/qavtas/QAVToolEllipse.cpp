@@ -217,10 +217,10 @@ int FitEllipse(const Settings& iS, const std::vector<double>& iPoints, QAVToolSe
   request.name = iS.file == "-" ? "standard input" : iS.file;
   request.svg = iS.svg;
   request.json = ioSession.Options().json;
-  request.options.method = iS.fit == "algebraic" ? F::Method::kAlgebraic : F::Method::kGeometric;
-  request.options.loss = iS.robust == "huber" ? F::Loss::kHuber
-    : iS.robust == "cauchy"                   ? F::Loss::kCauchy
-                                              : F::Loss::kNone;
+  request.options.Method = iS.fit == "algebraic" ? F::FitMethod::Algebraic : F::FitMethod::Geometric;
+  request.options.Loss = iS.robust == "huber" ? F::RobustLoss::Huber
+    : iS.robust == "cauchy"                   ? F::RobustLoss::Cauchy
+                                              : F::RobustLoss::None;
   return QAVToolFitEllipse(request, iPoints, ioSession);
 }
 

@@ -5,6 +5,7 @@
 #include "QAVTasEllipseFitExport.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // Fits an ellipse to points in the plane by orthogonal distances: the centre (xc, yc), the
@@ -34,71 +35,74 @@
 //
 // Uncertainty. Ceres' covariance gives (JᵀJ)⁻¹ at the optimum; with σ² = Σ ρ(d_i²)/(n − 5) the
 // standard errors are σ·√diag. When a − b is within its standard error, or the angle's column of J
-// is lost to rounding, the angle is free (Result::angleFree) and the covariance is taken with the
+// is lost to rounding, the angle is free (Result::AngleFree) and the covariance is taken with the
 // angle held. The fit is "not determined" when it did not converge, when a
 // semi-axis ran away to its bound (a near-straight arc), or when a standard error of the centre or
-// the semi-axes exceeds maxRelativeStandardError times the data's RMS radius: the values are then
+// the semi-axes exceeds MaxRelativeStandardError times the data's RMS radius: the values are then
 // reported but not to be trusted.
 //
-// Fit() refuses (status kRefused, with a message) fewer than 5 distinct points, collinear points
-// and non-finite coordinates. It is deterministic: one thread unless Options::threads says more.
+// Fit() refuses (status Refused, with a Message) fewer than 5 distinct points, collinear points
+// and non-finite coordinates. It is deterministic: one thread unless Options::Threads says more.
 class QAV_TASFIT_API QAVTasEllipseFitter
 {
 public:
-  enum class Method
+  static constexpr double kNotComputed = std::numeric_limits<double>::quiet_NaN();
+
+  enum class FitMethod
   {
-    kGeometric, // orthogonal distances, started from the direct fit
-    kAlgebraic  // the direct fit alone
+    Geometric, // orthogonal distances, started from the direct fit
+    Algebraic  // the direct fit alone
   };
-  enum class Loss
+  enum class RobustLoss
   {
-    kNone,
-    kHuber,
-    kCauchy
+    None,
+    Huber,
+    Cauchy
   };
   enum class Status
   {
-    kOk,
-    kNotDetermined, // values given, but the data do not pin them down
-    kRefused        // no fit: see message
+    Fitted,
+    NotDetermined, // values given, but the data do not pin them down
+    Refused        // no fit: see Message
   };
 
   struct Options
   {
-    Method method = Method::kGeometric;
-    Loss loss = Loss::kNone;
+    FitMethod Method = FitMethod::Geometric;
+    RobustLoss Loss = RobustLoss::None;
     // Distance at which the robust loss starts to bend; 0 takes twice the robust spread (MAD) of
     // the distances, worked out again after each robust pass until it settles.
-    double lossScale = 0.0;
-    std::int32_t maxIterations = 200;
-    std::int32_t threads = 1; // more is faster on large sets, but sums then run in varying order
-    bool covariance = true;
-    double maxRelativeStandardError = 0.5;
-    double maxSemiAxisToRadius = 1000.0; // bound on a and b, in units of the RMS radius
+    double LossScale = 0.0;
+    std::int32_t MaxIterations = 200;
+    std::int32_t Threads = 1; // more is faster on large sets, but sums then run in varying order
+    bool Covariance = true;
+    double MaxRelativeStandardError = 0.5;
+    double MaxSemiAxisToRadius = 1000.0; // bound on a and b, in units of the RMS radius
   };
 
-  struct StandardErrors
+  // NaN when not computed.
+  struct Uncertainty
   {
-    double centre[2];
-    double semiAxes[2];
-    double angle; // infinite when the angle is free (see Result::angleFree)
+    double Centre[2] = {kNotComputed, kNotComputed};
+    double SemiAxes[2] = {kNotComputed, kNotComputed};
+    double Angle = kNotComputed; // infinite when the angle is free (see Result::AngleFree)
   };
 
   struct Result
   {
-    Status status = Status::kRefused;
-    std::string message;
-    Method method = Method::kGeometric;
-    double centre[2] = {0, 0};
-    double semiAxes[2] = {0, 0}; // a ≥ b
-    double angle = 0.0;          // of the a-axis from x, radians in (−π/2, π/2]
-    double foci[2][2] = {{0, 0}, {0, 0}};
-    double rms = 0.0;                                    // root mean square orthogonal distance
-    StandardErrors standardErrors = {{0, 0}, {0, 0}, 0}; // NaN when not computed
-    std::int32_t iterations = 0;
+    Status State = Status::Refused;
+    std::string Message;
+    FitMethod Method = FitMethod::Geometric;
+    double Centre[2] = {0, 0};
+    double SemiAxes[2] = {0, 0}; // a ≥ b
+    double Angle = 0.0;          // of the a-axis from x, radians in (−π/2, π/2]
+    double Foci[2][2] = {{0, 0}, {0, 0}};
+    double Rms = 0.0; // root mean square orthogonal distance
+    Uncertainty StandardErrors;
+    std::int32_t Iterations = 0;
     // The semi-axes are equal within the fit's precision (a circle, or as good as one): the angle
     // is arbitrary and the foci sit at the centre; the centre and semi-axes stand.
-    bool angleFree = false;
+    bool AngleFree = false;
   };
 
   QAVTasEllipseFitter();

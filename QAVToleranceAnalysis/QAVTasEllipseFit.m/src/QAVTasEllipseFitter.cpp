@@ -18,7 +18,6 @@
 namespace
 {
 typedef QAVTasEllipseFitter F;
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const std::int32_t kRunLength = 1024; // points per residual block without a robust loss
 const int kScalePasses = 6;           // robust fits at most, each with the scale of the last
 
@@ -99,11 +98,11 @@ double RobustScale(const Normalised& iData, const double* iEllipse)
   return std::max(2 * 1.4826 * d[d.size() / 2], 1e-9);
 }
 
-ceres::LossFunction* NewLoss(F::Loss iLoss, double iScale)
+ceres::LossFunction* NewLoss(F::RobustLoss iLoss, double iScale)
 {
-  if (iLoss == F::Loss::kHuber)
+  if (iLoss == F::RobustLoss::Huber)
     return new ceres::HuberLoss(iScale);
-  if (iLoss == F::Loss::kCauchy)
+  if (iLoss == F::RobustLoss::Cauchy)
     return new ceres::CauchyLoss(iScale);
   return nullptr;
 }
@@ -112,7 +111,7 @@ void BuildProblem(const Normalised& iData, const F::Options& iOptions, double iL
                   ceres::Problem& oProblem)
 {
   const std::int32_t count = static_cast<std::int32_t>(iData.points.size() / 2);
-  ceres::LossFunction* loss = NewLoss(iOptions.loss, iLossScale); // owned by the problem
+  ceres::LossFunction* loss = NewLoss(iOptions.Loss, iLossScale); // owned by the problem
   const std::int32_t run = loss ? 1 : kRunLength;
   for (std::int32_t first = 0; first < count; first += run)
     oProblem.AddResidualBlock(
@@ -120,7 +119,7 @@ void BuildProblem(const Normalised& iData, const F::Options& iOptions, double iL
   for (int k = 2; k < 4; ++k)
   {
     oProblem.SetParameterLowerBound(ioEllipse, k, 1e-9);
-    oProblem.SetParameterUpperBound(ioEllipse, k, iOptions.maxSemiAxisToRadius);
+    oProblem.SetParameterUpperBound(ioEllipse, k, iOptions.MaxSemiAxisToRadius);
   }
 }
 
@@ -128,8 +127,8 @@ ceres::Solver::Summary Solve(const F::Options& iOptions, ceres::Problem& ioProbl
 {
   ceres::Solver::Options options;
   options.linear_solver_type = ceres::DENSE_QR;
-  options.max_num_iterations = iOptions.maxIterations;
-  options.num_threads = std::max(1, iOptions.threads);
+  options.max_num_iterations = iOptions.MaxIterations;
+  options.num_threads = std::max(1, iOptions.Threads);
   options.function_tolerance = 1e-15;
   options.parameter_tolerance = 1e-14;
   options.gradient_tolerance = 1e-16;
@@ -176,7 +175,7 @@ bool CovarianceOf(const F::Options& iOptions, double* iEllipse, ceres::Problem& 
 {
   ceres::Covariance::Options options;
   options.algorithm_type = ceres::DENSE_SVD;
-  options.num_threads = std::max(1, iOptions.threads);
+  options.num_threads = std::max(1, iOptions.Threads);
   options.null_space_rank = 0;
   ceres::Covariance covariance(options);
   const std::vector<std::pair<const double*, const double*>> blocks = {{iEllipse, iEllipse}};
@@ -207,12 +206,16 @@ bool Covariance(const F::Options& iOptions, double iSigma2, double* iEllipse, ce
   return true;
 }
 
-void SetStandardErrors(const double* iVariances, double iSigma2, double iScale, F::StandardErrors& oErrors)
+void SetStandardErrors(const double* iVariances, double iSigma2, double iScale, F::Uncertainty& oErrors)
 {
   double e[5];
   for (int k = 0; k < 5; ++k)
     e[k] = std::sqrt(std::max(iVariances[k], 0.0) * iSigma2) * (k < 4 ? iScale : 1.0);
-  oErrors = {{e[0], e[1]}, {e[2], e[3]}, e[4]};
+  oErrors.Centre[0] = e[0];
+  oErrors.Centre[1] = e[1];
+  oErrors.SemiAxes[0] = e[2];
+  oErrors.SemiAxes[1] = e[3];
+  oErrors.Angle = e[4];
 }
 
 // The ellipse of normalised data, in the data's own units.
@@ -220,21 +223,21 @@ void SetGeometry(const Normalised& iData, const double* iEllipse, F::Result& oRe
 {
   for (int k = 0; k < 2; ++k)
   {
-    oResult.centre[k] = iData.centre[k] + iData.scale * iEllipse[k];
-    oResult.semiAxes[k] = iData.scale * iEllipse[2 + k];
+    oResult.Centre[k] = iData.centre[k] + iData.scale * iEllipse[k];
+    oResult.SemiAxes[k] = iData.scale * iEllipse[2 + k];
   }
-  oResult.angle = iEllipse[4];
-  const double a = oResult.semiAxes[0], b = oResult.semiAxes[1], e = std::sqrt(std::max(a * a - b * b, 0.0));
+  oResult.Angle = iEllipse[4];
+  const double a = oResult.SemiAxes[0], b = oResult.SemiAxes[1], e = std::sqrt(std::max(a * a - b * b, 0.0));
   for (int k = 0; k < 2; ++k)
   {
     const double sign = k == 0 ? 1.0 : -1.0;
-    oResult.foci[k][0] = oResult.centre[0] + sign * e * std::cos(oResult.angle);
-    oResult.foci[k][1] = oResult.centre[1] + sign * e * std::sin(oResult.angle);
+    oResult.Foci[k][0] = oResult.Centre[0] + sign * e * std::cos(oResult.Angle);
+    oResult.Foci[k][1] = oResult.Centre[1] + sign * e * std::sin(oResult.Angle);
   }
   double sum = 0.0;
   for (double d : Distances(iData, iEllipse))
     sum += d * d;
-  oResult.rms = iData.scale * std::sqrt(sum / (iData.points.size() / 2));
+  oResult.Rms = iData.scale * std::sqrt(sum / (iData.points.size() / 2));
 }
 
 // Why the solved fit cannot be trusted, or empty.
@@ -242,7 +245,7 @@ std::string Doubt(const F::Options& iOptions, const ceres::Solver::Summary& iSum
 {
   if (iSummary.termination_type != ceres::CONVERGENCE)
     return "the fit did not converge in " + std::to_string(iSummary.iterations.size()) + " iterations";
-  if (iEllipse[2] >= 0.999 * iOptions.maxSemiAxisToRadius)
+  if (iEllipse[2] >= 0.999 * iOptions.MaxSemiAxisToRadius)
     return "the fit ran away to a huge ellipse: the arc is too short or too straight";
   return std::string();
 }
@@ -251,8 +254,8 @@ std::string Doubt(const F::Options& iOptions, const ceres::Solver::Summary& iSum
 void FitGeometric(const Normalised& iData, const F::Options& iOptions, double* ioEllipse, F::Result& oResult)
 {
   const QuietCeres quiet;
-  const bool autoScale = iOptions.loss != F::Loss::kNone && iOptions.lossScale <= 0;
-  double lossScale = autoScale ? RobustScale(iData, ioEllipse) : iOptions.lossScale / iData.scale;
+  const bool autoScale = iOptions.Loss != F::RobustLoss::None && iOptions.LossScale <= 0;
+  double lossScale = autoScale ? RobustScale(iData, ioEllipse) : iOptions.LossScale / iData.scale;
   auto problem = std::make_unique<ceres::Problem>();
   BuildProblem(iData, iOptions, lossScale, ioEllipse, *problem);
   ceres::Solver::Summary summary = Solve(iOptions, *problem);
@@ -263,35 +266,35 @@ void FitGeometric(const Normalised& iData, const F::Options& iOptions, double* i
     const double next = RobustScale(iData, ioEllipse);
     if (next > 0.9 * lossScale)
       break;
-    oResult.iterations += static_cast<std::int32_t>(summary.iterations.size());
+    oResult.Iterations += static_cast<std::int32_t>(summary.iterations.size());
     lossScale = next;
     problem = std::make_unique<ceres::Problem>();
     BuildProblem(iData, iOptions, lossScale, ioEllipse, *problem);
     summary = Solve(iOptions, *problem);
   }
-  oResult.iterations += static_cast<std::int32_t>(summary.iterations.size());
+  oResult.Iterations += static_cast<std::int32_t>(summary.iterations.size());
   QAVTasNormaliseEllipse(ioEllipse);
   SetGeometry(iData, ioEllipse, oResult);
-  oResult.message = Doubt(iOptions, summary, ioEllipse);
+  oResult.Message = Doubt(iOptions, summary, ioEllipse);
 
   const std::int32_t redundancy = static_cast<std::int32_t>(iData.points.size() / 2) - 5;
   double variances[5];
-  if (!iOptions.covariance || redundancy <= 0 || !oResult.message.empty())
+  if (!iOptions.Covariance || redundancy <= 0 || !oResult.Message.empty())
     return;
   const double sigma2 = 2 * summary.final_cost / redundancy;
-  if (!Covariance(iOptions, sigma2, ioEllipse, *problem, variances, oResult.angleFree))
+  if (!Covariance(iOptions, sigma2, ioEllipse, *problem, variances, oResult.AngleFree))
   {
-    oResult.message = "the parameters are not determined by the points (singular covariance)";
+    oResult.Message = "the parameters are not determined by the points (singular covariance)";
     return;
   }
-  SetStandardErrors(variances, sigma2, iData.scale, oResult.standardErrors);
-  if (oResult.angleFree) // a circle: both foci at the centre
+  SetStandardErrors(variances, sigma2, iData.scale, oResult.StandardErrors);
+  if (oResult.AngleFree) // a circle: both foci at the centre
     for (int k = 0; k < 2; ++k)
-      std::copy(oResult.centre, oResult.centre + 2, oResult.foci[k]);
-  const F::StandardErrors& e = oResult.standardErrors;
-  const double worst = std::max({e.centre[0], e.centre[1], e.semiAxes[0], e.semiAxes[1]});
-  if (worst > iOptions.maxRelativeStandardError * iData.scale)
-    oResult.message = "the arc is too short to determine the ellipse (standard error " + std::to_string(worst) + ")";
+      std::copy(oResult.Centre, oResult.Centre + 2, oResult.Foci[k]);
+  const F::Uncertainty& e = oResult.StandardErrors;
+  const double worst = std::max({e.Centre[0], e.Centre[1], e.SemiAxes[0], e.SemiAxes[1]});
+  if (worst > iOptions.MaxRelativeStandardError * iData.scale)
+    oResult.Message = "the arc is too short to determine the ellipse (standard error " + std::to_string(worst) + ")";
 }
 } // namespace
 
@@ -302,30 +305,29 @@ QAVTasEllipseFitter::QAVTasEllipseFitter(const Options& iOptions) : _Options(iOp
 F::Result QAVTasEllipseFitter::Fit(const double* iPoints, std::int32_t iPointCount) const
 {
   Result result;
-  result.method = _Options.method;
-  result.standardErrors = {{kNaN, kNaN}, {kNaN, kNaN}, kNaN};
-  result.message = Refusal(iPoints, iPointCount);
-  if (!result.message.empty())
+  result.Method = _Options.Method;
+  result.Message = Refusal(iPoints, iPointCount);
+  if (!result.Message.empty())
     return result;
   const Normalised data = Normalise(iPoints, iPointCount);
   double ellipse[5];
   if (Collinear(data))
-    result.message = "the points lie on a line";
+    result.Message = "the points lie on a line";
   else if (!QAVTasDirectEllipseFit(data.points.data(), iPointCount, ellipse))
-    result.message = "no ellipse fits the points";
-  if (!result.message.empty())
+    result.Message = "no ellipse fits the points";
+  if (!result.Message.empty())
     return result;
-  if (_Options.method == Method::kAlgebraic)
+  if (_Options.Method == FitMethod::Algebraic)
     SetGeometry(data, ellipse, result);
   else
     FitGeometric(data, _Options, ellipse, result);
-  result.status = result.message.empty() ? Status::kOk : Status::kNotDetermined;
+  result.State = result.Message.empty() ? Status::Fitted : Status::NotDetermined;
   return result;
 }
 
 double QAVTasEllipseFitter::FootPoint(const Result& iFit, const double* iPoint, double* oFoot)
 {
-  const double ellipse[5] = {iFit.centre[0], iFit.centre[1], iFit.semiAxes[0], iFit.semiAxes[1], iFit.angle};
+  const double ellipse[5] = {iFit.Centre[0], iFit.Centre[1], iFit.SemiAxes[0], iFit.SemiAxes[1], iFit.Angle};
   // The foot lies d back along the outward normal, the distance's gradient in p: −(∂d/∂xc, ∂d/∂yc).
   double gradient[5];
   const double distance = QAVTasOrthogonalDistanceCost::Distance(ellipse, iPoint, gradient);
@@ -337,10 +339,10 @@ double QAVTasEllipseFitter::FootPoint(const Result& iFit, const double* iPoint, 
 QAVTasCovarianceEllipse QAVTasEllipseFitter::ToCovarianceEllipse(const Result& iFit)
 {
   // (p − c)ᵀ·A·(p − c) = 1, A = R·diag(1/a², 1/b²)·Rᵀ, expanded into the conic's coefficients.
-  const double c = std::cos(iFit.angle), s = std::sin(iFit.angle);
-  const double ia = 1 / (iFit.semiAxes[0] * iFit.semiAxes[0]), ib = 1 / (iFit.semiAxes[1] * iFit.semiAxes[1]);
+  const double c = std::cos(iFit.Angle), s = std::sin(iFit.Angle);
+  const double ia = 1 / (iFit.SemiAxes[0] * iFit.SemiAxes[0]), ib = 1 / (iFit.SemiAxes[1] * iFit.SemiAxes[1]);
   const double a11 = c * c * ia + s * s * ib, a22 = s * s * ia + c * c * ib, a12 = c * s * (ia - ib);
-  const double x = iFit.centre[0], y = iFit.centre[1];
+  const double x = iFit.Centre[0], y = iFit.Centre[1];
   const double ax = a11 * x + a12 * y, ay = a12 * x + a22 * y;
   // Order of the parameter vector: (_C0, _Cy, _Cyy, _Cx, _Cxy, _Cxx).
   const double parameters[6] = {x * ax + y * ay, -ay, a22, ax, -a12, a11};

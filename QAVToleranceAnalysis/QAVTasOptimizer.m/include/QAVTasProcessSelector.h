@@ -65,7 +65,12 @@ public:
     double Gap = 1e-9;
     // Relaxations are solved to a tenth of Gap, so that a node solved by its relaxation closes the
     // proof within Gap.
-    QAVTasAllocationSolver::Options Relaxation = {1e-10, 1e-9, 200};
+    QAVTasAllocationSolver::Options Relaxation = []
+    {
+      QAVTasAllocationSolver::Options relaxation;
+      relaxation.Gap = 1e-10;
+      return relaxation;
+    }();
   };
 
   QAVTasProcessSelector() = default;
