@@ -15,8 +15,10 @@
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
+#include "QAVToolInterrupt.h"
 #include "QAVToolJsonInput.h"
 #include "QAVToolOutput.h"
+#include "QAVToolProgress.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +27,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -77,6 +80,7 @@ struct Settings
   std::string html;
   std::string commandLine;
   QAVToolAllocateYield processes; // process selection and yield
+  QAVToolProgress::Mode progress = QAVToolProgress::Mode::Off;
 };
 
 int Failure(const std::string& iMessage)
@@ -101,6 +105,7 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
   ioCli.OutFile("--html", oSettings.html, "write the whole answer as one self-contained HTML page to OUT");
   oSettings.processes.Declare(ioCli);
   ioCli.WithJson();
+  ioCli.WithProgress();
 }
 
 bool WriteText(const std::string& iPath, const std::string& iText, std::string& oError)
@@ -223,6 +228,23 @@ bool ReadProblem(const std::string& iPath, QAVTasAllocationProblem& oProblem, st
   return false;
 }
 
+// The search with its progress line; SIGINT or SIGTERM stop it with what it has found.
+QAVTasAllocationResult Search(const Settings& iSettings, const QAVTasAllocationProblem& iProblem)
+{
+  QAVToolProgress progress(iSettings.progress);
+  const bool searches = std::any_of(iProblem.Dimensions.begin(), iProblem.Dimensions.end(),
+                                    [](const QAVTasAllocationProblem::Dimension& d) { return !d.Options.empty(); });
+  std::optional<QAVToolInterrupt> interrupt;
+  if (searches)
+    interrupt.emplace();
+  return iSettings.processes.Solve(iProblem,
+                                   [&progress](const QAVTasProcessSelector::Progress& iProgress)
+                                   {
+                                     progress.Update(iProgress);
+                                     return !QAVToolInterrupt::Requested();
+                                   });
+}
+
 int Allocate(const Settings& iSettings, bool iJson)
 {
   std::string error;
@@ -230,7 +252,7 @@ int Allocate(const Settings& iSettings, bool iJson)
   if (!ReadProblem(iSettings.file, drawing, error))
     return Failure(error);
   const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
-  const QAVTasAllocationResult result = iSettings.processes.Solve(problem);
+  const QAVTasAllocationResult result = Search(iSettings, problem);
   const QAVToolAllocateDiagnosis diagnosis(problem, result, iSettings.processes.TimeLimit());
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
@@ -263,5 +285,6 @@ int QAVToolRunAllocate(int argc, char** argv)
   if (settings.file.empty() == settings.fromData.empty())
     throw QAVToolUsageError{"one problem file, or --from-data FILE"};
   settings.processes.CheckUsage();
+  settings.progress = QAVToolProgress::Choose(cli.common.quiet || cli.common.json, cli.common.progress);
   return settings.fromData.empty() ? Allocate(settings, cli.common.json) : ConvertData(settings);
 }

@@ -80,10 +80,12 @@ QAVTasProcessSelector::Options QAVToolAllocateYield::Search() const
   return options;
 }
 
-Result QAVToolAllocateYield::Solve(const Problem& iProblem) const
+Result QAVToolAllocateYield::Solve(const Problem& iProblem, const QAVTasProcessSelector::Observer& iObserver) const
 {
   const auto start = std::chrono::steady_clock::now();
-  Result result = QAVTasProcessSelector(Search()).Solve(iProblem);
+  QAVTasProcessSelector::Options options = Search();
+  options.OnProgress = iObserver;
+  Result result = QAVTasProcessSelector(options).Solve(iProblem);
   _Searched = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;
 }

@@ -30,8 +30,9 @@ public:
   double TimeLimit() const { return _TimeLimit; } // seconds; 0: none
 
   // The process selector (a proven optimum over the options, or the continuous solver's answer
-  // when no dimension has options), within the node and time limits.
-  QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem) const;
+  // when no dimension has options), within the node and time limits; iObserver watches the search.
+  QAVTasAllocationResult Solve(const QAVTasAllocationProblem& iProblem,
+                               const QAVTasProcessSelector::Observer& iObserver = {}) const;
 
   // For an optimal pure selection (no continuous dimension), what each stack-up holds of it,
   // re-solved within the same node limit and time limit (without one: 20 times the time Solve

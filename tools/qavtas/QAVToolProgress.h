@@ -2,13 +2,15 @@
 #define QAVToolProgress_H
 
 #include "QAVGAProgress.h"
+#include "QAVTasProcessSelector.h"
 
 #include <chrono>
 
 // The one-line progress indicator of a long run on standard error: generation, best fitness,
-// evaluations, elapsed time, redrawn at most ten times a second. Shown once a run has lasted a
-// second when standard error is a terminal, from the start when forced (--progress), never when
-// quiet. The line is cleared (terminal) or ended (forced) when the run ends.
+// evaluations, elapsed time, redrawn at most ten times a second; or a branch and bound's nodes,
+// best cost, bound and gap, redrawn once a second. Shown once a run has lasted a second when
+// standard error is a terminal, from the start when forced (--progress), never when quiet. The
+// line is cleared (terminal) or ended (forced) when the run ends.
 class QAVToolProgress
 {
 public:
@@ -27,10 +29,15 @@ public:
   QAVToolProgress& operator=(const QAVToolProgress&) = delete;
 
   void Update(const QAVGAProgress& iProgress);
+  void Update(const QAVTasProcessSelector::Progress& iProgress);
   void Finish();
 
 private:
   using Clock = std::chrono::steady_clock;
+  // Seconds since the start when the line is due again after iPeriod; negative when not.
+  double Due(Clock::duration iPeriod);
+  void Draw(const char* iLine);
+
   Mode _Mode;
   Clock::time_point _Start = Clock::now();
   Clock::time_point _LastDrawn{};

@@ -6,7 +6,9 @@
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasOptimizerExport.h"
 
+#include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Proven optimum of an allocation problem whose dimensions may be made by discrete processes
@@ -45,24 +47,48 @@
 //
 // Contract: Optimal when the best selection's cost is within Gap (relative to max(1, |cost|)) of
 // the lower bound, Infeasible when every selection was proven infeasible, NotSolved on a node or
-// time limit or when a relaxation with continuous dimensions cannot be solved; the result then
-// holds the best selection found and its proven gap. Result::Processes gives the chosen option of
-// each dimension with options (an index into its Options), -1 elsewhere; Result::Nodes the nodes
-// explored. The prices (StackupPrices, MinPrices, MaxPrices) are those of the continuous problem at
-// the chosen selection, its options held at their choice: all 0 for a pure selection, whose
-// stack-ups QAVTasSelectionSensitivity weighs instead. A problem without options is handed to the
-// continuous solver as it is. A problem with defects (QAVTasAllocationProblem::Validate) or options
-// out of range (Gap not a finite number > 0, TimeLimit negative or not finite, MaxNodes < 1,
-// Relaxation as the solver's) is refused before any work: NotSolved, Reason every defect joined by
-// "; ", every vector empty.
+// time limit, when the observer asks to stop or when a relaxation with continuous dimensions
+// cannot be solved; the result then holds the best selection found and its proven gap.
+// Result::Processes gives the chosen option of each dimension with options (an index into its
+// Options), -1 elsewhere; Result::Nodes the nodes explored. The prices (StackupPrices, MinPrices,
+// MaxPrices) are those of the continuous problem at the chosen selection, its options held at
+// their choice: all 0 for a pure selection, whose stack-ups QAVTasSelectionSensitivity weighs
+// instead. A problem without options is handed to the continuous solver as it is. A problem with
+// defects (QAVTasAllocationProblem::Validate) or options out of range (Gap not a finite number > 0,
+// TimeLimit negative or not finite, MaxNodes < 1, Relaxation as the solver's) is refused before
+// any work: NotSolved, Reason every defect joined by "; ", every vector empty.
+//
+// Open nodes wait best first until they hold OpenNodeBytes; beyond that the search dives depth
+// first below the best open node until that dive is done, so memory stays near the budget (a dive
+// holds at most two nodes per option) and no node is dropped from the bound.
 class QAV_TASOPT_API QAVTasProcessSelector
 {
 public:
+  // What a running search tells its observer.
+  struct Progress
+  {
+    std::int64_t Nodes = 0;        // explored so far
+    std::int64_t OpenNodes = 0;    // waiting to be explored
+    double Cost = HUGE_VAL;        // of the best selection found; HUGE_VAL before the first
+    double LowerBound = -HUGE_VAL; // a proven lower bound of the optimal cost, at this moment
+    double RelativeGap = HUGE_VAL; // (Cost - LowerBound) / max(1, |Cost|)
+    double Seconds = 0.0;          // since the search began
+  };
+  // Called in the searching thread between nodes: once when the root is done, then after a node
+  // that ends at least ObserverPeriod seconds after the previous call (a long node delays it). It
+  // may read the progress and nothing of the search; returning false stops the search as a limit
+  // would: NotSolved with Reason "interrupted", the best selection and the bound proven so far. It
+  // is never called for a problem without options. Unset, the search reads no clock for it.
+  using Observer = std::function<bool(const Progress&)>;
+
   struct Options
   {
     std::int64_t MaxNodes = 1000000;
     double TimeLimit = 0.0; // seconds; 0: no limit
     double Gap = 1e-9;
+    Observer OnProgress;         // may be empty
+    double ObserverPeriod = 0.1; // seconds; 0: after every node
+    std::int64_t OpenNodeBytes = std::int64_t{64} << 20;
     // Relaxations are solved to a tenth of Gap, so that a node solved by its relaxation closes the
     // proof within Gap.
     QAVTasAllocationSolver::Options Relaxation = []

@@ -27,7 +27,7 @@ bool Above(const Node& a, const Node& b)
 
 QAVTasProcessSearch::QAVTasProcessSearch(const Problem& iProblem, const QAVTasProcessSelector::Options& iOptions)
   : _Options(iOptions), _Choices(iProblem), _Relaxed(iProblem), _Solver(iOptions.Relaxation),
-    _Start(std::chrono::steady_clock::now()), _Pseudo(_Choices.Choices())
+    _Start(std::chrono::steady_clock::now()), _Open(iOptions.OpenNodeBytes), _Pseudo(_Choices.Choices())
 {
   if (QAVTasSelectionLP::Applies(_Choices))
     _Lp.emplace(_Choices);
@@ -35,22 +35,11 @@ QAVTasProcessSearch::QAVTasProcessSearch(const Problem& iProblem, const QAVTasPr
     _Lp.reset();
 }
 
-bool QAVTasProcessSearch::OutOfBudget()
-{
-  if (_Limit.empty() && _Nodes >= _Options.MaxNodes)
-    _Limit = "node limit reached";
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - _Start;
-  if (_Limit.empty() && _Options.TimeLimit > 0.0 && elapsed.count() > _Options.TimeLimit)
-    _Limit = "time limit reached";
-  return !_Limit.empty();
-}
-
 void QAVTasProcessSearch::Push(Node&& ioNode)
 {
   if (_Catch)
     return _Catch->push_back(std::move(ioNode));
-  _Open.push_back(std::move(ioNode));
-  std::push_heap(_Open.begin(), _Open.end(), Above);
+  _Open.Push(std::move(ioNode));
 }
 
 void QAVTasProcessSearch::Offer(const Runs& iRuns, const std::vector<double>& iT)
@@ -365,9 +354,7 @@ Result QAVTasProcessSearch::Finish()
 {
   Result result;
   const std::size_t n = _Relaxed.Dimensions.size(), m = _Relaxed.Stackups.size();
-  double bound = std::min(_Cost, _PrunedBound);
-  for (const Node& node : _Open)
-    bound = std::min(bound, node.Bound);
+  const double bound = std::min({_Cost, _PrunedBound, _Open.Bound()});
   result.Nodes = _Nodes;
   result.Iterations = _Iterations;
   result.Processes.assign(n, -1);
@@ -438,22 +425,14 @@ void QAVTasProcessSearch::CutRoot(const Runs& iRoot)
     _Lp->DropSlackRows();
 }
 
-QAVTasProcessSearch::Node QAVTasProcessSearch::Pop()
-{
-  std::pop_heap(_Open.begin(), _Open.end(), Above);
-  Node node = std::move(_Open.back());
-  _Open.pop_back();
-  return node;
-}
-
 // The best child goes next, while the LP's basis is still near it, unless it lies well above the
 // best open node: depth first where it costs little, best first otherwise.
 std::optional<Node> QAVTasProcessSearch::Plunge(std::vector<Node>& ioChildren)
 {
   const auto best = std::min_element(ioChildren.begin(), ioChildren.end(), Above);
-  const double open = _Open.empty() ? -HUGE_VAL : _Open.front().Bound, cutoff = Cutoff();
+  const double open = _Open.HeapBound(), cutoff = Cutoff();
   if (best == ioChildren.end() || !(best->Bound < cutoff) ||
-      (cutoff < HUGE_VAL && !_Open.empty() && best->Bound > open + kPlunge * (cutoff - open)))
+      (cutoff < HUGE_VAL && open < HUGE_VAL && best->Bound > open + kPlunge * (cutoff - open)))
     return std::nullopt;
   Node next = std::move(*best);
   ioChildren.erase(best);
@@ -472,9 +451,12 @@ Result QAVTasProcessSearch::Run()
   Consider(std::move(root));
   std::vector<Node> children;
   std::optional<Node> next;
-  while ((next || !_Open.empty()) && !OutOfBudget())
+  while (next || !_Open.Empty())
   {
-    Node node = next ? std::move(*next) : Pop();
+    Observe(next);
+    if (OutOfBudget())
+      break;
+    Node node = next ? std::move(*next) : _Open.Pop();
     next.reset();
     if (!(node.Bound < Cutoff()))
     {
@@ -486,8 +468,7 @@ Result QAVTasProcessSearch::Run()
     Branch(node);
     _Catch = nullptr;
     next = Plunge(children);
-    for (Node& child : children)
-      Push(std::move(child));
+    _Open.PushAll(children);
   }
   if (next)
     Push(std::move(*next));

@@ -2,6 +2,7 @@
 #define QAVTasProcessSearch_H
 
 #include "QAVTasAllocationSolver.h"
+#include "QAVTasProcessOpenList.h"
 #include "QAVTasProcessRelaxation.h"
 #include "QAVTasProcessSelector.h"
 #include "QAVTasSelectionLP.h"
@@ -49,6 +50,9 @@ public:
     std::int32_t From = -1;
     bool Up = false;
     double Moved = 0.0, ParentBound = 0.0;
+
+    // What it holds, its vectors' heap blocks included, for the open list's budget.
+    std::int64_t Bytes() const;
   };
 
   QAVTasProcessSearch(const QAVTasAllocationProblem& iProblem, const QAVTasProcessSelector::Options& iOptions);
@@ -61,6 +65,7 @@ private:
     return _Cost == HUGE_VAL ? HUGE_VAL : _Cost - _Options.Gap * std::max(1.0, std::fabs(_Cost));
   }
   bool OutOfBudget();
+  void Observe(const std::optional<Node>& iNext);
   void Prune(double iBound) { _PrunedBound = std::min(_PrunedBound, iBound); }
   std::int32_t LpRoom() const;
   void CutRoot(const Runs& iRoot);
@@ -75,7 +80,6 @@ private:
   void Leaf(const Node& iNode);
   void Branch(const Node& iNode);
   void Push(Node&& ioNode);
-  Node Pop();
   std::optional<Node> Plunge(std::vector<Node>& ioChildren);
   void Offer(const Runs& iRuns, const std::vector<double>& iT);
   void PriceSelection(QAVTasAllocationResult& ioResult);
@@ -87,7 +91,8 @@ private:
   QAVTasAllocationSolver _Solver;
   std::optional<QAVTasSelectionLP> _Lp;
   std::chrono::steady_clock::time_point _Start;
-  std::vector<Node> _Open;             // a heap on Bound
+  double _ObservedAt = -HUGE_VAL; // seconds into the search
+  QAVTasProcessOpenList<Node> _Open;
   std::vector<Node>* _Catch = nullptr; // where Push puts nodes while a branch is made
   double _Cost = HUGE_VAL, _PrunedBound = HUGE_VAL;
   Runs _Best;
