@@ -74,11 +74,12 @@ public:
     double RelativeGap = HUGE_VAL; // (Cost - LowerBound) / max(1, |Cost|)
     double Seconds = 0.0;          // since the search began
   };
-  // Called in the searching thread between nodes: once when the root is done, then after a node
-  // that ends at least ObserverPeriod seconds after the previous call (a long node delays it). It
-  // may read the progress and nothing of the search; returning false stops the search as a limit
-  // would: NotSolved with Reason "interrupted", the best selection and the bound proven so far. It
-  // is never called for a problem without options. Unset, the search reads no clock for it.
+  // Called in the searching thread between nodes: first when the root is done (unless the root
+  // settled the search), then after a node that ends at least ObserverPeriod seconds after the
+  // previous call (a long node delays it). It may read the progress and nothing of the search;
+  // returning false stops the search as a limit would: NotSolved with Reason "interrupted", the
+  // best selection and the bound proven so far. It is never called for a problem without options.
+  // Unset, the search reads no clock for it.
   using Observer = std::function<bool(const Progress&)>;
 
   struct Options
