@@ -24,8 +24,9 @@
 //
 // The drawing's keys, all optional: a dimension's "nominal" (0), a zone "plus"/"minus" (>= 0, sum
 // > 0; fixed, instead of "tolerance", bounds or options), "distribution" "normal" | "uniform" |
-// "triangular", a normal one's "cp" (1) or "sigma" (fixed only), "process_mean" (absolute; not with
-// "mean_shift"); a stack-up's "constant", "lsl", "usl" (lsl < usl) on y = constant + sum s_i x_i and
+// "triangular", a normal one's "cp" (1) or "sigma" (fixed only; ignored by the other spreads),
+// "process_mean" (absolute; it places the process, a "mean_shift" still enters the mean-shift law);
+// a stack-up's "constant", "lsl", "usl" (lsl < usl) on y = constant + sum s_i x_i and
 // "cpk" (needs a limit of the window); the problem's "yield" in (0, 1). A stack-up with "lsl" or
 // "usl" may go without a law; a law without "limit" takes min(usl - y_c, y_c - lsl), y_c the value at
 // the tolerance centres, which must be > 0.

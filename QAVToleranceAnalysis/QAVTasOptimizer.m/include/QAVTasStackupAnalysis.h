@@ -26,8 +26,9 @@
 // lsl) / (3 sigma_y) over the limits given; ppm below lsl and above usl, exact (erfc) for a sum of
 // normal inputs, else from the simulation. Contributions per input: its sensitivity g_i, its share
 // (g_i sigma_i)^2 / sigma_y^2 of the variance and |g_i| t_i / sum |g_k| t_k of the worst-case width.
-// Verdicts: worst case met when [min, max] lies inside the limits; statistical when Cpk >= the
-// stack-up's Cpk target (1 without one); simulated when the 0.135 % and 99.865 % points do.
+// Verdicts: the requirement is met by the worst case when [min, max] lies inside the limits, by the
+// model when mu_y -+ 3 sigma_y does (Cpk >= 1), by the simulation when its 0.135 % and 99.865 %
+// points do.
 //
 // Monte Carlo: Samples assemblies drawn in blocks, each block from its own stream seeded from
 // (Seed, block) (QAVTasSampleBlocks), all stack-ups from the same assemblies: mean, sigma, min, max,

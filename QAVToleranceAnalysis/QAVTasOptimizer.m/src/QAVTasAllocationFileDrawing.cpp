@@ -81,10 +81,7 @@ void QAVTasAllocationFileDrawing::ReadProcess(const Json& iNode, const std::stri
   ioDimension.Nominal = Number(iNode, iPath, "nominal", 0.0);
   if (iNode.contains("distribution"))
     ioDimension.Spread = SpreadOf(iNode, iPath);
-  const bool normal = ioDimension.Spread == Problem::Distribution::Normal;
-  for (const char* key : {"cp", "sigma"})
-    if (!normal && iNode.contains(key))
-      Refuse(Member(iPath, key), "only a normal dimension has a process capability");
+  // cp and sigma describe a normal process; a uniform or triangular one fills its zone.
   if (iNode.contains("cp") && iNode.contains("sigma"))
     Refuse(Member(iPath, "sigma"), "give either \"cp\" or \"sigma\"");
   if (iNode.contains("cp"))
@@ -95,10 +92,9 @@ void QAVTasAllocationFileDrawing::ReadProcess(const Json& iNode, const std::stri
       Refuse(Member(iPath, "sigma"), "a sigma needs a fixed tolerance (\"cp\" scales with an allocated one)");
     ioDimension.Sigma = Positive(iNode, iPath, "sigma");
   }
+  // The process mean places the process; a mean shift still enters the mean-shift law.
   if (iNode.contains("process_mean"))
   {
-    if (iNode.contains("mean_shift"))
-      Refuse(Member(iPath, "process_mean"), "give either \"mean_shift\" or \"process_mean\"");
     ioDimension.HasProcessMean = true;
     ioDimension.ProcessMean = Number(iNode, iPath, "process_mean");
   }

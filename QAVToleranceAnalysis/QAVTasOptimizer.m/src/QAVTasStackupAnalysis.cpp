@@ -64,8 +64,7 @@ void Capability(Analysis::Stackup& ioS)
   const double margin =
     std::min(ioS.HasUsl ? ioS.Usl - ioS.Mean : HUGE_VAL, ioS.HasLsl ? ioS.Mean - ioS.Lsl : HUGE_VAL);
   ioS.Cpk = ioS.HasLsl || ioS.HasUsl ? margin / (3.0 * sigma) : kNaN;
-  const double target = ioS.CpkTarget > 0.0 ? ioS.CpkTarget : 1.0;
-  ioS.Statistical = VerdictOf(ioS.HasLsl || ioS.HasUsl, ioS.Cpk >= target);
+  ioS.Statistical = VerdictOf(ioS.HasLsl || ioS.HasUsl, ioS.Cpk >= 1.0);
 }
 
 // The function's extremes over the tolerance box, certified or with the gap left.
