@@ -3,10 +3,12 @@
 #include "QAVNullBuffer.h"
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
+#include "QAVTasFunctionAllocation.h"
 #include "QAVTasOptimizerVersion.h"
 #include "QAVTasTargetRows.h"
 #include "QAVToolAllocateCapability.h"
 #include "QAVToolAllocateDiagnosis.h"
+#include "QAVToolAllocateFunctions.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolAllocateSelection.h"
 #include "QAVToolAllocateYield.h"
@@ -207,10 +209,12 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
 // The JSON answer, built once and printed once.
 std::string JsonAnswer(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
                        const QAVTasAllocationResult& iResult, const QAVToolAllocateDiagnosis& iDiagnosis,
-                       const QAVToolSelectionHeld& iHeld, const QAVTasYieldEstimator::Report* ipYield)
+                       const QAVToolSelectionHeld& iHeld, const QAVTasYieldEstimator::Report* ipYield,
+                       const QAVToolAllocateFunctions& iFunctions)
 {
   nlohmann::ordered_json answer = QAVToolAllocationAnswer(iProblem, iResult);
   iDiagnosis.ExtendJson(answer);
+  iFunctions.ExtendJson(answer);
   QAVToolAddSelectionJson(answer, iProblem, iHeld);
   iSettings.processes.ExtendJson(answer, iProblem, iResult, ipYield);
   return QAVToolJsonText(answer);
@@ -252,17 +256,20 @@ int Allocate(const Settings& iSettings, bool iJson)
   if (!ReadProblem(iSettings.file, drawing, error))
     return Failure(error);
   const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
-  const QAVTasAllocationResult result = Search(iSettings, problem);
+  const QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
+    problem, [&iSettings](const QAVTasAllocationProblem& iModel) { return Search(iSettings, iModel); });
+  const QAVTasAllocationResult& result = solved.Answer;
+  const QAVToolAllocateFunctions functions(problem, solved);
   const QAVToolAllocateDiagnosis diagnosis(problem, result, iSettings.processes.TimeLimit());
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
   const QAVToolAllocateCapability capability(drawing, problem, result);
   const std::string plain = iJson
-    ? JsonAnswer(iSettings, problem, result, diagnosis, held, yield.get())
+    ? JsonAnswer(iSettings, problem, result, diagnosis, held, yield.get(), functions)
     : iSettings.processes.Extend(
         QAVToolAddSelection(diagnosis.Extend(QAVToolAllocationReport(problem, result)), problem, held), problem, result,
         yield.get());
-  const std::string answer = capability.Extend(plain, iJson);
+  const std::string answer = capability.Extend(iJson ? plain : functions.Extend(plain), iJson);
   if (!WriteText(iSettings.report, answer, error) ||
       !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, capability, error))
     return Failure(error);

@@ -1,0 +1,114 @@
+// QAVTasFunctionAllocation and 'qavtas allocate' with stack-ups given by their function: the
+// clutch's worst case held on its true angle (checked by enumerating the corners of the answer's
+// box apart from the library), against the linear answer; statistical laws on the sensitivities at
+// the nominals; a limit the true function cannot meet.
+#include "QAVTasAllocationFile.h"
+#include "QAVTasAllocationSolver.h"
+#include "QAVTasFunctionAllocation.h"
+#include "QAVToolRun.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+namespace
+{
+const std::string kSource = QAV_SOURCE_DIR;
+
+QAVTasAllocationProblem Read(const std::string& iPath)
+{
+  QAVTasAllocationProblem p;
+  std::string error;
+  EXPECT_TRUE(QAVTasAllocationFile::Read(QAVToolSlurp(kSource + "/" + iPath), p, error)) << error;
+  return p;
+}
+
+QAVTasAllocationResult Linear(const QAVTasAllocationProblem& iProblem)
+{
+  return QAVTasAllocationSolver().Solve(iProblem);
+}
+
+// The clutch's angle deviation from its nominal over the box nominal +- t, by its 16 corners (the
+// angle is monotone in each dimension there).
+double AngleDeviation(const std::vector<double>& iT)
+{
+  const double x0[] = {55.29, 22.86, 22.86, 101.6};
+  const auto angle = [](const double* x) { return std::acos((x[0] + (x[1] + x[2]) / 2) / (x[3] - (x[1] + x[2]) / 2)); };
+  double most = 0.0;
+  for (int corner = 0; corner < 16; ++corner)
+  {
+    double x[4];
+    for (int k = 0; k < 4; ++k)
+      x[k] = x0[k] + ((corner >> k) & 1 ? iT[k] : -iT[k]);
+    most = std::max(most, std::fabs(angle(x) - angle(x0)));
+  }
+  return most;
+}
+} // namespace
+
+TEST(FunctionAllocation, TheClutchHoldsItsTrueAngleWhereTheLinearAnswerBreaksIt)
+{
+  const QAVTasAllocationProblem clutch = Read("examples/clutch.json");
+  const QAVTasAllocationResult linear = Linear(clutch);
+  ASSERT_EQ(QAVTasAllocationResult::Status::Optimal, linear.State);
+  EXPECT_GT(AngleDeviation(linear.Tolerances), 0.035 * 1.2); // the curvature the linear model misses
+
+  const QAVTasFunctionAllocation::Result r = QAVTasFunctionAllocation().Solve(clutch, Linear);
+  ASSERT_EQ(QAVTasAllocationResult::Status::Optimal, r.Answer.State) << r.Answer.Reason;
+  EXPECT_NEAR(0.035, AngleDeviation(r.Answer.Tolerances), 0.035 * 1e-9);
+  EXPECT_NEAR(0.035, r.Answer.StackupValues[0], 0.035 * 1e-9);
+  const QAVTasFunctionAllocation::Check& c = r.Checks[0];
+  EXPECT_TRUE(c.TrueLaw && c.Certified);
+  EXPECT_LE(c.TrueBound, 0.035 * (1 + 1e-9));
+  EXPECT_LT(c.ModelLimit, 0.035);
+  EXPECT_NEAR(c.ModelLimit, c.ModelValue, 1e-12);
+  EXPECT_GT(r.Answer.Cost, linear.Cost * 1.1);
+  // The shape of the linear optimum stays (t_i sqrt|s_i| equal); only its scale shrinks.
+  const double shape = r.Answer.Tolerances[0] / linear.Tolerances[0];
+  for (std::size_t i = 1; i < 4; ++i)
+    EXPECT_NEAR(shape, r.Answer.Tolerances[i] / linear.Tolerances[i], 1e-7);
+}
+
+TEST(FunctionAllocation, StatisticalLawsUseTheSensitivitiesAtTheNominals)
+{
+  const QAVTasFunctionAllocation::Result r =
+    QAVTasFunctionAllocation().Solve(Read("tests/data/nonlinear/clutch_rss.json"), Linear);
+  const QAVTasAllocationResult written = Linear(Read("tests/data/nonlinear/clutch_rss_linear.json"));
+  ASSERT_EQ(QAVTasAllocationResult::Status::Optimal, r.Answer.State);
+  EXPECT_EQ(1, r.Rounds);
+  EXPECT_NEAR(written.Cost, r.Answer.Cost, 1e-12 * written.Cost);
+  for (std::size_t i = 0; i < 4; ++i)
+    EXPECT_NEAR(written.Tolerances[i], r.Answer.Tolerances[i], 1e-12);
+  EXPECT_FALSE(r.Checks[0].TrueLaw);
+  EXPECT_GT(r.Checks[0].TrueValue, 0.0); // still reported
+}
+
+TEST(FunctionAllocation, ALimitTheTrueFunctionCannotMeetIsNotSolvedWithTheReason)
+{
+  const QAVTasFunctionAllocation::Result r =
+    QAVTasFunctionAllocation().Solve(Read("tests/data/nonlinear/square_limit.json"), Linear);
+  EXPECT_EQ(QAVTasAllocationResult::Status::NotSolved, r.Answer.State);
+  EXPECT_NE(std::string::npos, r.Answer.Reason.find("has no answer")) << r.Answer.Reason;
+  ASSERT_EQ(1u, r.Answer.Tolerances.size()); // the best answer found: the linear one
+  EXPECT_NEAR(0.1025, r.Answer.Tolerances[0], 1e-9);
+  EXPECT_NEAR(0.21550625, r.Checks[0].TrueValue, 1e-9);
+
+  const QAVToolRunResult tool = QAVToolRun("allocate " + kSource + "/tests/data/nonlinear/square_limit.json --json");
+  EXPECT_EQ(3, tool.status);
+  EXPECT_NE(std::string::npos, tool.err.find("not solved: the linear model with its limits tightened")) << tool.err;
+}
+
+TEST(FunctionAllocation, TheReportShowsTheModelAndTheTrueFunctionSideBySide)
+{
+  const QAVToolRunResult r = QAVToolRun("allocate " + kSource + "/examples/clutch.json --json");
+  ASSERT_EQ(0, r.status) << r.err;
+  const nlohmann::json answer = nlohmann::json::parse(r.out);
+  const nlohmann::json& angle = answer["functions"]["angle"];
+  EXPECT_NEAR(-0.10393848030651143, angle["sensitivities"]["hub"].get<double>(), 1e-15);
+  EXPECT_NEAR(0.035, angle["true_value"].get<double>(), 1e-11);
+  EXPECT_LT(angle["linear_value"].get<double>(), 0.031);
+  EXPECT_EQ(true, angle["certified"]);
+  EXPECT_LE(angle["yield"]["true_ci95"][0].get<double>(), angle["yield"]["true"].get<double>());
+  EXPECT_GE(answer["function_solves"].get<int>(), 2);
+}
