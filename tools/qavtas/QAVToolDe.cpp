@@ -198,14 +198,14 @@ int RunEngine(DeSettings& iS, QAVToolSession& ioSession, Gene iLower, Gene iUppe
       return status;
   }
   if (!finite)
-    ioSession.Fail(QAVToolSession::kBreaksBound,
+    ioSession.Fail(QAVToolExit::BreaksBound,
                    "not a finite answer: the optimum's fitness or a gene overflowed (narrow --lower and --upper)");
   const int written = iS.history.Write(ioSession,
                                        std::string(iS.maximize ? "Maximising " : "Minimising ") + iS.functionName +
                                          " in " + std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
                                          (iS.real ? "real" : "integer") + " engine, population " +
                                          std::to_string(*iS.pop) + ", scheme " + std::to_string(*iS.process));
-  return written != 0 || finite ? written : QAVToolSession::kBreaksBound;
+  return written != 0 || finite ? written : QAVToolExit::BreaksBound;
 }
 
 int Run(DeSettings& iS, QAVToolSession& ioSession)
@@ -223,7 +223,7 @@ int QAVToolRunDe(int argc, char** argv)
   QAVToolCli cli("de", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
-    return 0;
+    return QAVToolExit::Answered;
   ApplyDefaults(settings);
   CheckProblem(settings);
   QAVToolSession session("de", cli.common);

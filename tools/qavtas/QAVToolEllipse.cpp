@@ -214,7 +214,7 @@ int FitEllipse(const Settings& iS, const std::vector<double>& iPoints, QAVToolSe
 {
   typedef QAVTasEllipseFitter F;
   QAVToolEllipseFitRequest request;
-  request.name = iS.file == "-" ? "standard input" : iS.file;
+  request.name = QAVToolSession::InputName(iS.file);
   request.svg = iS.svg;
   request.json = ioSession.Options().json;
   request.options.Method = iS.fit == "algebraic" ? F::FitMethod::Algebraic : F::FitMethod::Geometric;
@@ -229,15 +229,15 @@ int Prepare(const Settings& iS, const QAVToolSession& iSession, std::vector<doub
 {
   std::string error;
   if (!QAVToolReadPoints(iS.file, oPoints, error))
-    return iSession.Fail(1, error);
+    return iSession.Fail(QAVToolExit::DataError, error);
   const std::int32_t count = static_cast<std::int32_t>(oPoints.size() / 2);
   oG[0] = oG[1] = 0.0;
   if (count > 0)
     QAVTasGetBaryCenter2D(oPoints.data(), count, oG);
   const std::string unfit = Unfit(oPoints, oG);
-  const std::string name = iS.file == "-" ? "standard input" : iS.file;
+  const std::string name = QAVToolSession::InputName(iS.file);
   if (!unfit.empty())
-    return iSession.Fail(1, name + ": " + unfit);
+    return iSession.Fail(QAVToolExit::DataError, name + ": " + unfit);
   double spread = 0.0;
   for (double v : oPoints)
     spread = std::max(spread, std::fabs(v));
@@ -246,11 +246,11 @@ int Prepare(const Settings& iS, const QAVToolSession& iSession, std::vector<doub
     std::ostringstream text;
     text << name << ": --centred needs points centred at the origin, but their barycentre is (" << oG[0] << ", "
          << oG[1] << "); leave --centred out to fit about the barycentre";
-    return iSession.Fail(1, text.str());
+    return iSession.Fail(QAVToolExit::DataError, text.str());
   }
   if (iS.centred)
     oG[0] = oG[1] = 0.0;
-  return 0;
+  return QAVToolExit::Answered;
 }
 } // namespace
 
@@ -260,7 +260,7 @@ int QAVToolRunEllipse(int argc, char** argv)
   QAVToolCli cli("ellipse", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
-    return 0;
+    return QAVToolExit::Answered;
   CheckFitOptions(settings);
   QAVToolSession session("ellipse", cli.common);
   std::vector<double> points;
@@ -279,10 +279,11 @@ int QAVToolRunEllipse(int argc, char** argv)
   WatchedSolver solver(session, level, count, moved.data());
   solver.SetWithoutUParameters(settings.centred ? 1 : 0);
   if (solver.ComputeEllipseParameters(params) != S_OK)
-    return session.Fail(1, "no ellipse can be fitted to these " + std::to_string(count) + " points" + session.Detail());
+    return session.Fail(QAVToolExit::DataError,
+                        "no ellipse can be fitted to these " + std::to_string(count) + " points" + session.Detail());
   const QAVTasCovarianceEllipse ellipse(level, params);
   if (!ellipse.IsAnEllipse())
-    return session.Fail(3, "the search ended on a conic that is not an ellipse");
+    return session.Fail(QAVToolExit::BreaksBound, "the search ended on a conic that is not an ellipse");
   const bool conic = ConicIsTheEllipse(params, level);
   const QAVToolEllipseFigure figure = Geometry(ellipse, g[0], g[1]);
   MoveConic(params, g[0], g[1]);
@@ -299,8 +300,8 @@ int QAVToolRunEllipse(int argc, char** argv)
     if (const int status = session.Write(settings.svg, QAVToolEllipseSvg(points, figure)))
       return status;
   if (!conic)
-    return session.Fail(3,
+    return session.Fail(QAVToolExit::BreaksBound,
                         "the search ended on a conic that is not an ellipse (the geometry printed is derived "
                         "from its coefficients)");
-  return 0;
+  return QAVToolExit::Answered;
 }

@@ -103,7 +103,7 @@ int QAVToolFitEllipse(const QAVToolEllipseFitRequest& iRequest, const std::vecto
   const std::int32_t count = static_cast<std::int32_t>(iPoints.size() / 2);
   const F::Result r = F(iRequest.options).Fit(iPoints.data(), count);
   if (r.State == F::Status::Refused)
-    return ioSession.Fail(1, iRequest.name + ": " + r.Message);
+    return ioSession.Fail(QAVToolExit::DataError, iRequest.name + ": " + r.Message);
   ioSession.Speak();
   const std::string answer =
     iRequest.json ? Json(r, ioSession.Seconds()).dump() + "\n" : Summary(r, iRequest.options, count);
@@ -113,6 +113,6 @@ int QAVToolFitEllipse(const QAVToolEllipseFitRequest& iRequest, const std::vecto
     if (const int status = ioSession.Write(iRequest.svg, QAVToolEllipseSvg(iPoints, Figure(r), Feet(r, iPoints))))
       return status;
   if (r.State == F::Status::NotDetermined)
-    return ioSession.Fail(3, "not determined: " + r.Message);
-  return 0;
+    return ioSession.Fail(QAVToolExit::BreaksBound, "not determined: " + r.Message);
+  return QAVToolExit::Answered;
 }

@@ -1,5 +1,7 @@
 #include "QAVToolJsonInput.h"
 
+#include "QAVToolLineReader.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +94,6 @@ bool QAVToolJsonInput::Read(const std::string& iPath, std::string& oText, std::s
   if (oError.empty())
     return true;
   oText.clear();
-  oError = (standard ? "standard input" : iPath) + ": " + oError;
+  oError = QAVToolLineReader::InputName(iPath) + ": " + oError;
   return false;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
-QAVToolLineReader::QAVToolLineReader(const std::string& iPath) : _Path(iPath == "-" ? "standard input" : iPath)
+QAVToolLineReader::QAVToolLineReader(const std::string& iPath) : _Path(InputName(iPath))
 {
   if (iPath == "-")
   {

@@ -14,6 +14,9 @@ class QAVToolLineReader
 public:
   static constexpr std::size_t kMaxLine = std::size_t(1) << 20;
 
+  // How messages name the input at iPath: "standard input" for "-" (the one place that says so).
+  static std::string InputName(const std::string& iPath) { return iPath == "-" ? "standard input" : iPath; }
+
   explicit QAVToolLineReader(const std::string& iPath);
   ~QAVToolLineReader();
   QAVToolLineReader(const QAVToolLineReader&) = delete;

@@ -121,11 +121,11 @@ int QAVToolRunParameters(int argc, char** argv)
   QAVToolCli cli("parameters", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
-    return 0;
+    return QAVToolExit::Answered;
   QAVToolSession session("parameters", cli.common);
   QAVToolGenomeLog log;
   if (!log.Open(settings.log))
-    return session.Fail(1, log.Error());
+    return session.Fail(QAVToolExit::DataError, log.Error());
   DemoModel model;
   HRESULT hr = E_FAIL;
   std::int64_t genomes = 0, evaluations = 0, hits = 0;
@@ -141,16 +141,16 @@ int QAVToolRunParameters(int argc, char** argv)
     fitness = optimizer.GetOptimumFitness();
   }
   if (hr < 0)
-    return session.Fail(1, "the optimisation failed" + session.Detail());
+    return session.Fail(QAVToolExit::DataError, "the optimisation failed" + session.Detail());
   if (!log.Close())
-    return session.Fail(1, log.Error());
+    return session.Fail(QAVToolExit::DataError, log.Error());
   session.Speak();
   if (!session.Options().json)
   {
     std::cout << "genomes evaluated: " << genomes << '\n';
     PrintPlacement(model);
     std::cout << "genome log: " << log.Path() << '\n';
-    return 0;
+    return QAVToolExit::Answered;
   }
   std::vector<double> params;
   for (QAVTasMemParameter* p : model._Parameters)

@@ -11,7 +11,7 @@ QAVToolSession::QAVToolSession(const std::string& iCommand, const QAVToolCli::Co
     _SavedSink(QAVSamSetErrorSink(iCommon.debug ? QAVSamPrintError : nullptr))
 {
   if (iCommon.quiet || iCommon.json)
-    _pSavedCout = std::cout.rdbuf(&_Null);
+    _Silence.emplace();
 }
 
 QAVToolSession::~QAVToolSession()
@@ -23,12 +23,10 @@ QAVToolSession::~QAVToolSession()
 void QAVToolSession::Speak()
 {
   _Progress.Finish();
-  if (_pSavedCout != nullptr)
-    std::cout.rdbuf(_pSavedCout);
-  _pSavedCout = nullptr;
+  _Silence.reset();
 }
 
-int QAVToolSession::Fail(int iStatus, const std::string& iMessage) const
+int QAVToolSession::Fail(QAVToolExit::Status iStatus, const std::string& iMessage) const
 {
   std::cerr << _Command << ": " << iMessage << '\n';
   return iStatus;
@@ -50,6 +48,6 @@ int QAVToolSession::Write(const std::string& iPath, const std::string& iText) co
 {
   std::string error;
   if (QAVToolWriteOutput(iPath, iText, error))
-    return 0;
-  return Fail(kDataError, "cannot write " + error);
+    return QAVToolExit::Answered;
+  return Fail(QAVToolExit::DataError, "cannot write " + error);
 }

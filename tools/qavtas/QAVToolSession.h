@@ -2,31 +2,25 @@
 #define QAVToolSession_H
 
 #include "QAVGAProgress.h"
-#include "QAVNullBuffer.h"
 #include "QAVSamInstanciateError.h"
 #include "QAVToolCli.h"
+#include "QAVToolExit.h"
+#include "QAVToolLineReader.h"
 #include "QAVToolProgress.h"
+#include "QAVToolSilence.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 // What one run of a command shares, set from the common options: --quiet and --json silence the
 // engines' reports on standard output (the answer is printed after Speak); --debug hands every
 // library error report (with its source file and line) to standard error, which people otherwise
-// never see; the progress indicator follows the engine's per-generation observer.
+// never see; the progress indicator follows the engine's per-generation observer. Every command
+// runs in one: its exit statuses are QAVToolExit's, its inputs are named by InputName.
 class QAVToolSession
 {
 public:
-  // Exit statuses of every command that answers a problem.
-  enum Status
-  {
-    kWithinBounds = 0,
-    kDataError = 1,
-    kUsage = 2,
-    kBreaksBound = 3,
-    kInfeasible = 4
-  };
-
   QAVToolSession(const std::string& iCommand, const QAVToolCli::Common& iCommon);
   ~QAVToolSession();
   QAVToolSession(const QAVToolSession&) = delete;
@@ -51,7 +45,9 @@ public:
   void Speak();
 
   // Prints "qavtas COMMAND: iMessage" on standard error and returns iStatus.
-  int Fail(int iStatus, const std::string& iMessage) const;
+  int Fail(QAVToolExit::Status iStatus, const std::string& iMessage) const;
+  // "standard input" for "-", else the path.
+  static std::string InputName(const std::string& iPath) { return QAVToolLineReader::InputName(iPath); }
   // The last library report's source, " (FILE, line N)", with --debug; else empty.
   std::string Detail() const;
   // Seconds since the session began.
@@ -63,8 +59,7 @@ private:
   std::string _Command;
   QAVToolCli::Common _Common;
   QAVToolProgress _Progress;
-  QAVNullBuffer _Null;
-  std::streambuf* _pSavedCout = nullptr;
+  std::optional<QAVToolSilence> _Silence; // until Speak
   QAVSamErrorSink _SavedSink;
   std::chrono::steady_clock::time_point _Start = std::chrono::steady_clock::now();
 };

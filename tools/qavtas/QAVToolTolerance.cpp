@@ -51,7 +51,7 @@ struct Settings
 // The data file as messages name it.
 std::string Name(const Settings& iS)
 {
-  return iS.file == "-" ? "standard input" : iS.file;
+  return QAVToolSession::InputName(iS.file);
 }
 
 void Declare(QAVToolCli& ioCli, Settings& ioS)
@@ -80,14 +80,14 @@ int ReadProblem(Settings& ioS, const QAVToolSession& iSession, QAVTasOptimizerTo
 {
   const std::string error = QAVToolReadDataFile(ioS.file, ioOptimizer, ioS.data);
   if (!error.empty())
-    return iSession.Fail(1, error + iSession.Detail());
+    return iSession.Fail(QAVToolExit::DataError, error + iSession.Detail());
   if (ioS.data.State == DataFile::Status::Unsolvable)
-    return iSession.Fail(1,
+    return iSession.Fail(QAVToolExit::DataError,
                          Name(ioS) + ":" + std::to_string(ioS.data.Line) + ": the data cannot be solved: expected " +
                            ioS.data.Expected);
   if (ioS.data.Problem.Dimensions.empty())
-    return iSession.Fail(1, Name(ioS) + ": the data cannot be solved: expected at least one X");
-  return 0;
+    return iSession.Fail(QAVToolExit::DataError, Name(ioS) + ": the data cannot be solved: expected at least one X");
+  return QAVToolExit::Answered;
 }
 
 // A report the library writes to a stream, as text.
@@ -155,7 +155,7 @@ struct Answer
   explicit Answer(const char* iMethod) : method(iMethod) {}
 
   const char* method;
-  int status = 1;      // the exit status
+  QAVToolExit::Status status = QAVToolExit::DataError;
   std::string message; // the stderr line for a status other than 0
   const char* state = "not solved";
   std::vector<double> x;
@@ -178,13 +178,15 @@ Answer SolveExact(const Settings& iS, const QAVToolSession& iSession, QAVTasOpti
   QAVTasAllocationResult result = QAVTasToleranceExactSolver::Solve(iS.data.Problem);
   a.seconds = iSession.Seconds() - start;
   if (result.State == QAVTasAllocationResult::Status::Infeasible)
-    return a.status = 4, a.state = "infeasible", a.message = Name(iS) + ": no tolerances meet these bounds", a;
+    return a.status = QAVToolExit::Infeasible, a.state = "infeasible",
+           a.message = Name(iS) + ": no tolerances meet these bounds", a;
   if (result.State != QAVTasAllocationResult::Status::Optimal)
-    return a.status = 3, a.message = Name(iS) + ": the exact solver could not certify an optimum", a;
+    return a.status = QAVToolExit::BreaksBound,
+           a.message = Name(iS) + ": the exact solver could not certify an optimum", a;
   a.x = result.Tolerances;
   a.objective = result.Cost;
   WorstViolation(ioO, a.x, a.violation);
-  a.status = 0;
+  a.status = QAVToolExit::Answered;
   a.state = "optimal";
   ioO._Exact = std::move(result); // the report's answer
   HRESULT written = S_OK;
@@ -207,7 +209,7 @@ Answer SolveGenetic(const Settings& iS, QAVToolSession& ioSession, QAVTasOptimiz
   }
   a.objective = SumOfInverses(a.x);
   const std::string worst = WorstViolation(ioO, a.x, a.violation);
-  a.status = worst.empty() ? 0 : 3;
+  a.status = worst.empty() ? QAVToolExit::Answered : QAVToolExit::BreaksBound;
   a.state = worst.empty() ? "ok" : "violated";
   a.message = worst.empty() ? "" : "the answer breaks a bound: " + worst;
   HRESULT written = S_OK;
@@ -257,9 +259,9 @@ int Finish(const Settings& iS, QAVToolSession& ioSession, const Answer* ipGeneti
     if (const int status = iS.history.Write(ioSession, "Tolerancing " + Name(iS).substr(slash + 1) + ", genetic run"))
       return status;
   }
-  if (ipGenetic && ipExact && ipGenetic->status == 1)
-    ioSession.Fail(1, ipGenetic->message);
-  if (counted.status != 0)
+  if (ipGenetic && ipExact && ipGenetic->status == QAVToolExit::DataError)
+    ioSession.Fail(QAVToolExit::DataError, ipGenetic->message);
+  if (counted.status != QAVToolExit::Answered)
     ioSession.Fail(counted.status, counted.message);
   return counted.status;
 }
@@ -271,7 +273,7 @@ int QAVToolRunTolerance(int argc, char** argv)
   QAVToolCli cli("tolerance", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
-    return 0;
+    return QAVToolExit::Answered;
   if (settings.history.Wanted() && !settings.genetic && !settings.compare)
     throw QAVToolUsageError{"--history and --plot follow the genetic run: add --genetic or --compare"};
   if (settings.seed && !settings.genetic && !settings.compare)

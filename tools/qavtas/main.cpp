@@ -1,5 +1,6 @@
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
+#include "QAVToolExit.h"
 #include "QAVToolOutput.h"
 
 #include <cerrno>
@@ -38,11 +39,11 @@ int CheckedStandardOutput(const char* iCommand, int iStatus)
   if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
     return iStatus;
   if (QAVToolStandardOutputFailed()) // the command has said why
-    return iStatus != 0 ? iStatus : 1;
+    return iStatus != QAVToolExit::Answered ? iStatus : QAVToolExit::DataError;
   // The failed write's errno is long gone; a one-byte write to the broken output tells it again.
   const int reason = ::write(STDOUT_FILENO, "\n", 1) < 0 ? errno : EIO;
   std::cerr << iCommand << ": cannot write standard output: " << std::strerror(reason) << '\n';
-  return 1;
+  return QAVToolExit::DataError;
 }
 
 int RunCommand(const Command& iCommand, int argc, char** argv)
@@ -55,12 +56,12 @@ int RunCommand(const Command& iCommand, int argc, char** argv)
   catch (const QAVToolUsageError& e)
   {
     std::cerr << prefix << ": " << e.message << " (see " << prefix << " --help)\n";
-    return 2;
+    return QAVToolExit::Usage;
   }
   catch (const std::bad_alloc&)
   {
     std::cerr << prefix << ": not enough memory for this run\n";
-    return 1;
+    return QAVToolExit::DataError;
   }
 }
 } // namespace
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
   if (argc < 2)
   {
     PrintUsage(std::cerr);
-    return 2;
+    return QAVToolExit::Usage;
   }
   const std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help")
@@ -87,5 +88,5 @@ int main(int argc, char** argv)
     if (name == c.name)
       return RunCommand(c, argc - 2, argv + 2);
   std::cerr << "qavtas: unknown command '" << name << "' (see qavtas --help)\n";
-  return 2;
+  return QAVToolExit::Usage;
 }
