@@ -70,6 +70,47 @@ TEST(FunctionAllocation, TheClutchHoldsItsTrueAngleWhereTheLinearAnswerBreaksIt)
     EXPECT_NEAR(shape, r.Answer.Tolerances[i] / linear.Tolerances[i], 1e-7);
 }
 
+// The four-bar's output angle by its geometry, apart from Freudenstein's closed form of the
+// example: the follower's pivot B where the circles about the crank pin (radius b) and the ground
+// pivot (radius c) meet, above the line between them.
+double FollowerAngle(double iA, double iB, double iC, double iD)
+{
+  const double t2 = 40.0 * M_PI / 180.0, ax = iA * std::cos(t2), ay = iA * std::sin(t2);
+  const double dx = iD - ax, dy = -ay, l = std::hypot(dx, dy);
+  const double along = (iB * iB - iC * iC + l * l) / (2 * l), h = std::sqrt(iB * iB - along * along);
+  const double bx = ax + along * dx / l - h * dy / l, by = ay + along * dy / l + h * dx / l;
+  return std::atan2(by, bx - iD);
+}
+
+TEST(FunctionAllocation, TheFourBarHoldsItsOutputAngleByItsGeometry)
+{
+  const QAVTasAllocationProblem fourbar = Read("examples/fourbar.json");
+  const QAVTasFunctionAllocation::Result r = QAVTasFunctionAllocation().Solve(fourbar, Linear);
+  ASSERT_EQ(QAVTasAllocationResult::Status::Optimal, r.Answer.State) << r.Answer.Reason;
+  const std::vector<double>& t = r.Answer.Tolerances; // crank, coupler, follower, ground
+  const double nominal = FollowerAngle(40, 120, 80, 100);
+  EXPECT_NEAR(nominal, r.Checks[0].Reference, 1e-14);
+  double most = 0.0;
+  for (int corner = 0; corner < 16; ++corner)
+  {
+    const auto at = [&](int k, double x) { return x + ((corner >> k) & 1 ? t[k] : -t[k]); };
+    most = std::max(most, std::fabs(FollowerAngle(at(0, 40), at(1, 120), at(2, 80), at(3, 100)) - nominal));
+  }
+  EXPECT_NEAR(0.0087266, most, 0.0087266 * 1e-9);
+  // The sensitivities the laws use are the geometry's derivatives.
+  const double step = 1e-6;
+  const double x0[] = {40, 120, 80, 100};
+  for (const auto& [i, s] : fourbar.Stackups[0].Sensitivity)
+  {
+    double up[4], down[4];
+    std::copy(x0, x0 + 4, up), std::copy(x0, x0 + 4, down);
+    up[i] += step, down[i] -= step;
+    const double fd =
+      (FollowerAngle(up[0], up[1], up[2], up[3]) - FollowerAngle(down[0], down[1], down[2], down[3])) / (2 * step);
+    EXPECT_NEAR(fd, s, 1e-8) << fourbar.Dimensions[static_cast<std::size_t>(i)].Name;
+  }
+}
+
 TEST(FunctionAllocation, StatisticalLawsUseTheSensitivitiesAtTheNominals)
 {
   const QAVTasFunctionAllocation::Result r =
