@@ -14,16 +14,15 @@ namespace
 {
 QAVTasAllocationProblem Clutch()
 {
-  const char* text = R"({"dimensions": [
+  const char* text = R"json({"dimensions": [
     {"name": "a", "nominal": 55.29, "tolerance": 0.1}, {"name": "b", "nominal": 22.86, "tolerance": 0.1},
     {"name": "c", "nominal": 22.86, "tolerance": 0.1}, {"name": "e", "nominal": 101.6, "tolerance": 0.1}],
     "stackups": [{"name": "angle", "lsl": 0.087266, "usl": 0.157080,
-                  "function": "acos((a + (b + c)/2) / (e - (b + c)/2))"}]
-})";
+                  "function": "acos((a + (b + c)/2) / (e - (b + c)/2))"}]})json";
   QAVTasAllocationProblem p;
-std::string error;
-QAVTasAllocationFile::Read(text, p, error);
-return p;
+  std::string error;
+  QAVTasAllocationFile::Read(text, p, error);
+  return p;
 }
 
 const char kAngle[] = "acos((a + (b + c)/2) / (e - (b + c)/2))";

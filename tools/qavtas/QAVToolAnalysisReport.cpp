@@ -62,8 +62,9 @@ void TextOf(std::ostream& out, const QAVTasAllocationProblem& iProblem, const An
   out << "  nominal " << Num(iS.Nominal) << "   at the tolerance centres " << Num(iS.Centre) << "\n";
   out << "  worst case    [" << Num(iS.WorstMin) << ", " << Num(iS.WorstMax) << "]   " << Word(iS.WorstCase);
   if (iS.Nonlinear)
-    out << (iS.WorstCaseCertified ? "   (true function, certified)"
-                                  : "   (true function, NOT certified: gap " + Num(iS.WorstCaseGap) + ")");
+    out << (iS.WorstCaseCertified    ? "   (true function, certified)"
+              : !iS.WorstCaseDefined ? "   (true function, NOT defined everywhere in the box)"
+                                     : "   (true function, NOT certified: gap " + Num(iS.WorstCaseGap) + ")");
   out << "\n";
   out << "  statistical   mean " << Num(iS.Mean) << "   sigma " << Num(iS.Sigma) << "   Cp " << Num(iS.Cp, "%.4g")
       << "   Cpk " << Num(iS.Cpk, "%.4g") << "   ppm below " << Num(iS.PpmBelow, "%.4g") << "   above "
@@ -133,6 +134,7 @@ std::string QAVToolAnalysisJson(const QAVTasAllocationProblem& iProblem, const A
       {"worst_case", {s.WorstMin, s.WorstMax}},
       {"worst_case_certified", s.WorstCaseCertified},
       {"worst_case_gap", s.WorstCaseGap},
+      {"worst_case_defined", s.WorstCaseDefined},
       {"mean", s.Mean},
       {"sigma", s.Sigma},
       {"second_order", {{"mean", s.Mean2}, {"sigma", s.Sigma2}}},

@@ -86,7 +86,7 @@ public:
     // A function stack-up: the worst case is the true function's over the tolerance box, certified
     // or with the gap left; Mean2 and Sigma2 are the second-order moments (with the Hessian at the
     // means); for a sum they equal Mean and Sigma and the worst case is exact.
-    bool Nonlinear = false, WorstCaseCertified = true;
+    bool Nonlinear = false, WorstCaseCertified = true, WorstCaseDefined = true; // defined: everywhere in the box
     double WorstCaseGap = 0.0, Mean2 = 0.0, Sigma2 = 0.0;
     double Cp = 0.0, Cpk = 0.0;            // NaN when a limit they need is missing
     double PpmBelow = 0.0, PpmAbove = 0.0; // NaN without the limit, or neither exact nor simulated

@@ -78,6 +78,7 @@ void TrueWorstCase(const QAVTasStackupFunction& iF, const Points& iP, Analysis::
   ioS.WorstMin = r.Min, ioS.WorstMax = r.Max;
   ioS.WorstCaseCertified = r.Certified;
   ioS.WorstCaseGap = r.Gap;
+  ioS.WorstCaseDefined = !r.Undefined;
 }
 
 // Mean and sigma of the second-order Taylor model about the means.

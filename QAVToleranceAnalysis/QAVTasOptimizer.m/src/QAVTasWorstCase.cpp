@@ -255,6 +255,14 @@ private:
 QAVTasWorstCase::Result QAVTasWorstCase::Find(const QAVTasExpression& iF, const double* ipLow,
                                               const double* ipHigh) const
 {
+  Result r;
+  if (iF.Inputs().empty())
+  {
+    r.Min = r.Max = r.LowerBound = r.UpperBound = iF.Value(nullptr);
+    r.Undefined = !std::isfinite(r.Min);
+    r.Certified = !r.Undefined;
+    return r;
+  }
   Side high(iF, 1.0, ipLow, ipHigh), low(iF, -1.0, ipLow, ipHigh);
   high.Search(_Settings.MaxCorners);
   low.Search(_Settings.MaxCorners);
@@ -262,7 +270,6 @@ QAVTasWorstCase::Result QAVTasWorstCase::Find(const QAVTasExpression& iF, const 
   const double tolerance = _Settings.RelativeTolerance * (std::isfinite(scale) ? scale : 1.0);
   high.Prove(tolerance, _Settings.MaxNodes, _Settings.MaxSeconds);
   low.Prove(tolerance, _Settings.MaxNodes, _Settings.MaxSeconds);
-  Result r;
   r.Max = high.Best(), r.Min = low.Best();
   r.UpperBound = high.Bound(), r.LowerBound = low.Bound();
   r.ArgMax = high.Arg(), r.ArgMin = low.Arg();
