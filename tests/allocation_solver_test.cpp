@@ -1,3 +1,4 @@
+#include "QAVAllocationProblems.h"
 #include "QAVTasAllocationSolver.h"
 
 #include <gtest/gtest.h>
@@ -10,31 +11,7 @@ namespace
 {
 using Problem = QAVTasAllocationProblem;
 using Status = QAVTasAllocationResult::Status;
-
-Problem::Dimension Free(double iMin, double iMax, Problem::Cost iCost, double iShift = 0.0)
-{
-  Problem::Dimension d;
-  d.Name = "d";
-  d.Min = iMin, d.Max = iMax, d.CostOf = iCost, d.MeanShift = iShift;
-  return d;
-}
-
-Problem::Cost Reciprocal(double b)
-{
-  Problem::Cost c;
-  c.Model = Problem::CostModel::Reciprocal, c.B = b;
-  return c;
-}
-
-Problem::Stackup Row(Problem::Law iLaw, double iLimit, const std::vector<double>& iS, double iFactor = 1.0)
-{
-  Problem::Stackup s;
-  s.Name = "s", s.Rule = iLaw, s.Limit = iLimit, s.Factor = iFactor;
-  for (std::size_t i = 0; i < iS.size(); ++i)
-    if (iS[i] != 0.0)
-      s.Sensitivity.emplace_back(static_cast<std::int32_t>(i), iS[i]);
-  return s;
-}
+using namespace QAVAllocationProblems;
 
 // The certificate's claims, checked from outside: feasibility, the gap, and the lower bound under
 // the cost of feasible points (the optimum shrunk towards the bounds stays feasible).
@@ -99,14 +76,11 @@ TEST(AllocationSolver, LawsAtAPointAndABindingMeanShiftRow)
 // rss: b_i / t_i^2 = lambda f s_i^2 t_i / rho gives t_i = T (b_i / s_i^2)^(1/3) / (f sqrt(sum_k (s_k b_k)^(2/3))).
 TEST(AllocationSolver, ClosedForms)
 {
-  const std::vector<double> s = {1.0, -4.0, 0.25, 2.0}, b = {1.0, 3.0, 0.5, 2.0};
-  const double limit = 0.3, factor = 1.5;
+  const std::vector<double>&s = ClosedForm::S, &b = ClosedForm::B;
+  const double limit = ClosedForm::Limit, factor = ClosedForm::Factor;
   for (Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss})
   {
-    Problem p;
-    for (double bi : b)
-      p.Dimensions.push_back(Free(1e-6, 1e3, Reciprocal(bi)));
-    p.Stackups.push_back(Row(law, limit, s, factor));
+    const Problem p = ClosedForm::Of(law);
     const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
     ExpectCertified(p, r);
     double sum = 0.0;
@@ -127,50 +101,12 @@ TEST(AllocationSolver, ClosedForms)
   }
 }
 
-namespace
-{
-// A random problem of every law and cost model, feasible by construction: each limit lies above
-// the stack-up's value at a point inside the bounds (a linear row straddles it).
-Problem RandomProblem(std::mt19937& gen, std::size_t iTrial)
-{
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  Problem p;
-  const std::size_t n = 3 + gen() % 10, m = 1 + gen() % 5;
-  std::vector<double> inside(n);
-  for (std::size_t i = 0; i < n; ++i)
-  {
-    Problem::Cost c;
-    c.Model = static_cast<Problem::CostModel>(1 + (i + iTrial) % 4);
-    c.A = unit(gen), c.B = 0.1 + unit(gen), c.K = 0.5 + 2.0 * unit(gen), c.M = 5.0 + 30.0 * unit(gen);
-    const double lo = 0.002 + 0.01 * unit(gen), hi = lo + 0.2 * unit(gen) + 0.01;
-    for (double t : {lo, 0.5 * (lo + hi), hi})
-      c.Points.emplace_back(t, 0.01 / t);
-    p.Dimensions.push_back(Free(lo, hi, c, i % 3 == 0 ? 0.3 * unit(gen) : 0.0));
-    inside[i] = lo + (hi - lo) * unit(gen);
-    if (unit(gen) < 0.1)
-      p.Dimensions[i].Fixed = true, p.Dimensions[i].Tolerance = inside[i];
-  }
-  for (std::size_t j = 0; j < m; ++j)
-  {
-    std::vector<double> s(n);
-    for (double& v : s)
-      v = unit(gen) < 0.4 ? 0.0 : 4.0 * unit(gen) - 1.0;
-    s[j % n] = 1.0;
-    p.Stackups.push_back(Row(static_cast<Problem::Law>((j + iTrial) % 4), 1.0, s, 1.0 + unit(gen)));
-    const double v = p.StackupValue(j, inside.data());
-    p.Stackups[j].Limit = v * (1.0 + 0.5 * unit(gen));
-    p.Stackups[j].Lower = v - 0.05 * unit(gen), p.Stackups[j].Upper = v + 0.05 * unit(gen);
-  }
-  return p;
-}
-} // namespace
-
 TEST(AllocationSolver, CertifiesRandomProblemsOfEveryLawAndCost)
 {
   std::mt19937 gen(20261207);
   for (std::size_t trial = 0; trial < 80; ++trial)
   {
-    const Problem p = RandomProblem(gen, trial);
+    const Problem p = Random(gen, trial);
     ExpectCertified(p, QAVTasAllocationSolver().Solve(p));
   }
 }
@@ -182,7 +118,7 @@ TEST(AllocationSolver, PricesAreDerivativesOfTheOptimalCost)
   std::mt19937 gen(7);
   for (std::size_t trial = 0; trial < 12; ++trial)
   {
-    Problem p = RandomProblem(gen, trial);
+    Problem p = Random(gen, trial);
     const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
     ExpectCertified(p, r);
     for (std::size_t j = 0; j < p.Stackups.size(); ++j)
@@ -204,29 +140,8 @@ TEST(AllocationSolver, PricesAreDerivativesOfTheOptimalCost)
 
 TEST(AllocationSolver, ProvesInfeasibility)
 {
-  struct Case
+  for (const Problem& p : Infeasible())
   {
-    std::vector<Problem::Stackup> Rows;
-  };
-  auto linear = [](double lower, double upper, const std::vector<double>& s)
-  {
-    Problem::Stackup row = Row(Problem::Law::Linear, 0.0, s);
-    row.Lower = lower, row.Upper = upper;
-    return row;
-  };
-  const Case cases[] = {
-    {{Row(Problem::Law::WorstCase, 0.015, {1.0, 1.0, 1.0})}}, // at least 0.03 at the smallest
-    {{Row(Problem::Law::Rss, 0.0199, {2.0, 0.0, 0.0}, 1.0)}}, // 2 x 0.01
-    {{Row(Problem::Law::MeanShift, 0.01, {1.0, 0.0, 1.0})}},  // each row alone can be met
-    {{linear(0.5, 1.0, {1.0, -1.0, 0.0}), linear(-1.0, 0.2, {1.0, 0.0, 0.0})}},
-    {{linear(0.1, 1.0, {1.0, -1.0, 0.0}), linear(0.1, 1.0, {0.0, 1.0, -1.0}), linear(0.1, 1.0, {-1.0, 0.0, 1.0})}},
-  };
-  for (const Case& c : cases)
-  {
-    Problem p;
-    for (int i = 0; i < 3; ++i)
-      p.Dimensions.push_back(Free(0.01, 1.0, Reciprocal(1.0), 0.5));
-    p.Stackups = c.Rows;
     const QAVTasAllocationResult r = QAVTasAllocationSolver().Solve(p);
     EXPECT_EQ(Status::Infeasible, r.State) << r.Reason;
   }

@@ -1,3 +1,4 @@
+#include "QAVAllocationProblems.h"
 #include "QAVSelectionEnumeration.h"
 #include "QAVTasAllocationDiagnosis.h"
 #include "QAVTasAllocationSolver.h"
@@ -16,60 +17,7 @@
 using Problem = QAVTasAllocationProblem;
 using Result = QAVTasAllocationResult;
 
-namespace
-{
-// Options loosely like a shop's (tighter costs more), with now and then an option that costs more
-// than a tighter one; stack-ups of about half the dimensions, row j following iLaws[j % size],
-// whose limits a random selection just meets. iDims options dimensions, then with iFixed a fixed
-// dimension in every row.
-Problem Random(std::uint32_t iSeed, std::vector<Problem::Law> iLaws, double iTightness, int iDims = 6,
-               bool iFixed = false)
-{
-  std::mt19937 gen(iSeed);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
-  Problem p;
-  for (int i = 0; i < iDims; ++i)
-  {
-    Problem::Dimension d;
-    d.Name = "d" + std::to_string(i);
-    d.MeanShift = 0.3 * u(gen);
-    double t = 0.005 + 0.01 * u(gen), c = 20.0 + 20.0 * u(gen);
-    for (int k = 0; k < 3; ++k, t *= 1.5 + 2.0 * u(gen), c *= 0.3 + (u(gen) < 0.1 ? 1.0 : 0.6 * u(gen)))
-      d.Options.push_back({t, c, "p" + std::to_string(k)});
-    p.Dimensions.push_back(d);
-  }
-  for (int j = 0; j < 4; ++j)
-  {
-    Problem::Stackup s;
-    s.Rule = iLaws[j % iLaws.size()];
-    s.Factor = 1.0 + u(gen);
-    for (int i = 0; i < iDims; ++i)
-      if (u(gen) < 0.5)
-        s.Sensitivity.push_back({i, (u(gen) < 0.3 ? -1.0 : 1.0) * (0.5 + u(gen))});
-    if (iFixed)
-      s.Sensitivity.push_back({iDims, 1.0});
-    p.Stackups.push_back(s);
-  }
-  if (iFixed)
-  {
-    p.Dimensions.emplace_back();
-    p.Dimensions.back().Fixed = true;
-    p.Dimensions.back().Tolerance = 0.004;
-  }
-  std::vector<double> some;
-  for (const auto& d : p.Dimensions)
-    some.push_back(d.Options.empty() ? d.Tolerance : d.Options[gen() % 3].Tolerance);
-  for (std::size_t j = 0; j < p.Stackups.size(); ++j)
-  {
-    const double v = p.StackupValue(j, some.data());
-    p.Stackups[j].Limit = v * iTightness;
-    p.Stackups[j].Upper = v * iTightness + 0.001;
-    p.Stackups[j].Lower =
-      std::min(v - std::fabs(v) * (iTightness - 1.0) - 0.001, p.Stackups[j].Upper); // no crossed band
-  }
-  return p;
-}
-} // namespace
+using QAVAllocationProblems::RandomSelection;
 
 // The proven optimum is the enumerated one for every law; without the continuous solver the search
 // still proves it, by exhausting the selections.
@@ -84,7 +32,7 @@ TEST(ProcessSelector, MatchesEnumeration)
   for (const auto& law : laws)
     for (std::uint32_t seed = 1; seed <= 6; ++seed)
     {
-      const Problem p = Random(seed, law, seed % 3 == 0 ? 0.9 : 1.1, law.size() > 1 ? 8 : 6, law.size() > 1);
+      const Problem p = RandomSelection(seed, law, seed % 3 == 0 ? 0.9 : 1.1, law.size() > 1 ? 8 : 6, law.size() > 1);
       const double reference = QAVEnumeratedOptimum(p);
       const Result r = QAVTasProcessSelector().Solve(p);
       SCOPED_TRACE(testing::Message() << "first law " << static_cast<int>(law[0]) << " seed " << seed);
@@ -128,7 +76,7 @@ TEST(ProcessSelector, ZeroOneRelaxationIsTighterAndExact)
   using Law = Problem::Law;
   for (std::uint32_t seed = 1; seed <= 12; ++seed)
   {
-    Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::Linear}, seed % 4 == 0 ? 0.85 : 1.05, 9, true);
+    Problem p = RandomSelection(seed, {Law::WorstCase, Law::Rss, Law::Linear}, seed % 4 == 0 ? 0.85 : 1.05, 9, true);
     for (auto& option : p.Dimensions[0].Options)
       option.CostValue -= 60.0;
     SCOPED_TRACE(testing::Message() << "seed " << seed);
@@ -164,7 +112,7 @@ TEST(ProcessSelector, CoverCutsKeepEveryFeasibleSelection)
   std::int32_t cuts = 0;
   for (std::uint32_t seed = 1; seed <= 10; ++seed)
   {
-    const Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::Linear}, 1.0, 8, true);
+    const Problem p = RandomSelection(seed, {Law::WorstCase, Law::Rss, Law::Linear}, 1.0, 8, true);
     const QAVTasProcessRelaxation relaxation(p);
     QAVTasSelectionLP lp(relaxation);
     std::vector<double> t;
@@ -206,7 +154,7 @@ TEST(ProcessSelector, BothBoundsProveTheSameOptimum)
   using Law = Problem::Law;
   for (std::uint32_t seed = 1; seed <= 3; ++seed)
   {
-    Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::MeanShift}, 1.0, 14);
+    Problem p = RandomSelection(seed, {Law::WorstCase, Law::Rss, Law::MeanShift}, 1.0, 14);
     const Result tight = QAVTasProcessSelector().Solve(p);
     p.Dimensions.emplace_back();
     p.Dimensions.back().Min = 0.01;
@@ -224,7 +172,7 @@ TEST(ProcessSelector, BothBoundsProveTheSameOptimum)
 // A node limit stops the search with the best selection found and a gap that says what is unproven.
 TEST(ProcessSelector, NodeLimitIsNotSolved)
 {
-  const Problem p = Random(7, {Problem::Law::WorstCase, Problem::Law::Rss}, 1.0, 14);
+  const Problem p = RandomSelection(7, {Problem::Law::WorstCase, Problem::Law::Rss}, 1.0, 14);
   QAVTasProcessSelector::Options options;
   options.MaxNodes = 3;
   const Result r = QAVTasProcessSelector(options).Solve(p);
@@ -239,22 +187,7 @@ TEST(ProcessSelector, MixedMatchesEnumerationOfContinuousSolves)
 {
   for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
   {
-    Problem p = Random(11, {law}, 1.2);
-    p.Dimensions.resize(4);
-    Problem::Dimension& free = p.Dimensions[3];
-    free.Options.clear();
-    free.Min = 0.001;
-    free.Max = 0.5;
-    free.CostOf.Model = Problem::CostModel::Reciprocal;
-    free.CostOf.B = 0.3;
-    for (auto& s : p.Stackups)
-    {
-      s.Sensitivity.erase(
-        std::remove_if(s.Sensitivity.begin(), s.Sensitivity.end(), [](auto& e) { return e.first >= 3; }),
-        s.Sensitivity.end());
-      s.Sensitivity.push_back({3, 1.0});
-      s.Limit += 0.01;
-    }
+    const Problem p = QAVAllocationProblems::MixedSelection(law);
     double reference = HUGE_VAL;
     for (int pick = 0; pick < 27; ++pick)
     {
@@ -347,7 +280,7 @@ TEST(ProcessSelector, PricesAreThoseOfTheChosenSelection)
   for (const Problem::Law law : {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift})
     for (std::uint32_t seed = 11; seed <= 13; ++seed)
     {
-      Problem q = Random(seed, {law}, 1.2, 5);
+      Problem q = RandomSelection(seed, {law}, 1.2, 5);
       q.Dimensions[4].Options.clear();
       q.Dimensions[4].Min = 0.001;
       q.Dimensions[4].Max = 0.5;
@@ -383,7 +316,8 @@ TEST(SelectionPrices, MatchEnumeration)
   for (const std::int64_t nodes : {std::int64_t{1000000}, std::int64_t{1}})
     for (std::uint32_t seed = 1; seed <= 8; ++seed)
     {
-      const Problem p = Random(seed, {Law::WorstCase, Law::Rss, Law::MeanShift, Law::Linear}, seed % 2 ? 1.0 : 1.1, 7);
+      const Problem p =
+        RandomSelection(seed, {Law::WorstCase, Law::Rss, Law::MeanShift, Law::Linear}, seed % 2 ? 1.0 : 1.1, 7);
       const Result r = QAVTasProcessSelector().Solve(p);
       ASSERT_EQ(r.State == Result::Status::Optimal, QAVEnumeratedOptimum(p) < HUGE_VAL);
       if (r.State != Result::Status::Optimal)

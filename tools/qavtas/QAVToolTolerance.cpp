@@ -34,7 +34,7 @@ const char kFooter[] =
   "error names the worst) or an optimum that could not be certified, 4 no tolerances meet the bounds,\n"
   "1 a data or I/O error, 2 a usage error. With --compare, the status of the certified run.";
 
-// A broken bound is one beyond this, relative to max(1, |bound|), as the allocation problem measures it.
+// A broken bound is one beyond this, relative to its own scale, as the allocation problem measures it.
 using DataFile = QAVTasToleranceDataFile;
 constexpr double kViolationTolerance = 1.0e-6;
 
@@ -105,15 +105,16 @@ std::string Captured(const std::function<HRESULT(FILE*)>& iWrite, HRESULT& oStat
   return text;
 }
 
-// The bound X breaks most (relative to max(1, |bound|)), in words; empty when none is broken.
+// The bound X breaks most, in words; empty when none is broken. As QAVTasAllocationProblem::MaxViolation
+// measures it: relative to |bound|, for a stack-up to the larger of |bound| and the sum of its terms.
 std::string WorstViolation(const QAVTasOptimizerTolerancing& iO, const std::vector<double>& iX, double& oWorst)
 {
   std::string worst;
   oWorst = 0.0;
-  auto consider = [&](double iValue, double iBound, bool iAbove, const std::string& iWhat)
+  auto consider = [&](double iValue, double iBound, double iTerms, bool iAbove, const std::string& iWhat)
   {
     const double by = iAbove ? iValue - iBound : iBound - iValue;
-    const double relative = std::isnan(by) ? HUGE_VAL : by / std::max(1.0, std::fabs(iBound));
+    const double relative = std::isnan(by) ? HUGE_VAL : by > 0.0 ? by / std::max(std::fabs(iBound), iTerms) : 0.0;
     if (relative > oWorst)
     {
       oWorst = relative;
@@ -125,18 +126,18 @@ std::string WorstViolation(const QAVTasOptimizerTolerancing& iO, const std::vect
   };
   for (std::int32_t j = 0; j < iO._Ny; ++j)
   {
-    double y = 0.0;
+    double y = 0.0, terms = 0.0;
     for (std::int32_t i = 0; i < iO._Nx; ++i)
-      y += iO._ppW[j][i] * iX[i];
+      y += iO._ppW[j][i] * iX[i], terms += std::fabs(iO._ppW[j][i] * iX[i]);
     const std::string name = "stack-up Y[" + std::to_string(j + 1) + "]";
-    consider(y, iO._pYmax[j], true, name);
-    consider(y, iO._pYmin[j], false, name);
+    consider(y, iO._pYmax[j], terms, true, name);
+    consider(y, iO._pYmin[j], terms, false, name);
   }
   for (std::int32_t i = 0; i < iO._Nx; ++i)
   {
     const std::string name = "tolerance X[" + std::to_string(i + 1) + "]";
-    consider(iX[i], iO._pXsup[i], true, name);
-    consider(iX[i], iO._pXinf[i], false, name);
+    consider(iX[i], iO._pXsup[i], 0.0, true, name);
+    consider(iX[i], iO._pXinf[i], 0.0, false, name);
   }
   return oWorst > kViolationTolerance ? worst : "";
 }

@@ -121,8 +121,10 @@ public:
   double StackupValue(std::size_t iStackup, const double* ipT) const;
   // Total cost at t; fixed dimensions without a cost add nothing.
   double TotalCost(const double* ipT) const;
-  // Largest violation of a requirement or bound by t, relative to max(1, |limit|); 0 when feasible,
-  // infinite when t holds a NaN.
+  // Largest violation of a requirement or bound by t, relative to the scale of what it breaks, so
+  // that it reads alike in any unit: a bound or a limit relative to itself, a linear row's side
+  // relative to the larger of |side| and the sum of the row's terms |s_ij t_i| (which scales a side
+  // at 0). 0 when feasible, infinite when t holds a NaN.
   double MaxViolation(const double* ipT) const;
   std::int32_t IndexOf(const std::string& iName) const; // -1 when no dimension has that name
 

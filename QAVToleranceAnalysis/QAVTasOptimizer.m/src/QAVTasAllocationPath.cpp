@@ -12,6 +12,8 @@ const double kSigmaFloor = 1e-2;   // smallest factor by which mu may fall in on
 const double kKeep = 1e-3;         // least fraction of its slack a constraint keeps in one step
 const double kDecrease = 0.01;     // sufficient fall of the residual norm, per unit step
 const std::int32_t kHalvings = 40; // of one step, before it is taken as it is
+// A corrected step halved below this share of its longest gives way to the plain Newton step.
+const double kShortStep = 0.1;
 } // namespace
 
 QAVTasAllocationPath::QAVTasAllocationPath(const QAVTasAllocationRows& iRows, QAVTasAllocationNewton& ioNewton,
@@ -22,7 +24,7 @@ QAVTasAllocationPath::QAVTasAllocationPath(const QAVTasAllocationRows& iRows, QA
   std::int32_t tables = 0;
   for (std::int32_t v = 0; v < _N && !_PhaseOne; ++v)
   {
-    const Problem::Cost& cost = iRows.Problem->Dimensions[iRows.Dimension[v]].CostOf;
+    const Problem::Cost& cost = iRows.Costs[v];
     if (cost.Model != Problem::CostModel::Table || cost.Points.size() < 2)
       continue;
     _TableOf[v] = tables++;
@@ -53,7 +55,7 @@ double QAVTasAllocationPath::Objective(const double* ipT) const
 {
   double cost = _Rows.FixedCost;
   for (std::int32_t v = 0; v < _N; ++v)
-    cost += _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf.Value(ipT[v]);
+    cost += _Rows.Costs[v].Value(ipT[v]);
   return cost;
 }
 
@@ -120,7 +122,7 @@ double QAVTasAllocationPath::Residual(double iMu)
   double norm = 0.0, sum = 0.0;
   for (std::int32_t v = 0; v < _N; ++v)
   {
-    const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
+    const Problem::Cost& cost = _Rows.Costs[v];
     _Gradient[v] =
       (_PhaseOne || _TableOf[v] >= 0 ? 0.0 : cost.Slope(_TrialT[v])) - _TrialLambda[_R + v] + _TrialLambda[_R + _N + v];
   }
@@ -159,7 +161,7 @@ void QAVTasAllocationPath::Matrix()
   std::fill(_Hz.begin(), _Hz.end(), 0.0), std::fill(_Htz.begin(), _Htz.end(), 0.0);
   for (std::int32_t v = 0; v < _N; ++v)
   {
-    const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
+    const Problem::Cost& cost = _Rows.Costs[v];
     _Newton.AddDiagonal(v, !_PhaseOne && _TableOf[v] < 0 ? cost.Curvature(T[v]) : 0.0);
     for (int side = 0; side < 2; ++side)
     {
@@ -209,7 +211,7 @@ void QAVTasAllocationPath::RightHandSide(double iMu)
 {
   for (std::int32_t v = 0; v < _N; ++v)
   {
-    const Problem::Cost& cost = _Rows.Problem->Dimensions[_Rows.Dimension[v]].CostOf;
+    const Problem::Cost& cost = _Rows.Costs[v];
     _Rhs[v] = !_PhaseOne && _TableOf[v] < 0 ? -cost.Slope(T[v]) : 0.0;
   }
   std::fill(_Rz.begin(), _Rz.end(), -1.0);
@@ -341,7 +343,7 @@ QAVTasAllocationPath::Outcome QAVTasAllocationPath::Run(double iGap, std::int32_
     Solve();
     _TrialT = T;
     Correct(mu);
-    if (Step(mu) == 0.0)
+    if (Step(mu, kShortStep) == 0.0 && Uncorrected(mu) == 0.0)
       return Outcome::Stalled;
     ++Iterations;
     Certify();
@@ -366,11 +368,22 @@ bool QAVTasAllocationPath::Done(double iGap) const
   return Feasible || Infeasible || (!_PhaseOne && Cost - LowerBound <= iGap * std::max(1.0, std::fabs(Cost)));
 }
 
+// The corrections steer well near the path but can point uphill for the residual far from it (a
+// start far off-centre once stalled on steps of 1e-9): the plain Newton step to mu always descends.
+double QAVTasAllocationPath::Uncorrected(double iMu)
+{
+  std::fill(_Xi.begin(), _Xi.end(), 0.0);
+  RightHandSide(iMu);
+  Solve();
+  return Step(iMu, 0.0);
+}
+
 // Takes the longest step that keeps lambda > 0 and every constraint strictly met (each keeping a
-// fraction of its slack), halved until the residual norm falls; returns it, 0 when none is found.
+// fraction of its slack), halved until the residual norm falls; returns it, 0 when none is found
+// down to iLeast of the longest.
 // A linear constraint moves by exactly step gh, so its limit is exact rather than found by halving
 // (which would throw away up to half of a step that a bound cut just short of 1).
-double QAVTasAllocationPath::Step(double iMu)
+double QAVTasAllocationPath::Step(double iMu, double iLeast)
 {
   double step = 1.0;
   for (std::int32_t c = 0; c < _M; ++c)
@@ -382,8 +395,8 @@ double QAVTasAllocationPath::Step(double iMu)
       step = std::min(step, kToBoundary * -_H[c] / _Gh[c]);
   }
   _TrialT = T, _TrialLambda = Lambda, _TrialH = _H;
-  const double before = Residual(iMu);
-  for (std::int32_t halving = 0; halving < kHalvings; ++halving, step *= 0.5)
+  const double before = Residual(iMu), least = iLeast * step;
+  for (std::int32_t halving = 0; halving < kHalvings && step >= least; ++halving, step *= 0.5)
   {
     for (std::int32_t v = 0; v < _N; ++v)
       _TrialT[v] = T[v] + step * _Dt[v];

@@ -70,7 +70,8 @@ private:
   double Predict(double iEta, std::int32_t iActive);
   void Solve();
   void Correct(double iMu);
-  double Step(double iMu);
+  double Step(double iMu, double iLeast);
+  double Uncorrected(double iMu);
   bool Done(double iGap) const;
   double Residual(double iMu);
   void Certify();

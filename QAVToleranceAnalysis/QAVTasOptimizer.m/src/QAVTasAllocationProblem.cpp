@@ -16,9 +16,10 @@ std::size_t SegmentOf(const std::vector<std::pair<double, double>>& iPoints, dou
   return static_cast<std::size_t>(inner - (iPoints.begin() + 1));
 }
 
-double Relative(double iExcess, double iLimit)
+// An excess relative to the scale of what it exceeds (0 when there is none).
+double Relative(double iExcess, double iScale)
 {
-  return iExcess / std::max(1.0, std::fabs(iLimit));
+  return iExcess > 0.0 ? iExcess / iScale : 0.0;
 }
 } // namespace
 
@@ -140,7 +141,7 @@ double QAVTasAllocationProblem::MaxViolation(const double* ipT) const
       return inf;
     if (d.Fixed || !d.Options.empty())
       continue;
-    worst = std::max({worst, Relative(d.Min - t, d.Min), Relative(t - d.Max, d.Max)});
+    worst = std::max({worst, Relative(d.Min - t, std::fabs(d.Min)), Relative(t - d.Max, std::fabs(d.Max))});
   }
   for (std::size_t j = 0; j < Stackups.size(); ++j)
   {
@@ -148,10 +149,16 @@ double QAVTasAllocationProblem::MaxViolation(const double* ipT) const
     const double v = StackupValue(j, ipT);
     if (std::isnan(v))
       return inf;
-    if (s.Rule == Law::Linear)
-      worst = std::max({worst, Relative(s.Lower - v, s.Lower), Relative(v - s.Upper, s.Upper)});
-    else
-      worst = std::max(worst, Relative(v - s.Limit, s.Limit));
+    if (s.Rule != Law::Linear)
+    {
+      worst = std::max(worst, Relative(v - s.Limit, std::fabs(s.Limit)));
+      continue;
+    }
+    double terms = 0.0; // a side at 0 has no scale of its own: the row's terms give it
+    for (const auto& [i, w] : s.Sensitivity)
+      terms += std::fabs(w * ipT[i]);
+    worst = std::max({worst, Relative(s.Lower - v, std::max(std::fabs(s.Lower), terms)),
+                      Relative(v - s.Upper, std::max(std::fabs(s.Upper), terms))});
   }
   return worst;
 }

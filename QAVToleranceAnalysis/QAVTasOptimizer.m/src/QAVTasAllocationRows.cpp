@@ -61,21 +61,60 @@ double MinOnBox(const Problem::Cost& iCost, double iLo, double iHi, double iG)
   return at(std::clamp(x, iLo, iHi));
 }
 
-void Widen(double& ioLower, double& ioUpper)
+// A band narrower than kNarrowBand of its row's scale is widened on each side by kWiden of that
+// side's scale (MaxViolation's: the larger of the side and the row's terms, which are at least
+// iLeast anywhere in the box), so the answer stays within the feasibility tolerance.
+void Widen(double& ioLower, double& ioUpper, double iLeast)
 {
-  if (ioUpper - ioLower >= kNarrowBand * std::max(1.0, std::fabs(ioUpper)))
+  if (ioUpper - ioLower >= kNarrowBand * std::max({std::fabs(ioLower), std::fabs(ioUpper), iLeast}))
     return;
-  ioLower -= kWiden * std::max(1.0, std::fabs(ioLower));
-  ioUpper += kWiden * std::max(1.0, std::fabs(ioUpper));
+  ioLower -= kWiden * std::max(std::fabs(ioLower), iLeast);
+  ioUpper += kWiden * std::max(std::fabs(ioUpper), iLeast);
+}
+
+// The cost of t = iScale u as a function of u.
+Problem::Cost ScaledCost(Problem::Cost iCost, double iScale)
+{
+  switch (iCost.Model)
+  {
+    case Problem::CostModel::Reciprocal:
+      iCost.B /= iScale;
+      break;
+    case Problem::CostModel::Power:
+      iCost.B /= std::pow(iScale, iCost.K);
+      break;
+    case Problem::CostModel::Exponential:
+      iCost.M *= iScale;
+      break;
+    case Problem::CostModel::Table:
+      for (auto& point : iCost.Points)
+        point.first /= iScale;
+      break;
+    case Problem::CostModel::None:
+      break;
+  }
+  return iCost;
 }
 } // namespace
 
 std::string QAVTasAllocationRows::Build(const QAVTasAllocationProblem& iProblem)
 {
   Problem = &iProblem;
+  std::vector<double> fixed;
+  std::string refusal = AddVariables(iProblem, fixed);
+  if (!refusal.empty())
+    return refusal;
+  ScaleVariables(iProblem);
+  return AddRows(iProblem, fixed);
+}
+
+// The free dimensions become variables in their box (a table's narrows it); the others keep a
+// fixed tolerance: their own, or the lower bound of a box of one point.
+std::string QAVTasAllocationRows::AddVariables(const QAVTasAllocationProblem& iProblem, std::vector<double>& oFixed)
+{
   const std::size_t n = iProblem.Dimensions.size();
-  std::vector<std::int32_t> varOf(n, -1);
-  std::vector<double> fixed(n, 0.0);
+  _VarOf.assign(n, -1);
+  oFixed.assign(n, 0.0);
   for (std::size_t i = 0; i < n; ++i)
   {
     const Problem::Dimension& d = iProblem.Dimensions[i];
@@ -86,24 +125,84 @@ std::string QAVTasAllocationRows::Build(const QAVTasAllocationProblem& iProblem)
       lo = std::max(lo, d.CostOf.Points.front().first), hi = std::min(hi, d.CostOf.Points.back().first);
     if (!d.Fixed && !(lo > 0.0 && lo <= hi))
       return "dimension " + d.Name + " has no tolerance in its bounds";
-    fixed[i] = d.Fixed ? d.Tolerance : lo;
+    oFixed[i] = d.Fixed ? d.Tolerance : lo;
     if (d.Fixed || lo == hi)
     {
-      FixedCost += d.CostOf.Value(fixed[i]);
+      FixedCost += d.CostOf.Value(oFixed[i]);
       continue;
     }
-    varOf[i] = Variables();
+    _VarOf[i] = Variables();
     Dimension.push_back(static_cast<std::int32_t>(i));
     Lo.push_back(lo);
     Hi.push_back(hi);
   }
+  return {};
+}
+
+// A variable's typical tolerance is the geometric mean of its lower bound and the largest value that
+// its box and its norm rows allow (alone in a worst-case or mean-shift row t <= T / |s|, in an rss
+// row t <= T / (f |s|)): the box and the limits scale with the unit, so the scaled problem does not.
+void QAVTasAllocationRows::ScaleVariables(const QAVTasAllocationProblem& iProblem)
+{
+  std::vector<double> largest(Hi);
+  for (const Problem::Stackup& s : iProblem.Stackups)
+  {
+    if (s.Rule == Problem::Law::Linear || !(s.Limit > 0.0))
+      continue;
+    const double factor = s.Rule == Problem::Law::Rss ? s.Factor : 1.0;
+    for (const auto& [i, w] : s.Sensitivity)
+      if (_VarOf[i] >= 0 && w != 0.0)
+        largest[_VarOf[i]] = std::min(largest[_VarOf[i]], s.Limit / (factor * std::fabs(w)));
+  }
+  for (std::int32_t v = 0; v < Variables(); ++v)
+  {
+    const double top = largest[v];
+    const double scale = std::isfinite(top) && top > Lo[v] ? std::sqrt(Lo[v]) * std::sqrt(top) : Lo[v];
+    Scale.push_back(scale);
+    Lo[v] /= scale, Hi[v] /= scale;
+    Costs.push_back(ScaledCost(iProblem.Dimensions[Dimension[v]].CostOf, scale));
+  }
+}
+
+// A stack-up's own scale: its limit; for a linear row the largest of its finite sides and its
+// terms at the typical tolerances (a band at 0 has only its terms).
+double QAVTasAllocationRows::StackupScale(const QAVTasAllocationProblem::Stackup& iS,
+                                          const std::vector<double>& iFixed) const
+{
+  if (iS.Rule != Problem::Law::Linear && iS.Limit > 0.0)
+    return iS.Limit;
+  double scale = 0.0;
+  for (double side : {iS.Lower, iS.Upper})
+    if (iS.Rule == Problem::Law::Linear && std::isfinite(side))
+      scale = std::max(scale, std::fabs(side));
+  double terms = 0.0;
+  for (const auto& [i, w] : iS.Sensitivity)
+    terms += std::fabs(w) * (_VarOf[i] >= 0 ? Scale[_VarOf[i]] : iFixed[i]);
+  scale = std::max(scale, terms);
+  return scale > 0.0 && std::isfinite(scale) ? scale : 1.0;
+}
+
+// The least sum of a row's terms |s t| over the box.
+double QAVTasAllocationRows::LeastTerms(const QAVTasAllocationProblem::Stackup& iS,
+                                        const std::vector<double>& iFixed) const
+{
+  double terms = 0.0;
+  for (const auto& [i, w] : iS.Sensitivity)
+    terms += std::fabs(w) * (_VarOf[i] >= 0 ? Lo[_VarOf[i]] * Scale[_VarOf[i]] : iFixed[i]);
+  return terms;
+}
+
+// Each row divided by its stack-up's scale, in the scaled variables.
+std::string QAVTasAllocationRows::AddRows(const QAVTasAllocationProblem& iProblem, const std::vector<double>& iFixed)
+{
   Start.push_back(0);
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
   {
     const Problem::Stackup& s = iProblem.Stackups[j];
+    const double rowScale = StackupScale(s, iFixed);
     double lower = s.Lower, upper = s.Upper;
     if (s.Rule == Problem::Law::Linear)
-      Widen(lower, upper);
+      Widen(lower, upper, LeastTerms(s, iFixed));
     for (int side = 0; side < 2; ++side)
     {
       if (s.Rule == Problem::Law::Linear ? !std::isfinite(side == 0 ? upper : lower) : side == 1)
@@ -117,23 +216,26 @@ std::string QAVTasAllocationRows::Build(const QAVTasAllocationProblem& iProblem)
           : s.Rule == Problem::Law::WorstCase           ? std::fabs(w)
                                                         : m * std::fabs(w);
         const double b = s.Rule == Problem::Law::Rss ? w : s.Rule == Problem::Law::MeanShift ? (1.0 - m) * w : 0.0;
-        if (varOf[i] < 0)
+        const std::int32_t v = _VarOf[i];
+        if (v < 0)
         {
-          c += a * fixed[i];
-          kappa += (b * fixed[i]) * (b * fixed[i]);
+          const double bt = b * iFixed[i] / rowScale;
+          c += a * iFixed[i];
+          kappa += bt * bt;
           continue;
         }
-        if (std::find(Var.begin() + Start.back(), Var.end(), varOf[i]) != Var.end())
+        if (std::find(Var.begin() + Start.back(), Var.end(), v) != Var.end())
           return "stack-up " + s.Name + " names a dimension twice";
-        Var.push_back(varOf[i]);
-        A.push_back(a);
-        B.push_back(b);
+        Var.push_back(v);
+        A.push_back(a * Scale[v] / rowScale);
+        B.push_back(b * Scale[v] / rowScale);
       }
       Start.push_back(static_cast<std::int32_t>(Var.size()));
       F.push_back(s.Rule == Problem::Law::Rss ? s.Factor : s.Rule == Problem::Law::MeanShift ? 1.0 : 0.0);
       Kappa.push_back(kappa);
-      C.push_back(c);
+      C.push_back(c / rowScale);
       Stackup.push_back(static_cast<std::int32_t>(j));
+      RowScale.push_back(rowScale);
     }
   }
   return {};
@@ -182,7 +284,7 @@ double QAVTasAllocationRows::LowerBound(const double* ipT, const double* ipLambd
   static const Problem::Cost kNoCost;
   for (std::size_t v = 0; v < Dimension.size(); ++v)
   {
-    const Problem::Cost& cost = iWithCost ? Problem->Dimensions[Dimension[v]].CostOf : kNoCost;
+    const Problem::Cost& cost = iWithCost ? Costs[v] : kNoCost;
     bound += MinOnBox(cost, Lo[v], Hi[v], _G[v]);
   }
   return std::isnan(bound) ? -kInf : bound;
@@ -194,11 +296,11 @@ void QAVTasAllocationRows::BoundPrices(const double* ipT, double* opMin, double*
 {
   for (std::size_t v = 0; v < Dimension.size(); ++v)
   {
-    const Problem::Cost& cost = Problem->Dimensions[Dimension[v]].CostOf;
+    const Problem::Cost& cost = Costs[v];
     const double tolerance = kOnBound * (std::isfinite(Hi[v]) ? Hi[v] - Lo[v] : std::max(1.0, Lo[v]));
     const double atLo = cost.Slope(Lo[v]) + _G[v], atHi = LeftSlope(cost, Hi[v]) + _G[v];
-    opMin[Dimension[v]] = ipT[v] - Lo[v] <= tolerance ? std::max(0.0, atLo) : 0.0;
-    opMax[Dimension[v]] = std::isfinite(Hi[v]) && Hi[v] - ipT[v] <= tolerance ? std::max(0.0, -atHi) : 0.0;
+    opMin[Dimension[v]] = ipT[v] - Lo[v] <= tolerance ? std::max(0.0, atLo) / Scale[v] : 0.0;
+    opMax[Dimension[v]] = std::isfinite(Hi[v]) && Hi[v] - ipT[v] <= tolerance ? std::max(0.0, -atHi) / Scale[v] : 0.0;
   }
 }
 

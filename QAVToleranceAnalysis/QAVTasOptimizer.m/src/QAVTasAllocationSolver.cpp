@@ -51,7 +51,7 @@ std::vector<double> AllTolerances(const Problem& iProblem, const QAVTasAllocatio
                                                                                          : d.Min);
   }
   for (std::size_t v = 0; v < iT.size(); ++v)
-    t[iRows.Dimension[v]] = iT[v];
+    t[iRows.Dimension[v]] = iRows.Scale[v] * iT[v];
   return t;
 }
 
@@ -65,8 +65,9 @@ void Describe(const Problem& iProblem, const std::vector<double>& iT, Result& oR
 }
 
 // Prices are the multipliers of the constraints that bind: the rows' (a linear row's binding
-// side), and the bounds' from the certificate's inner minimum. Both sides of an equality band bind,
-// each with a multiplier of the order of the gap over the band's width; only their difference acts.
+// side), and the bounds' from the certificate's inner minimum; both back in the problem's units.
+// Both sides of an equality band bind, each with a multiplier of the order of the gap over the
+// band's width; only their difference acts.
 void Price(const QAVTasAllocationRows& iRows, const std::vector<double>& iT, const std::vector<double>& iLambda,
            Result& oResult)
 {
@@ -78,11 +79,11 @@ void Price(const QAVTasAllocationRows& iRows, const std::vector<double>& iT, con
     const bool pair = r + 1 < iRows.Rows() && iRows.Stackup[r + 1] == iRows.Stackup[r];
     if (pair && iRows.Binds(r + 1, iT.data()))
     {
-      price = std::fabs(iLambda[r] - iLambda[r + 1]);
+      price = std::fabs(iLambda[r] - iLambda[r + 1]) / iRows.RowScale[r];
       ++r;
     }
     else
-      price = std::max(price, iLambda[r]);
+      price = std::max(price, iLambda[r] / iRows.RowScale[r]);
   }
   iRows.LowerBound(iT.data(), iLambda.data(), true);
   iRows.BoundPrices(iT.data(), oResult.MinPrices.data(), oResult.MaxPrices.data());
