@@ -87,6 +87,12 @@ const std::map<std::string, Change> kChanges = {
   {"power-k-zero", [](Problem& p) { p.Dimensions[4].CostOf.K = 0.0; }},
   {"exponential-m-zero",
    [](Problem& p) { p.Dimensions[0].CostOf.Model = Problem::CostModel::Exponential, p.Dimensions[0].CostOf.M = 0.0; }},
+  {"infinite-cost",
+   [](Problem& p)
+   {
+     p.Dimensions[2].CostOf = p.Dimensions[4].CostOf, p.Dimensions[2].Tolerance = 5e-324;
+     p.Dimensions[4].Max = 1e-160, p.Dimensions[4].Min = 1e-170;
+   }},
   {"no-cost-model", [](Problem& p) { p.Dimensions[0].CostOf = Problem::Cost{}; }},
   {"fixed-and-options", [](Problem& p) { p.Dimensions[3].Fixed = true, p.Dimensions[3].Tolerance = 0.01; }},
   {"option-tolerance-zero", [](Problem& p) { p.Dimensions[3].Options[1].Tolerance = 0.0; }},

@@ -135,13 +135,14 @@ public:
   // Min <= 0 or Min > Max, or a table cost's bounds outside its points; a fixed tolerance <= 0 (or
   // outside its table); an option's tolerance <= 0; fixed and options at once; b < 0, k <= 0 or
   // m <= 0; a table of fewer than two points, t <= 0, t not increasing, or costs that rise or are
-  // not convex (slopes compared with a relative allowance of 1e-12); a mean shift outside [0, 1);
+  // not convex (slopes compared with a relative allowance of 1e-12); a cost that is not finite at
+  // the largest tolerance (Max, or the fixed one), and so nowhere; a mean shift outside [0, 1);
   // an unknown enumerator; a limit <= 0, an rss factor < 1, or a linear row's Lower > Upper (none
   // of them for a stack-up without a law); a sensitivity whose dimension index is out of range or
   // names a dimension its stack-up already names; the drawing's Plus, Minus or Sigma < 0, Cp <= 0,
-  // Lsl >= Usl when both are given, Cpk < 0, or a Yield target outside (0, 1). Names are labels here (the file reader checks them): they are not checked. Linear in
-  // the problem's size. The solver, the process selector and the yield estimator refuse a problem
-  // that has any defect.
+  // Lsl >= Usl when both are given, Cpk < 0, or a Yield target outside (0, 1). Names are labels
+  // here (the file reader checks them). Linear in the problem's size. The solver, the process
+  // selector and the yield estimator refuse a problem that has any defect.
   std::vector<std::string> Validate() const;
   // The defects of Validate joined by "; ", empty when there are none.
   std::string Defects() const;

@@ -187,6 +187,12 @@ void CheckDimension(const Problem::Dimension& iD, const Where& iPath, DefectList
     CheckBounds(iD, sound, iPath, ioDefects);
   else
     ioDefects.Finite(iD.Min, iPath.Member("min")), ioDefects.Finite(iD.Max, iPath.Member("max"));
+  // A cost is least at the largest tolerance: infinite there, it is infinite everywhere.
+  const double least = iD.Fixed ? iD.Tolerance : iD.Max;
+  if (sound && iD.Options.empty() && least > 0.0 && std::isfinite(least) && !std::isfinite(iD.CostOf.Value(least)))
+    ioDefects.Add(iPath.Member("cost"),
+                  iD.Fixed ? "not a finite number at the fixed tolerance"
+                           : "not a finite number at max, nor anywhere below it");
   if (!(iD.MeanShift >= 0.0 && iD.MeanShift < 1.0))
     ioDefects.Add(iPath.Member("mean_shift"), "must lie in [0, 1)");
   if (iD.Spread != Problem::Distribution::Normal && iD.Spread != Problem::Distribution::Uniform &&
