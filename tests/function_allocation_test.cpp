@@ -152,4 +152,7 @@ TEST(FunctionAllocation, TheReportShowsTheModelAndTheTrueFunctionSideBySide)
   EXPECT_EQ(true, angle["certified"]);
   EXPECT_LE(angle["yield"]["true_ci95"][0].get<double>(), angle["yield"]["true"].get<double>());
   EXPECT_GE(answer["function_solves"].get<int>(), 2);
+  const std::string page = QAVToolTempPath("clutch.html");
+  ASSERT_EQ(0, QAVToolRun("allocate " + kSource + "/examples/clutch.json --html " + page).status);
+  EXPECT_NE(std::string::npos, QAVToolSlurp(page).find("<td>0.035</td><td>yes</td>"));
 }

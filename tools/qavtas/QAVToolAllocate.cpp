@@ -179,7 +179,8 @@ std::vector<QAVToolAllocationPage::YieldRow> YieldRows(const QAVTasAllocationPro
 bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
                    const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield,
                    const QAVToolAllocateDiagnosis& iDiagnosis, const QAVToolSelectionHeld& iHeld,
-                   const QAVToolAllocateCapability& iCapability, std::string& oError)
+                   const QAVToolAllocateCapability& iCapability, const QAVToolAllocateFunctions& iFunctions,
+                   std::string& oError)
 {
   if (iSettings.svg.empty() && iSettings.html.empty())
     return true;
@@ -195,7 +196,7 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
   for (const QAVToolAllocateDiagnosis::Row& row : iDiagnosis.Rows())
     content.Loosening.push_back({row.Name, row.Amount, row.Limit, row.Loosened});
   content.Selection = QAVToolSelectionHtml(iProblem, iHeld);
-  content.Capability = iCapability.Html();
+  content.Capability = iCapability.Html() + iFunctions.Html();
   if (ipYield)
   {
     content.Yield = YieldRows(iProblem, *ipYield);
@@ -271,7 +272,7 @@ int Allocate(const Settings& iSettings, bool iJson)
         yield.get());
   const std::string answer = capability.Extend(iJson ? plain : functions.Extend(plain), iJson);
   if (!WriteText(iSettings.report, answer, error) ||
-      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, capability, error))
+      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, capability, functions, error))
     return Failure(error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';

@@ -1,5 +1,7 @@
 #include "QAVToolAllocateFunctions.h"
 
+#include "QAVToolSvgPlot.h"
+
 #include <cstdio>
 
 using Json = nlohmann::ordered_json;
@@ -90,4 +92,31 @@ void QAVToolAllocateFunctions::ExtendJson(Json& ioAnswer) const
   }
   ioAnswer["functions"] = functions;
   ioAnswer["function_solves"] = _Result.Rounds;
+}
+
+std::string QAVToolAllocateFunctions::Html() const
+{
+  if (!_Any || _Result.Checks.empty())
+    return {};
+  std::string html = "<h2>Stack-ups given by their function</h2>\n<p>The worst case over the allocated box on the "
+                     "linear model (sensitivities at the nominals) and on the true function, certified by interval "
+                     "branch and bound; " +
+    std::to_string(_Result.Rounds) +
+    " solves of the linear model.</p>\n<table class=\"sortable\"><thead><tr><th>stack-up</th><th>function</th>"
+    "<th>linear model</th><th>true function</th><th>certified</th><th>limit</th><th>model limit</th>"
+    "<th>yield, linear model</th><th>yield, true function</th></tr></thead><tbody>\n";
+  for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
+  {
+    const QAVTasAllocationProblem::Stackup& s = _Problem.Stackups[j];
+    const QAVTasFunctionAllocation::Check& c = _Result.Checks[j];
+    if (s.Function.empty())
+      continue;
+    const bool yields = j < _Yields.size() && _Yields[j].Defined;
+    html += "<tr><td>" + QAVToolSvgPlot::Escape(s.Name) + "</td><td><code>" + QAVToolSvgPlot::Escape(s.Function) +
+      "</code></td><td>" + Format("%.8g", c.ModelValue) + "</td><td>" + Format("%.8g", c.TrueValue) + "</td><td>" +
+      (c.Certified ? "yes" : "no") + "</td><td>" + (c.TrueLaw ? Format("%.8g", s.Limit) : "-") + "</td><td>" +
+      (c.TrueLaw ? Format("%.8g", c.ModelLimit) : "-") + "</td><td>" + (yields ? Interval(_Yields[j].Model) : "-") +
+      "</td><td>" + (yields ? Interval(_Yields[j].True) : "-") + "</td></tr>\n";
+  }
+  return html + "</tbody></table>\n";
 }

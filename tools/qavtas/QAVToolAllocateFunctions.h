@@ -26,6 +26,8 @@ public:
   // function stack-ups as it is.
   std::string Extend(const std::string& iReport) const;
   void ExtendJson(nlohmann::ordered_json& ioAnswer) const;
+  // The same as a section of the page (empty without function stack-ups).
+  std::string Html() const;
 
 private:
   const QAVTasAllocationProblem& _Problem;
