@@ -229,6 +229,49 @@ TEST(Interval, EnclosuresHoldEverySampledValueAndGradient)
   }
 }
 
+// Enclosures of one-variable functions: they hold the range (and are it, to rounding, where the
+// table says so), across the critical points of periodic functions, poles and domain edges.
+TEST(Interval, EnclosuresOfElementaryFunctionsAreTheirRanges)
+{
+  std::istringstream lines(QAVToolSlurp(kSource + "/tests/data/expression/intervals.txt"));
+  for (std::string line; std::getline(lines, line);)
+  {
+    if (line.empty() || line[0] == '#')
+      continue;
+    std::istringstream fields(line);
+    std::string text, box, range, partial, tight;
+    std::getline(fields, text, '|'), std::getline(fields, box, '|'), std::getline(fields, range, '|');
+    std::getline(fields, partial, '|'), std::getline(fields, tight, '|');
+    const QAVTasExpression f(text, ThreeNames);
+    double lo = 0.0, hi = 0.0;
+    std::istringstream(box) >> lo >> hi;
+    const QAVTasInterval a(lo, hi);
+    const QAVTasInterval y = f.Enclose(&a);
+    std::istringstream bounds(range);
+    std::string low, high;
+    bounds >> low >> high;
+    const double want[] = {std::stod(low), std::stod(high)}, got[] = {y.Lo, y.Hi};
+    EXPECT_LE(y.Lo, want[0]) << line;
+    EXPECT_GE(y.Hi, want[1]) << line;
+    for (int k = 0; k < 2 && tight == "1"; ++k)
+      if (std::isinf(want[k]))
+        EXPECT_EQ(want[k], got[k]) << line;
+      else
+        EXPECT_NEAR(want[k], got[k], 1e-12 * (1.0 + std::fabs(want[k]))) << line;
+    EXPECT_EQ(partial == "1", y.Partial) << line;
+  }
+}
+
+// The simulation of a function gives the same figures on one thread and on three.
+TEST(Expression, ASimulatedFunctionIsTheSameOnAnyNumberOfThreads)
+{
+  const std::string file = kSource + "/tests/data/nonlinear/clutch_fixed.json --json --samples 60000 --seed 5";
+  const QAVToolRunResult one = QAVToolRun("analyse " + file + " --threads 1");
+  const QAVToolRunResult three = QAVToolRun("analyse " + file + " --threads 3");
+  EXPECT_EQ(0, one.status);
+  EXPECT_EQ(one.out, three.out);
+}
+
 TEST(WorstCase, MonotoneFunctionsTakeTheirExtremesAtCorners)
 {
   const char* const texts[] = {"acos((a + (b + c)/2) / (4 - (b + c)/2))", "(a + b) / (c + 1) - exp(-a * b)",
