@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(QAV_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/QAVTasOptimizer)
+set(QAV_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/qavtas)
 set(QAV_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QAVTasOptimizer)
 
 foreach(lib QAVPlatform QAVTasOptimizer QAVTasEllipseFit)
@@ -24,11 +24,11 @@ install(TARGETS QAVPlatform QAVTasOptimizer QAVTasEllipseFit EXPORT QAVTasOptimi
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${QAV_INSTALL_INCLUDEDIR})
 install(TARGETS qavtas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The shared generation step is an implementation detail of the engines, not an API.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/QAVPlatform/include/ ${QAV_TAS_DIR}/include/ ${QAV_FIT_DIR}/include/
+# Only include/ folders install: internal headers live in src/.
+list(TRANSFORM QAV_TAS_INCLUDE_DIRS APPEND / OUTPUT_VARIABLE QAV_TAS_INSTALL_DIRS)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/QAVPlatform/include/ ${QAV_TAS_INSTALL_DIRS} ${QAV_FIT_DIR}/include/
         DESTINATION ${QAV_INSTALL_INCLUDEDIR}
-        FILES_MATCHING PATTERN "*.h" PATTERN "QAVDifferentialEvolutionStep.h" EXCLUDE PATTERN "QAVDifferentialEvolutionRun.h" EXCLUDE
-        PATTERN "QAVTrialBatch.h" EXCLUDE)
+        FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_BINARY_DIR}/include/QAVTasOptimizerVersion.h DESTINATION ${QAV_INSTALL_INCLUDEDIR})
 
 install(EXPORT QAVTasOptimizerTargets NAMESPACE QAV:: DESTINATION ${QAV_INSTALL_CMAKEDIR})

@@ -16,7 +16,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 exec python3 - "$@" <<'PY'
-import filecmp, os, re, shutil, subprocess, sys
+import filecmp, glob, os, re, shutil, subprocess, sys
 
 ROOT = os.getcwd()
 MIRROR = os.environ.get("QAV_DRILL_DIR", os.path.join(ROOT, "build", "drill"))
@@ -26,23 +26,23 @@ JOBS = os.environ.get("JOBS", "2")
 ASAN_SUITES = os.environ.get("QAV_DRILL_ASAN_SUITES", "realga_test intga_test").split()
 # Release faults run the whole suite through ctest unless these suites are named.
 RELEASE_SUITES = os.environ.get("QAV_DRILL_SUITES", "").split()
-ENGINE = "QAVPlatform/include/QAVDifferentialEvolutionStep.h"
-RUN = "QAVPlatform/include/QAVDifferentialEvolutionRun.h"
-REAL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasGAOptimizer.cpp"
-INT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVMathIntGAOptimizer.cpp"
-REPORT = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVGAReportWriter.h"
-TOL = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerTolerancing.cpp"
-ELLIPSE = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasCovarianceEllipse.cpp"
-PARAMS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasOptimizerParametersRun.cpp"
-FIT = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/QAVTasEllipseFitter.cpp"
-SHARES = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasStackupContributions.cpp"
-SOLVER = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/QAVTasAllocationSolver.cpp"
-TAS = "QAVToleranceAnalysis/QAVTasOptimizer.m/src/"
-ROWS, PATH, LAWS = TAS + "QAVTasAllocationRows.cpp", TAS + "QAVTasAllocationPath.cpp", TAS + "QAVTasAllocationProblem.cpp"
-LP, BASIS, CUTS = TAS + "QAVTasSelectionLP.cpp", TAS + "QAVTasSelectionLPBasis.cpp", TAS + "QAVTasCoverCuts.cpp"
-SOBOL = TAS + "QAVTasSobolSequence.cpp"
+def source_of(name):
+    """A source file by name, wherever its module keeps it."""
+    found = glob.glob("QAVPlatform/src/" + name) + glob.glob("QAVToleranceAnalysis/*.m/src/" + name)
+    if len(found) != 1:
+        sys.exit("fault-drill: no single source named " + name)
+    return found[0]
+
+
+ENGINE, RUN = source_of("QAVDifferentialEvolutionStep.h"), source_of("QAVDifferentialEvolutionRun.h")
+REAL, INT, REPORT = source_of("QAVTasGAOptimizer.cpp"), source_of("QAVMathIntGAOptimizer.cpp"), source_of("QAVGAReportWriter.h")
+TOL, ELLIPSE = source_of("QAVTasOptimizerTolerancing.cpp"), source_of("QAVTasCovarianceEllipse.cpp")
+PARAMS, FIT = source_of("QAVTasOptimizerParametersRun.cpp"), source_of("QAVTasEllipseFitter.cpp")
+SHARES, SOLVER = source_of("QAVTasStackupContributions.cpp"), source_of("QAVTasAllocationSolver.cpp")
+ROWS, PATH, LAWS = source_of("QAVTasAllocationRows.cpp"), source_of("QAVTasAllocationPath.cpp"), source_of("QAVTasAllocationProblem.cpp")
+LP, BASIS, CUTS = source_of("QAVTasSelectionLP.cpp"), source_of("QAVTasSelectionLPBasis.cpp"), source_of("QAVTasCoverCuts.cpp")
+SOBOL, DIAGNOSIS = source_of("QAVTasSobolSequence.cpp"), source_of("QAVTasAllocationDiagnosis.cpp")
 FIT_SRC = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/"
-DIAGNOSIS = TAS + "QAVTasAllocationDiagnosis.cpp"
 
 # (name, what it breaks, [(file, snippet, replacement)], suite)
 FAULTS = [
@@ -103,7 +103,8 @@ FAULTS = [
     ("band-use-upper", "a linear row's utilisation is value / upper again",
      [(SHARES, "BandUse(s, value)", "value / s.Upper")], "release"),
     ("equality-noise-price", "an equality band is priced by its larger side's multiplier",
-     [(SOLVER, "price = std::fabs(iLambda[r] - iLambda[r + 1]);", "price = std::max(iLambda[r], iLambda[r + 1]);")],
+     [(SOLVER, "price = std::fabs(iLambda[r] - iLambda[r + 1]) / iRows.RowScale[r];",
+       "price = std::max(iLambda[r], iLambda[r + 1]) / iRows.RowScale[r];")],
      "release"),
     # The allocation solver, its laws, the process selection, the yield and the geometric fit.
     ("rows-shift-root", "a mean-shift row's root term forgets (1 - m)",
@@ -134,7 +135,7 @@ FAULTS = [
      [(LAWS, "return Sigma > 0.0 ? Sigma : iT / (3.0 * Cp);", "return Sigma > 0.0 ? Sigma : iT / (2.0 * Cp);")],
      "release"),
     ("wilson-width", "Wilson's interval loses its z",
-     [(TAS + "QAVTasSampleBlocks.cpp", "const double half = kZ975 * std::sqrt(p * (1.0 - p) / n",
+     [(source_of("QAVTasSampleBlocks.cpp"), "const double half = kZ975 * std::sqrt(p * (1.0 - p) / n",
        "const double half = std::sqrt(p * (1.0 - p) / n")],
      "release"),
     ("foot-minor-axis", "the foot point's minor coordinate uses the major axis' weight",
@@ -146,7 +147,7 @@ FAULTS = [
      [(DIAGNOSIS, "d.Tolerance = Smallest(d), d.Fixed = true;", "d.Fixed = true, d.Tolerance = Smallest(d);")],
      "release"),
     ("diagnosis-root-factor", "a loosening leaves an rss row without the row's factor",
-     [(TAS + "QAVTasDiagnosisProgram.cpp", "ioRows.A[k] += ioRows.F[r] * std::fabs(ioRows.B[k]);",
+     [(source_of("QAVTasDiagnosisProgram.cpp"), "ioRows.A[k] += ioRows.F[r] * std::fabs(ioRows.B[k]);",
        "ioRows.A[k] += std::fabs(ioRows.B[k]);")],
      "release"),
     ("diagnosis-no-branching", "the relaxation of the options is taken for a selection",
