@@ -1,6 +1,5 @@
 // qavtas allocate: the certified allocation of an allocation problem file, as a report or JSON;
 // --from-data converts a tolerancing data file into such a file.
-#include "QAVNullBuffer.h"
 #include "QAVTasAllocationFile.h"
 #include "QAVTasAllocationSolver.h"
 #include "QAVTasFunctionAllocation.h"
@@ -17,10 +16,13 @@
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolDataFile.h"
+#include "QAVToolExit.h"
 #include "QAVToolInterrupt.h"
 #include "QAVToolJsonInput.h"
 #include "QAVToolOutput.h"
 #include "QAVToolProgress.h"
+#include "QAVToolSession.h"
+#include "QAVToolSilence.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -85,17 +87,6 @@ struct Settings
   QAVToolProgress::Mode progress = QAVToolProgress::Mode::Off;
 };
 
-int Failure(const std::string& iMessage)
-{
-  std::cerr << "qavtas allocate: " << iMessage << '\n';
-  return 1;
-}
-
-std::string NameOf(const std::string& iPath)
-{
-  return iPath == "-" ? "standard input" : iPath;
-}
-
 // The options, declared once: they give the parsing and --help.
 void Declare(QAVToolCli& ioCli, Settings& oSettings)
 {
@@ -118,12 +109,7 @@ bool WriteText(const std::string& iPath, const std::string& iText, std::string& 
 // The problem of a data file; the optimiser's construction lines would only spoil the output.
 std::string ReadData(const std::string& iPath, QAVTasAllocationProblem& oProblem)
 {
-  struct Silence
-  {
-    QAVNullBuffer null;
-    std::streambuf* saved = std::cout.rdbuf(&null);
-    ~Silence() { std::cout.rdbuf(saved); }
-  } silence;
+  const QAVToolSilence silence;
   QAVTasOptimizerTolerancing data;
   const std::string error = QAVToolReadDataFile(iPath, data);
   if (error.empty())
@@ -131,32 +117,33 @@ std::string ReadData(const std::string& iPath, QAVTasAllocationProblem& oProblem
   return error;
 }
 
-int ConvertData(const Settings& iSettings)
+int ConvertData(const Settings& iSettings, const QAVToolSession& iSession)
 {
   QAVTasAllocationProblem problem;
   std::string error = ReadData(iSettings.fromData, problem);
   if (!error.empty())
-    return Failure(error);
+    return iSession.Fail(QAVToolExit::DataError, error);
   const std::string text = QAVTasAllocationFile::Write(problem);
   // What the allocation reader refuses (a lower bound <= 0, say) is no convertible problem.
   QAVTasAllocationProblem check;
   if (!QAVTasAllocationFile::Read(text, check, error))
-    return Failure(iSettings.fromData + ": cannot be converted: " + error);
-  return WriteText(iSettings.report, text, error) ? 0 : Failure(error);
+    return iSession.Fail(QAVToolExit::DataError, iSettings.fromData + ": cannot be converted: " + error);
+  return WriteText(iSettings.report, text, error) ? QAVToolExit::Answered
+                                                  : iSession.Fail(QAVToolExit::DataError, error);
 }
 
-int ExitStatusOf(const QAVTasAllocationResult& iResult)
+QAVToolExit::Status ExitStatusOf(const QAVTasAllocationResult& iResult)
 {
   switch (iResult.State)
   {
     case QAVTasAllocationResult::Status::Optimal:
-      return 0;
+      return QAVToolExit::Answered;
     case QAVTasAllocationResult::Status::Infeasible:
-      return 4;
+      return QAVToolExit::Infeasible;
     case QAVTasAllocationResult::Status::NotSolved:
       break;
   }
-  return 3;
+  return QAVToolExit::BreaksBound;
 }
 
 // The picture and the page, when asked for.
@@ -184,7 +171,7 @@ bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iPr
 {
   if (iSettings.svg.empty() && iSettings.html.empty())
     return true;
-  const std::string title = "Allocation of " + NameOf(iSettings.file);
+  const std::string title = "Allocation of " + QAVToolSession::InputName(iSettings.file);
   const std::string svg = QAVToolAllocationPicture::Svg(iProblem, iResult, title);
   if (!iSettings.svg.empty() && !WriteText(iSettings.svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + svg, oError))
     return false;
@@ -229,7 +216,7 @@ bool ReadProblem(const std::string& iPath, QAVTasAllocationProblem& oProblem, st
     return false;
   if (QAVTasAllocationFile::Read(text, oProblem, oError))
     return true;
-  oError = NameOf(iPath) + ": " + oError;
+  oError = QAVToolSession::InputName(iPath) + ": " + oError;
   return false;
 }
 
@@ -250,12 +237,13 @@ QAVTasAllocationResult Search(const Settings& iSettings, const QAVTasAllocationP
                                    });
 }
 
-int Allocate(const Settings& iSettings, bool iJson)
+int Allocate(const Settings& iSettings, const QAVToolSession& iSession)
 {
+  const bool json = iSession.Options().json;
   std::string error;
   QAVTasAllocationProblem drawing;
   if (!ReadProblem(iSettings.file, drawing, error))
-    return Failure(error);
+    return iSession.Fail(QAVToolExit::DataError, error);
   const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
   const QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
     problem, [&iSettings](const QAVTasAllocationProblem& iModel) { return Search(iSettings, iModel); });
@@ -265,17 +253,18 @@ int Allocate(const Settings& iSettings, bool iJson)
   const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
   const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
   const QAVToolAllocateCapability capability(drawing, problem, result);
-  const std::string plain = iJson
+  const std::string plain = json
     ? JsonAnswer(iSettings, problem, result, diagnosis, held, yield.get(), functions)
     : iSettings.processes.Extend(
         QAVToolAddSelection(diagnosis.Extend(QAVToolAllocationReport(problem, result)), problem, held), problem, result,
         yield.get());
-  const std::string answer = capability.Extend(iJson ? plain : functions.Extend(plain), iJson);
+  const std::string answer = capability.Extend(json ? plain : functions.Extend(plain), json);
   if (!WriteText(iSettings.report, answer, error) ||
       !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, capability, functions, error))
-    return Failure(error);
+    return iSession.Fail(QAVToolExit::DataError, error);
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
-    std::cerr << "qavtas allocate: " << NameOf(iSettings.file) << ": not solved: " << result.Reason << '\n';
+    return iSession.Fail(ExitStatusOf(result),
+                         QAVToolSession::InputName(iSettings.file) + ": not solved: " + result.Reason);
   return ExitStatusOf(result);
 }
 } // namespace
@@ -289,10 +278,11 @@ int QAVToolRunAllocate(int argc, char** argv)
   QAVToolCli cli("allocate", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
-    return 0;
+    return QAVToolExit::Answered;
   if (settings.file.empty() == settings.fromData.empty())
     throw QAVToolUsageError{"one problem file, or --from-data FILE"};
   settings.processes.CheckUsage();
   settings.progress = QAVToolProgress::Choose(cli.common.quiet || cli.common.json, cli.common.progress);
-  return settings.fromData.empty() ? Allocate(settings, cli.common.json) : ConvertData(settings);
+  const QAVToolSession session("allocate", cli.common);
+  return settings.fromData.empty() ? Allocate(settings, session) : ConvertData(settings, session);
 }

@@ -7,10 +7,11 @@
 #include "QAVToolAnalysisReport.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
+#include "QAVToolExit.h"
 #include "QAVToolJsonInput.h"
 #include "QAVToolOutput.h"
+#include "QAVToolSession.h"
 
-#include <iostream>
 #include <string>
 
 namespace
@@ -42,12 +43,6 @@ struct Settings
   std::int32_t samples = 1000000, seed = 1, threads = 0;
 };
 
-int Failure(const std::string& iMessage)
-{
-  std::cerr << "qavtas analyse: " << iMessage << '\n';
-  return 1;
-}
-
 void Declare(QAVToolCli& ioCli, Settings& oSettings)
 {
   ioCli.InFile("FILE", oSettings.file, "the problem file (- for standard input)");
@@ -61,15 +56,15 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
   ioCli.WithJson();
 }
 
-int Analyse(const Settings& iSettings, const QAVToolCli::Common& iCommon)
+int Analyse(const Settings& iSettings, const QAVToolSession& iSession)
 {
   std::string text, error;
   if (!QAVToolJsonInput::Read(iSettings.file, text, error))
-    return Failure(error);
-  const std::string name = iSettings.file == "-" ? "standard input" : iSettings.file;
+    return iSession.Fail(QAVToolExit::DataError, error);
+  const std::string name = QAVToolSession::InputName(iSettings.file);
   QAVTasAllocationProblem problem;
   if (!QAVTasAllocationFile::Read(text, problem, error))
-    return Failure(name + ": " + error);
+    return iSession.Fail(QAVToolExit::DataError, name + ": " + error);
   std::int32_t free = -1;
   const std::vector<double> tolerances = QAVTasStackupAnalysis::FixedTolerances(problem, free);
   if (free >= 0)
@@ -81,19 +76,20 @@ int Analyse(const Settings& iSettings, const QAVToolCli::Common& iCommon)
   settings.Threads = iSettings.threads;
   settings.HistogramBins = iSettings.html.empty() ? 0 : QAVToolAnalysisPage::kBins;
   const QAVTasStackupAnalysis::Result result = QAVTasStackupAnalysis(settings).Analyse(problem, tolerances);
-  const std::string answer = iCommon.json ? QAVToolAnalysisJson(problem, result) : QAVToolAnalysisText(problem, result);
+  const std::string answer =
+    iSession.Options().json ? QAVToolAnalysisJson(problem, result) : QAVToolAnalysisText(problem, result);
   if (!QAVToolWriteOutput("-", answer, error))
-    return Failure(error);
+    return iSession.Fail(QAVToolExit::DataError, error);
   if (!iSettings.csv.empty() && !QAVToolWriteOutput(iSettings.csv, QAVToolAnalysisCsv(problem, result), error))
-    return Failure(error);
+    return iSession.Fail(QAVToolExit::DataError, error);
   const std::string title = "Stack-up analysis of " + name;
   if (!iSettings.html.empty() &&
       !QAVToolWriteOutput(
         iSettings.html,
         QAVToolAnalysisPage::Html(problem, result, title, iSettings.commandLine + "  (qavtas " QAV_TASOPT_VERSION ")"),
         error))
-    return Failure(error);
-  return 0;
+    return iSession.Fail(QAVToolExit::DataError, error);
+  return QAVToolExit::Answered;
 }
 } // namespace
 
@@ -106,6 +102,7 @@ int QAVToolRunAnalyse(int argc, char** argv)
   QAVToolCli cli("analyse", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))
-    return 0;
-  return Analyse(settings, cli.common);
+    return QAVToolExit::Answered;
+  const QAVToolSession session("analyse", cli.common);
+  return Analyse(settings, session);
 }

@@ -205,7 +205,7 @@ int RunEngine(DeSettings& iS, QAVToolSession& ioSession, Gene iLower, Gene iUppe
                                          " in " + std::to_string(iS.dim) + (iS.dim == 1 ? " gene" : " genes") + ", " +
                                          (iS.real ? "real" : "integer") + " engine, population " +
                                          std::to_string(*iS.pop) + ", scheme " + std::to_string(*iS.process));
-  return written != 0 || finite ? written : QAVToolExit::BreaksBound;
+  return written != QAVToolExit::Answered || finite ? written : QAVToolExit::BreaksBound;
 }
 
 int Run(DeSettings& iS, QAVToolSession& ioSession)

@@ -53,7 +53,7 @@ int QAVToolHistory::Write(const QAVToolSession& iSession, const std::string& iTi
   if (!_CsvPath.empty())
     if (const int status = iSession.Write(_CsvPath, CsvText()))
       return status;
-  return _PlotPath.empty() ? 0 : iSession.Write(_PlotPath, PlotText(iTitle));
+  return _PlotPath.empty() ? QAVToolExit::Answered : iSession.Write(_PlotPath, PlotText(iTitle));
 }
 
 std::string QAVToolHistory::CsvText() const

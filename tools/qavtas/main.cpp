@@ -77,12 +77,12 @@ int main(int argc, char** argv)
   if (name == "--help" || name == "-h" || name == "help")
   {
     PrintUsage(std::cout);
-    return CheckedStandardOutput("qavtas", 0);
+    return CheckedStandardOutput("qavtas", QAVToolExit::Answered);
   }
   if (name == "--version")
   {
     std::cout << QAVToolCli::Version() << '\n';
-    return CheckedStandardOutput("qavtas", 0);
+    return CheckedStandardOutput("qavtas", QAVToolExit::Answered);
   }
   for (const Command& c : kCommands)
     if (name == c.name)
