@@ -1,9 +1,12 @@
+#include "../bench/QAVAllocationChain.h"
 #include "QAVAllocationProblems.h"
 #include "QAVTasAllocationSolver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -173,4 +176,27 @@ TEST(AllocationSolver, EqualityBandIsPricedByItsNetMultiplier)
       EXPECT_EQ(0.0, r.StackupPrices[1]);
     }
   }
+}
+
+// A chain large enough for the sparse factorisation, once in its own order (a narrow band, kept)
+// and once with its dimensions shuffled (reordered to reduce fill): the same certified optimum.
+TEST(AllocationSolver, SparseChainInAnyOrderOfItsDimensions)
+{
+  const Problem given = QAVAllocationChain(600);
+  std::vector<std::int32_t> place(given.Dimensions.size());
+  std::iota(place.begin(), place.end(), 0);
+  std::shuffle(place.begin(), place.end(), std::mt19937(7));
+  Problem shuffled = given;
+  for (std::size_t i = 0; i < place.size(); ++i)
+    shuffled.Dimensions[static_cast<std::size_t>(place[i])] = given.Dimensions[i];
+  for (Problem::Stackup& s : shuffled.Stackups)
+    for (auto& entry : s.Sensitivity)
+      entry.first = place[static_cast<std::size_t>(entry.first)];
+  const QAVTasAllocationResult a = QAVTasAllocationSolver().Solve(given);
+  const QAVTasAllocationResult b = QAVTasAllocationSolver().Solve(shuffled);
+  ExpectCertified(given, a);
+  ExpectCertified(shuffled, b);
+  EXPECT_NEAR(a.Cost, b.Cost, 1e-9 * a.Cost);
+  for (std::size_t i = 0; i < place.size(); ++i)
+    EXPECT_NEAR(a.Tolerances[i], b.Tolerances[static_cast<std::size_t>(place[i])], 1e-6 * a.Tolerances[i]) << i;
 }

@@ -30,7 +30,7 @@ void QAVTasAllocationNewton::Analyse(const QAVTasAllocationRows& iRows)
     for (std::int32_t r = 0; r < iRows.Rows(); ++r)
       for (std::int32_t p = iRows.Start[r]; p < iRows.Start[r + 1]; ++p)
         for (std::int32_t q = iRows.Start[r]; q <= p; ++q)
-          entries.emplace_back(std::max(iRows.Var[p], iRows.Var[q]), std::min(iRows.Var[p], iRows.Var[q]), 0.0);
+          entries.emplace_back(std::min(iRows.Var[p], iRows.Var[q]), std::max(iRows.Var[p], iRows.Var[q]), 0.0);
     _Sparse.resize(n, n);
     _Sparse.setFromTriplets(entries.begin(), entries.end());
     _Sparse.makeCompressed();
@@ -38,8 +38,8 @@ void QAVTasAllocationNewton::Analyse(const QAVTasAllocationRows& iRows)
   }
   auto position = [&](std::int32_t iRow, std::int32_t iCol) -> std::int64_t
   {
-    if (_Dense)
-      return static_cast<std::int64_t>(iCol) * n + iRow;
+    if (_Dense) // the dense factor reads the lower triangle
+      return static_cast<std::int64_t>(iRow) * n + iCol;
     const int* first = _Sparse.innerIndexPtr() + _Sparse.outerIndexPtr()[iCol];
     const int* last = _Sparse.innerIndexPtr() + _Sparse.outerIndexPtr()[iCol + 1];
     return std::lower_bound(first, last, iRow) - _Sparse.innerIndexPtr();
@@ -51,7 +51,7 @@ void QAVTasAllocationNewton::Analyse(const QAVTasAllocationRows& iRows)
     std::int64_t at = _Offset[r];
     for (std::int32_t p = iRows.Start[r]; p < iRows.Start[r + 1]; ++p)
       for (std::int32_t q = iRows.Start[r]; q <= p; ++q)
-        _Position[at++] = position(std::max(iRows.Var[p], iRows.Var[q]), std::min(iRows.Var[p], iRows.Var[q]));
+        _Position[at++] = position(std::min(iRows.Var[p], iRows.Var[q]), std::max(iRows.Var[p], iRows.Var[q]));
   }
   if (!_Dense)
     _Ldlt.analyzePattern(_Sparse);

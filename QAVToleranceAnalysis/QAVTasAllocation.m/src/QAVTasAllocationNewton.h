@@ -1,6 +1,7 @@
 #ifndef QAVTasAllocationNewton_H
 #define QAVTasAllocationNewton_H
 
+#include "QAVTasAllocationOrdering.h"
 #include "QAVTasAllocationRows.h"
 
 #include <Eigen/Dense>
@@ -16,8 +17,9 @@
 // with d_r = lambda_r / -g_r. A row's Hessian is f/rho (diag(b^2) - w w^T / rho^2), w = b^2 t, so
 // each row adds a dense block on its own few tolerances only: H has the sparsity of the union of
 // the rows' cliques (a chained assembly keeps it banded), and the cone and slack variables never
-// enter it. The pattern is fixed, so it is analysed once (fill-reducing AMD ordering, then
-// SimplicialLDLT); below kDenseBelow tolerances a dense LLT is faster. Each row's block has known
+// enter it. The pattern is fixed, so it is analysed once (an elimination order, then
+// SimplicialLDLT); below kDenseBelow tolerances a dense LLT is faster. The upper triangle is
+// stored, so that in the given order the factorisation reads H without copying it. Each row's block has known
 // offsets into the stored values, so assembly allocates nothing.
 class QAVTasAllocationNewton
 {
@@ -42,7 +44,7 @@ private:
   Eigen::SparseMatrix<double> _Sparse;
   Eigen::MatrixXd _DenseMatrix;
   std::vector<double> _Saved; // the unshifted values, for a retry
-  Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Lower, Eigen::AMDOrdering<int>> _Ldlt;
+  Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, QAVTasAllocationOrdering> _Ldlt;
   Eigen::LLT<Eigen::MatrixXd, Eigen::Lower> _Llt;
 };
 
