@@ -1,5 +1,7 @@
 #include "QAVToolAllocateCapability.h"
 
+#include "QAVToolText.h"
+
 #include "QAVTasAllocationSolver.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolSvgPlot.h"
@@ -29,11 +31,6 @@ std::string Num(double iValue, const char* iFormat = "%.6g")
 Json Figure(double iValue)
 {
   return std::isfinite(iValue) ? Json(iValue) : Json(nullptr);
-}
-
-std::string Padded(const std::string& iText, std::size_t iWidth)
-{
-  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
 }
 
 bool HasWindow(const Problem::Stackup& iS)
@@ -110,12 +107,13 @@ std::string QAVToolAllocateCapability::Text() const
 {
   std::string text = "\ncapability at the allocated tolerances (normal model; ppm simulated where an input is not "
                      "normal)\n  " +
-    Padded("stack-up", 21) + Padded("mean", 13) + Padded("sigma", 13) + Padded("Cp", 9) + Padded("Cpk", 9) +
-    Padded("ppm below", 13) + "ppm above\n";
+    QAVToolText::Padded("stack-up", 21) + QAVToolText::Padded("mean", 13) + QAVToolText::Padded("sigma", 13) +
+    QAVToolText::Padded("Cp", 9) + QAVToolText::Padded("Cpk", 9) + QAVToolText::Padded("ppm below", 13) + "ppm above\n";
   for (const Analysis::Stackup& s : _Analysis.Stackups)
     if (s.HasLsl || s.HasUsl)
-      text += "  " + Padded(s.Name, 21) + Padded(Num(s.Mean), 13) + Padded(Num(s.Sigma), 13) +
-        Padded(Num(s.Cp, "%.4g"), 9) + Padded(Num(s.Cpk, "%.4g"), 9) + Padded(Num(s.PpmBelow, "%.4g"), 13) +
+      text += "  " + QAVToolText::Padded(s.Name, 21) + QAVToolText::Padded(Num(s.Mean), 13) +
+        QAVToolText::Padded(Num(s.Sigma), 13) + QAVToolText::Padded(Num(s.Cp, "%.4g"), 9) +
+        QAVToolText::Padded(Num(s.Cpk, "%.4g"), 9) + QAVToolText::Padded(Num(s.PpmBelow, "%.4g"), 13) +
         Num(s.PpmAbove, "%.4g") + "\n";
   text += "  joint yield, simulated (" + std::to_string(_Analysis.Samples) +
     " assemblies, seed 1): " + Num(_Analysis.Joint.Estimate, "%.7f") + " [" + Num(_Analysis.Joint.Lower, "%.7f") +

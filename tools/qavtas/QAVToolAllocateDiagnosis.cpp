@@ -1,5 +1,7 @@
 #include "QAVToolAllocateDiagnosis.h"
 
+#include "QAVToolText.h"
+
 #include "QAVTasAllocationFile.h"
 #include "QAVTasStackupContributions.h"
 #include "QAVToolAllocateReport.h"
@@ -14,17 +16,6 @@ using Problem = QAVTasAllocationProblem;
 using Result = QAVTasAllocationResult;
 using Json = nlohmann::ordered_json;
 
-std::string Format(const char* iFormat, double iValue)
-{
-  char text[64];
-  std::snprintf(text, sizeof text, iFormat, iValue);
-  return text;
-}
-
-std::string Padded(const std::string& iText, std::size_t iWidth)
-{
-  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
-}
 } // namespace
 
 QAVToolAllocateDiagnosis::QAVToolAllocateDiagnosis(const Problem& iProblem, const Result& iResult, double iTimeLimit)
@@ -50,8 +41,9 @@ std::string QAVToolAllocateDiagnosis::LimitOf(std::size_t iStackup, double iR) c
   const Problem::Stackup& s = _Problem.Stackups[iStackup];
   const double amount = iR * QAVTasAllocationDiagnosis::Scale(_Problem, iStackup);
   if (s.Rule != Problem::Law::Linear)
-    return Format("%.7g", s.Limit + amount);
-  return "[" + Format("%.7g", s.Lower - amount) + ", " + Format("%.7g", s.Upper + amount) + "]";
+    return QAVToolText::Format("%.7g", s.Limit + amount);
+  return "[" + QAVToolText::Format("%.7g", s.Lower - amount) + ", " + QAVToolText::Format("%.7g", s.Upper + amount) +
+    "]";
 }
 
 std::vector<QAVToolAllocateDiagnosis::Row> QAVToolAllocateDiagnosis::Rows() const
@@ -77,28 +69,31 @@ std::string QAVToolAllocateDiagnosis::Text() const
   if (FixedDesign(_Problem))
   {
     const QAVTasStackupContributions k(_Problem, _Result.Tolerances.data());
-    text += "\nstack-ups at the fixed tolerances\n  " + Padded("stack-up", 21) + Padded("law", 13) +
-      Padded("value", 17) + Padded("limit", 27) + "utilisation\n";
+    text += "\nstack-ups at the fixed tolerances\n  " + QAVToolText::Padded("stack-up", 21) +
+      QAVToolText::Padded("law", 13) + QAVToolText::Padded("value", 17) + QAVToolText::Padded("limit", 27) +
+      "utilisation\n";
     for (std::size_t j = 0; j < _Problem.Stackups.size(); ++j)
     {
       const Problem::Stackup& s = _Problem.Stackups[j];
       if (!s.HasLaw)
         continue;
-      text += "  " + Padded(s.Name, 21) + Padded(QAVTasAllocationFile::LawName(s.Rule), 13) +
-        Padded(Format("%.10g", _Result.StackupValues[j]), 17) + Padded(LimitOf(j, 0.0), 27) +
-        Format("%.1f %%", 100.0 * k.Utilisation[j]) + "\n";
+      text += "  " + QAVToolText::Padded(s.Name, 21) + QAVToolText::Padded(QAVTasAllocationFile::LawName(s.Rule), 13) +
+        QAVToolText::Padded(QAVToolText::Format("%.10g", _Result.StackupValues[j]), 17) +
+        QAVToolText::Padded(LimitOf(j, 0.0), 27) + QAVToolText::Format("%.1f %%", 100.0 * k.Utilisation[j]) + "\n";
     }
   }
   if (!_Report->Solved)
     return text + "\nleast loosening of the limits: not found: " + _Report->Reason + "\n";
   text += "\nleast loosening of the limits that makes it feasible (a limit T becomes T (1 + r); a linear band\n"
           "widens by r times its scale on both sides)\n  " +
-    Padded("stack-up", 21) + Padded("r", 17) + Padded("limit", 27) + "loosened limit\n";
+    QAVToolText::Padded("stack-up", 21) + QAVToolText::Padded("r", 17) + QAVToolText::Padded("limit", 27) +
+    "loosened limit\n";
   for (const Row& row : Rows())
-    text += "  " + Padded(row.Name, 21) + Padded(Format("%.7g", row.Amount), 17) + Padded(row.Limit, 27) +
+    text += "  " + QAVToolText::Padded(row.Name, 21) +
+      QAVToolText::Padded(QAVToolText::Format("%.7g", row.Amount), 17) + QAVToolText::Padded(row.Limit, 27) +
       row.Loosened + "\n";
-  text += "  total " + Format("%.10g", _Report->Total) + ", proven lower bound " +
-    Format("%.10g", _Report->LowerBound) + "\n  in conflict (loosened, or on its limit there):";
+  text += "  total " + QAVToolText::Format("%.10g", _Report->Total) + ", proven lower bound " +
+    QAVToolText::Format("%.10g", _Report->LowerBound) + "\n  in conflict (loosened, or on its limit there):";
   for (const std::int32_t j : _Report->Conflict)
     text += " " + _Problem.Stackups[j].Name;
   return text + "\n";

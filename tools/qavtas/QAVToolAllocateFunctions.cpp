@@ -1,5 +1,7 @@
 #include "QAVToolAllocateFunctions.h"
 
+#include "QAVToolText.h"
+
 #include "QAVToolSvgPlot.h"
 
 #include <cstdio>
@@ -8,16 +10,10 @@ using Json = nlohmann::ordered_json;
 
 namespace
 {
-std::string Format(const char* iFormat, double iValue)
-{
-  char text[64];
-  std::snprintf(text, sizeof text, iFormat, iValue);
-  return text;
-}
-
 std::string Interval(const QAVTasStackupAnalysis::Interval& iY)
 {
-  return Format("%.7f", iY.Estimate) + " [" + Format("%.7f", iY.Lower) + ", " + Format("%.7f", iY.Upper) + "]";
+  return QAVToolText::Format("%.7f", iY.Estimate) + " [" + QAVToolText::Format("%.7f", iY.Lower) + ", " +
+    QAVToolText::Format("%.7f", iY.Upper) + "]";
 }
 } // namespace
 
@@ -45,14 +41,15 @@ std::string QAVToolAllocateFunctions::Extend(const std::string& iReport) const
       continue;
     text += "  " + s.Name + " = " + s.Function + "\n    sensitivities at the nominals:";
     for (const auto& [i, w] : s.Sensitivity)
-      text += " " + _Problem.Dimensions[static_cast<std::size_t>(i)].Name + " " + Format("%.8g", w);
-    text += "\n    worst case over the box: linear model " + Format("%.8g", c.ModelValue) + ", true function " +
-      Format("%.8g", c.TrueValue) +
-      (c.Certified ? " (certified)" : " (NOT certified: up to " + Format("%.8g", c.TrueBound) + ")") + ", range [" +
-      Format("%.8g", c.Min) + ", " + Format("%.8g", c.Max) + "] about " + Format("%.8g", c.Reference) + "\n";
+      text += " " + _Problem.Dimensions[static_cast<std::size_t>(i)].Name + " " + QAVToolText::Format("%.8g", w);
+    text += "\n    worst case over the box: linear model " + QAVToolText::Format("%.8g", c.ModelValue) +
+      ", true function " + QAVToolText::Format("%.8g", c.TrueValue) +
+      (c.Certified ? " (certified)" : " (NOT certified: up to " + QAVToolText::Format("%.8g", c.TrueBound) + ")") +
+      ", range [" + QAVToolText::Format("%.8g", c.Min) + ", " + QAVToolText::Format("%.8g", c.Max) + "] about " +
+      QAVToolText::Format("%.8g", c.Reference) + "\n";
     if (c.TrueLaw)
-      text += "    limit " + Format("%.8g", s.Limit) + ", held on the true function; the linear model's limit " +
-        Format("%.8g", c.ModelLimit) + "\n";
+      text += "    limit " + QAVToolText::Format("%.8g", s.Limit) +
+        ", held on the true function; the linear model's limit " + QAVToolText::Format("%.8g", c.ModelLimit) + "\n";
     if (j < _Yields.size() && _Yields[j].Defined)
       text += "    yield (" + std::to_string(kSamples) + " assemblies): linear model " + Interval(_Yields[j].Model) +
         ", true function " + Interval(_Yields[j].True) + "\n";
@@ -113,10 +110,12 @@ std::string QAVToolAllocateFunctions::Html() const
       continue;
     const bool yields = j < _Yields.size() && _Yields[j].Defined;
     html += "<tr><td>" + QAVToolSvgPlot::Escape(s.Name) + "</td><td><code>" + QAVToolSvgPlot::Escape(s.Function) +
-      "</code></td><td>" + Format("%.8g", c.ModelValue) + "</td><td>" + Format("%.8g", c.TrueValue) + "</td><td>" +
-      (c.Certified ? "yes" : "no") + "</td><td>" + (c.TrueLaw ? Format("%.8g", s.Limit) : "-") + "</td><td>" +
-      (c.TrueLaw ? Format("%.8g", c.ModelLimit) : "-") + "</td><td>" + (yields ? Interval(_Yields[j].Model) : "-") +
-      "</td><td>" + (yields ? Interval(_Yields[j].True) : "-") + "</td></tr>\n";
+      "</code></td><td>" + QAVToolText::Format("%.8g", c.ModelValue) + "</td><td>" +
+      QAVToolText::Format("%.8g", c.TrueValue) + "</td><td>" + (c.Certified ? "yes" : "no") + "</td><td>" +
+      (c.TrueLaw ? QAVToolText::Format("%.8g", s.Limit) : "-") + "</td><td>" +
+      (c.TrueLaw ? QAVToolText::Format("%.8g", c.ModelLimit) : "-") + "</td><td>" +
+      (yields ? Interval(_Yields[j].Model) : "-") + "</td><td>" + (yields ? Interval(_Yields[j].True) : "-") +
+      "</td></tr>\n";
   }
   return html + "</tbody></table>\n";
 }

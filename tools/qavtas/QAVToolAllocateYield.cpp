@@ -1,5 +1,7 @@
 #include "QAVToolAllocateYield.h"
 
+#include "QAVToolText.h"
+
 #include "QAVTasProcessSelector.h"
 #include "QAVToolAllocateDiagnosis.h"
 #include "QAVToolAllocateReport.h"
@@ -22,18 +24,6 @@ namespace
 // Without a time limit, the re-solves of what each stack-up holds stop after this many times the
 // search's own time, and never before the least.
 const double kHeldPerSearch = 20.0, kLeastHeld = 2.0;
-
-std::string Format(const char* iFormat, double iValue)
-{
-  char text[64];
-  std::snprintf(text, sizeof text, iFormat, iValue);
-  return text;
-}
-
-std::string Padded(const std::string& iText, std::size_t iWidth)
-{
-  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
-}
 
 // A search stopped by a limit still has its best selection.
 bool HasSelection(const Result& iResult)
@@ -128,35 +118,41 @@ std::string QAVToolAllocateYield::TextAnswer(const Problem& iProblem, const Resu
 {
   std::string text;
   if (iResult.State == Result::Status::NotSolved && HasSelection(iResult))
-    text += "\nbest selection found: cost " + Format("%.10g", iResult.Cost) + ", lower bound " +
-      Format("%.10g", iResult.LowerBound) + ", relative gap " + Format("%.2g", iResult.RelativeGap) + "\n";
+    text += "\nbest selection found: cost " + QAVToolText::Format("%.10g", iResult.Cost) + ", lower bound " +
+      QAVToolText::Format("%.10g", iResult.LowerBound) + ", relative gap " +
+      QAVToolText::Format("%.2g", iResult.RelativeGap) + "\n";
   if (HasSelection(iResult))
   {
-    text += "\nprocesses\n  " + Padded("dimension", 21) + Padded("process", 21) + "tolerance    cost\n";
+    text += "\nprocesses\n  " + QAVToolText::Padded("dimension", 21) + QAVToolText::Padded("process", 21) +
+      "tolerance    cost\n";
     for (std::size_t i = 0; i < iProblem.Dimensions.size() && i < iResult.Processes.size(); ++i)
       if (iResult.Processes[i] >= 0)
       {
         const auto& option = iProblem.Dimensions[i].Options[iResult.Processes[i]];
-        text += "  " + Padded(iProblem.Dimensions[i].Name, 21) +
-          Padded(QAVToolProcessName(iProblem.Dimensions[i], iResult.Processes[i]), 21) +
-          Padded(Format("%.6g", option.Tolerance), 13) + Format("%.6g", option.CostValue) + "\n";
+        text += "  " + QAVToolText::Padded(iProblem.Dimensions[i].Name, 21) +
+          QAVToolText::Padded(QAVToolProcessName(iProblem.Dimensions[i], iResult.Processes[i]), 21) +
+          QAVToolText::Padded(QAVToolText::Format("%.6g", option.Tolerance), 13) +
+          QAVToolText::Format("%.6g", option.CostValue) + "\n";
       }
   }
   if (!ipYield)
     return text;
   text += "\nyield (" + std::string(ipYield->Qmc ? "scrambled Sobol" : "Monte Carlo") + ", " +
     std::to_string(ipYield->Samples) + " assemblies, seed " + std::to_string(_Seed.value_or(1)) + ")\n  " +
-    Padded("stack-up", 21) + "yield        95 % interval            ppm out     exact\n";
+    QAVToolText::Padded("stack-up", 21) + "yield        95 % interval            ppm out     exact\n";
   const auto line = [&](const std::string& iName, const Estimator::Estimate& iE)
   {
-    text += "  " + Padded(iName, 21);
+    text += "  " + QAVToolText::Padded(iName, 21);
     if (!iE.Defined)
     {
       text += "undefined: a linear row has no nominal\n";
       return;
     }
-    text += Format("%.7f", iE.Yield) + "    [" + Format("%.7f", iE.Lower) + ", " + Format("%.7f", iE.Upper) + "]   " +
-      (iE.HasExact ? Padded(Format("%.1f", iE.PpmOut), 12) + Format("%.7f", iE.Exact) : Format("%.1f", iE.PpmOut)) +
+    text += QAVToolText::Format("%.7f", iE.Yield) + "    [" + QAVToolText::Format("%.7f", iE.Lower) + ", " +
+      QAVToolText::Format("%.7f", iE.Upper) + "]   " +
+      (iE.HasExact
+         ? QAVToolText::Padded(QAVToolText::Format("%.1f", iE.PpmOut), 12) + QAVToolText::Format("%.7f", iE.Exact)
+         : QAVToolText::Format("%.1f", iE.PpmOut)) +
       "\n";
   };
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)

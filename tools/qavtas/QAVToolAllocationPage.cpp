@@ -1,5 +1,7 @@
 #include "QAVToolAllocationPage.h"
 
+#include "QAVToolText.h"
+
 #include "QAVTasAllocationFile.h"
 #include "QAVTasSelectionPrices.h"
 #include "QAVTasStackupContributions.h"
@@ -42,35 +44,19 @@ double At(const std::vector<double>& iValues, std::size_t i)
   return i < iValues.size() ? iValues[i] : std::nan("");
 }
 
-void Row(std::ostream& out, std::initializer_list<std::string> iCells)
-{
-  out << "<tr>";
-  for (const std::string& c : iCells)
-    out << "<td>" << c << "</td>";
-  out << "</tr>\n";
-}
-
-void Head(std::ostream& out, std::initializer_list<const char*> iNames)
-{
-  out << "<table class=\"sortable\"><thead><tr>";
-  for (const char* n : iNames)
-    out << "<th>" << n << "</th>";
-  out << "</tr></thead><tbody>\n";
-}
-
 void Dimensions(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
 {
   out << "<h2>Dimensions</h2>\n";
-  Head(out, {"dimension", "tolerance", "min", "max", "cost", "binds"});
+  QAVToolText::HtmlHead(out, {"dimension", "tolerance", "min", "max", "cost", "binds"});
   for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
   {
     const auto& d = iProblem.Dimensions[i];
     const double t = At(iResult.Tolerances, i);
     const std::string binds = QAVToolAllocationBinds(iProblem, iResult, i);
     const bool free = !d.Fixed && d.Options.empty();
-    Row(out,
-        {QAVToolSvgPlot::Escape(d.Name), Num(t), free ? Num(d.Min) : "-", free ? Num(d.Max) : "-",
-         Num(QAVToolAllocationCost(iProblem, iResult, i)), QAVToolSvgPlot::Escape(binds)});
+    QAVToolText::HtmlRow(out,
+                         {QAVToolSvgPlot::Escape(d.Name), Num(t), free ? Num(d.Min) : "-", free ? Num(d.Max) : "-",
+                          Num(QAVToolAllocationCost(iProblem, iResult, i)), QAVToolSvgPlot::Escape(binds)});
   }
   out << "</tbody></table>\n";
 }
@@ -79,25 +65,25 @@ void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const 
 {
   const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
   out << "<h2>Stack-ups</h2>\n";
-  Head(out, {"stack-up", "law", "value", "limit", "slack", "shadow price", "utilisation %"});
+  QAVToolText::HtmlHead(out, {"stack-up", "law", "value", "limit", "slack", "shadow price", "utilisation %"});
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
   {
     const auto& s = iProblem.Stackups[j];
     const double v = iProblem.StackupValue(j, iResult.Tolerances.data());
     const bool linear = s.Rule == Law::Linear;
     const double slack = linear ? std::min(v - s.Lower, s.Upper - v) : s.Limit - v;
-    Row(out,
-        {QAVToolSvgPlot::Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
-         linear ? "[" + Num(s.Lower) + ", " + Num(s.Upper) + "]" : Num(s.Limit), Num(slack),
-         Num(At(iResult.StackupPrices, j)), Num(100.0 * k.Utilisation[j])});
+    QAVToolText::HtmlRow(out,
+                         {QAVToolSvgPlot::Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
+                          linear ? "[" + Num(s.Lower) + ", " + Num(s.Upper) + "]" : Num(s.Limit), Num(slack),
+                          Num(At(iResult.StackupPrices, j)), Num(100.0 * k.Utilisation[j])});
   }
   out << "</tbody></table>\n<h2>Contributions (% of each stack-up)</h2>\n";
-  Head(out, {"stack-up", "dimension", "share %"});
+  QAVToolText::HtmlHead(out, {"stack-up", "dimension", "share %"});
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     for (const auto& sh : k.Shares[j])
-      Row(out,
-          {QAVToolSvgPlot::Escape(iProblem.Stackups[j].Name),
-           QAVToolSvgPlot::Escape(iProblem.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
+      QAVToolText::HtmlRow(out,
+                           {QAVToolSvgPlot::Escape(iProblem.Stackups[j].Name),
+                            QAVToolSvgPlot::Escape(iProblem.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
   out << "</tbody></table>\n";
 }
 
@@ -133,9 +119,9 @@ void Loosening(std::ostream& out, const QAVToolAllocationPage::Content& iContent
     return;
   out << "<h2>Least loosening that makes it feasible</h2>\n<p>A limit T becomes T (1 + r); a linear band widens "
          "by r times its scale on both sides.</p>\n";
-  Head(out, {"stack-up", "r", "limit", "loosened limit"});
+  QAVToolText::HtmlHead(out, {"stack-up", "r", "limit", "loosened limit"});
   for (const auto& r : iContent.Loosening)
-    Row(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Amount), r.Limit, r.Loosened});
+    QAVToolText::HtmlRow(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Amount), r.Limit, r.Loosened});
   out << "</tbody></table>\n";
 }
 
@@ -145,9 +131,10 @@ void Yield(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
     return;
   out << "<h2>Yield</h2>\n<p>" << iContent.YieldSamples << " simulated assemblies ("
       << (iContent.YieldMethod == "qmc" ? "quasi-Monte Carlo" : "Monte Carlo") << "), 95 % confidence intervals.</p>\n";
-  Head(out, {"stack-up", "yield", "95 % low", "95 % high", "ppm out", "exact"});
+  QAVToolText::HtmlHead(out, {"stack-up", "yield", "95 % low", "95 % high", "ppm out", "exact"});
   for (const auto& r : iContent.Yield)
-    Row(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Yield), Num(r.Low), Num(r.High), Num(r.PpmOut), Num(r.Exact)});
+    QAVToolText::HtmlRow(
+      out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Yield), Num(r.Low), Num(r.High), Num(r.PpmOut), Num(r.Exact)});
   out << "</tbody></table>\n";
 }
 } // namespace
@@ -164,9 +151,9 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
       << (iResult.State == QAVTasAllocationResult::Status::Optimal ? "optimal" : "bad") << "\">" << status << "</b>"
       << (iResult.Reason.empty() ? "" : " (" + QAVToolSvgPlot::Escape(iResult.Reason) + ")") << ".</p>\n"
       << "<h2>Certificate</h2>\n<table><tbody>\n";
-  Row(out, {"total cost", Num(iResult.Cost)});
-  Row(out, {"proven lower bound", Num(iResult.LowerBound)});
-  Row(out, {"relative gap", Num(iResult.RelativeGap)});
+  QAVToolText::HtmlRow(out, {"total cost", Num(iResult.Cost)});
+  QAVToolText::HtmlRow(out, {"proven lower bound", Num(iResult.LowerBound)});
+  QAVToolText::HtmlRow(out, {"relative gap", Num(iResult.RelativeGap)});
   out << "</tbody></table>\n";
   Loosening(out, iContent);
   Dimensions(out, iProblem, iResult);

@@ -1,5 +1,7 @@
 #include "QAVToolAnalysisPage.h"
 
+#include "QAVToolText.h"
+
 #include "QAVToolAllocationPage.h"
 #include "QAVToolSvgPlot.h"
 
@@ -101,53 +103,39 @@ std::string Pareto(const QAVTasAllocationProblem& iProblem, const Analysis::Stac
   return out.str();
 }
 
-void Row(std::ostream& out, std::initializer_list<std::string> iCells)
-{
-  out << "<tr>";
-  for (const std::string& c : iCells)
-    out << "<td>" << c << "</td>";
-  out << "</tr>\n";
-}
-
-void Head(std::ostream& out, std::initializer_list<const char*> iNames)
-{
-  out << "<table class=\"sortable\"><thead><tr>";
-  for (const char* n : iNames)
-    out << "<th>" << n << "</th>";
-  out << "</tr></thead><tbody>\n";
-}
-
 void Summary(std::ostream& out, const Analysis::Result& iResult)
 {
   out << "<h2>Stack-ups</h2>\n";
-  Head(out,
-       {"stack-up", "LSL", "USL", "nominal", "centre", "worst min", "worst max", "mean", "sigma", "Cp", "Cpk",
-        "ppm below", "ppm above", "worst case", "statistical", "simulated"});
+  QAVToolText::HtmlHead(out,
+                        {"stack-up", "LSL", "USL", "nominal", "centre", "worst min", "worst max", "mean", "sigma", "Cp",
+                         "Cpk", "ppm below", "ppm above", "worst case", "statistical", "simulated"});
   const double nan = std::nan("");
   for (const Analysis::Stackup& s : iResult.Stackups)
-    Row(out,
-        {Esc(s.Name), Num(s.HasLsl ? s.Lsl : nan), Num(s.HasUsl ? s.Usl : nan), Num(s.Nominal), Num(s.Centre),
-         Num(s.WorstMin), Num(s.WorstMax), Num(s.Mean), Num(s.Sigma), Num(s.Cp), Num(s.Cpk), Num(s.PpmBelow),
-         Num(s.PpmAbove), Word(s.WorstCase), Word(s.Statistical), Word(s.Simulated)});
+    QAVToolText::HtmlRow(out,
+                         {Esc(s.Name), Num(s.HasLsl ? s.Lsl : nan), Num(s.HasUsl ? s.Usl : nan), Num(s.Nominal),
+                          Num(s.Centre), Num(s.WorstMin), Num(s.WorstMax), Num(s.Mean), Num(s.Sigma), Num(s.Cp),
+                          Num(s.Cpk), Num(s.PpmBelow), Num(s.PpmAbove), Word(s.WorstCase), Word(s.Statistical),
+                          Word(s.Simulated)});
   out << "</tbody></table>\n";
   if (iResult.Samples == 0)
     return;
   out << "<h2>Simulation</h2>\n<p>" << iResult.Samples << " assemblies, seed " << iResult.Seed
       << "; yields with 95 % Wilson intervals.</p>\n";
-  Head(out, {"stack-up", "mean", "sigma", "min", "max", "0.135 %", "99.865 %", "yield", "95 % low", "95 % high"});
+  QAVToolText::HtmlHead(
+    out, {"stack-up", "mean", "sigma", "min", "max", "0.135 %", "99.865 %", "yield", "95 % low", "95 % high"});
   for (const Analysis::Stackup& s : iResult.Stackups)
   {
     const Analysis::Simulation& mc = s.Mc;
     const double nan = std::nan("");
-    Row(out,
-        {Esc(s.Name), Num(mc.Mean), Num(mc.Sigma), Num(mc.Min), Num(mc.Max), Num(mc.P00135), Num(mc.P99865),
-         Num(mc.HasYield ? mc.Yield.Estimate : nan), Num(mc.HasYield ? mc.Yield.Lower : nan),
-         Num(mc.HasYield ? mc.Yield.Upper : nan)});
+    QAVToolText::HtmlRow(out,
+                         {Esc(s.Name), Num(mc.Mean), Num(mc.Sigma), Num(mc.Min), Num(mc.Max), Num(mc.P00135),
+                          Num(mc.P99865), Num(mc.HasYield ? mc.Yield.Estimate : nan),
+                          Num(mc.HasYield ? mc.Yield.Lower : nan), Num(mc.HasYield ? mc.Yield.Upper : nan)});
   }
   if (iResult.HasJoint)
-    Row(out,
-        {"all at once", "", "", "", "", "", "", Num(iResult.Joint.Estimate), Num(iResult.Joint.Lower),
-         Num(iResult.Joint.Upper)});
+    QAVToolText::HtmlRow(out,
+                         {"all at once", "", "", "", "", "", "", Num(iResult.Joint.Estimate), Num(iResult.Joint.Lower),
+                          Num(iResult.Joint.Upper)});
   out << "</tbody></table>\n";
 }
 } // namespace
@@ -167,11 +155,11 @@ std::string QAVToolAnalysisPage::Html(const QAVTasAllocationProblem& iProblem, c
     if (s.Mc.Ran && !s.Mc.Histogram.empty())
       out << Histogram(s, iResult.Samples);
     out << Pareto(iProblem, s);
-    Head(out, {"dimension", "sensitivity", "variance %", "worst case %"});
+    QAVToolText::HtmlHead(out, {"dimension", "sensitivity", "variance %", "worst case %"});
     for (const Analysis::Contribution& c : s.Contributions)
-      Row(out,
-          {Esc(iProblem.Dimensions[static_cast<std::size_t>(c.Dimension)].Name), Num(c.Sensitivity),
-           Num(100.0 * c.VarianceShare), Num(100.0 * c.WorstCaseShare)});
+      QAVToolText::HtmlRow(out,
+                           {Esc(iProblem.Dimensions[static_cast<std::size_t>(c.Dimension)].Name), Num(c.Sensitivity),
+                            Num(100.0 * c.VarianceShare), Num(100.0 * c.WorstCaseShare)});
     out << "</tbody></table>\n";
   }
   out << "<p><small>Made by <code>" << Esc(iMadeBy) << "</code>.</small></p>\n<script>"

@@ -1,5 +1,7 @@
 #include "QAVToolAnalysisReport.h"
 
+#include "QAVToolText.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -18,11 +20,6 @@ std::string Num(double iValue, const char* iFormat = "%.6g")
   char text[64];
   std::snprintf(text, sizeof text, iFormat, iValue == 0.0 ? 0.0 : iValue);
   return text;
-}
-
-std::string Padded(const std::string& iText, std::size_t iWidth)
-{
-  return iText + std::string(iText.size() < iWidth ? iWidth - iText.size() : 1, ' ');
 }
 
 const char* Word(Analysis::Verdict iVerdict)
@@ -82,10 +79,11 @@ void TextOf(std::ostream& out, const QAVTasAllocationProblem& iProblem, const An
           << Num(mc.Yield.Upper, "%.7f") << "]";
     out << "   " << Word(iS.Simulated) << "\n";
   }
-  out << "  " << Padded("dimension", 21) << Padded("sensitivity", 13) << Padded("variance %", 13) << "worst case %\n";
+  out << "  " << QAVToolText::Padded("dimension", 21) << QAVToolText::Padded("sensitivity", 13)
+      << QAVToolText::Padded("variance %", 13) << "worst case %\n";
   for (const Analysis::Contribution& c : iS.Contributions)
-    out << "  " << Padded(iProblem.Dimensions[static_cast<std::size_t>(c.Dimension)].Name, 21)
-        << Padded(Num(c.Sensitivity), 13) << Padded(Num(100.0 * c.VarianceShare, "%.2f"), 13)
+    out << "  " << QAVToolText::Padded(iProblem.Dimensions[static_cast<std::size_t>(c.Dimension)].Name, 21)
+        << QAVToolText::Padded(Num(c.Sensitivity), 13) << QAVToolText::Padded(Num(100.0 * c.VarianceShare, "%.2f"), 13)
         << Num(100.0 * c.WorstCaseShare, "%.2f") << "\n";
 }
 } // namespace

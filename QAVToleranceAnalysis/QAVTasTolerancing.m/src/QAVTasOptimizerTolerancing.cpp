@@ -91,28 +91,6 @@ void GeneLimits(const QAVTasOptimizerTolerancing& iProblem, std::int32_t iGenes,
   std::copy(iProblem._pYmax, iProblem._pYmax + ny, oUpper.begin() + nx);
 }
 
-// The report line of each fault of solvable-looking data.
-std::int32_t FaultLine(Model::DataFault iFault)
-{
-  switch (iFault)
-  {
-    case Model::DataFault::CoefficientNotFinite:
-      return Items::kWNotFinite;
-    case Model::DataFault::YBoundNotFinite:
-      return Items::kYNotFinite;
-    case Model::DataFault::YBoundsCrossed:
-      return Items::kYCrossed;
-    case Model::DataFault::XBoundNotFinite:
-      return Items::kXNotFinite;
-    case Model::DataFault::XBoundsCrossed:
-      return Items::kXCrossed;
-    case Model::DataFault::XBoundNotPositive:
-      return Items::kXNotPositive;
-    case Model::DataFault::None:
-      break;
-  }
-  return 0;
-}
 } // namespace
 
 // ---------------------------------------------------------------------------- life cycle
@@ -290,7 +268,7 @@ HRESULT QAVTasOptimizerTolerancing::CheckValues(bool iDirectForm) const
 {
   const Model::DataFault fault = Model::Of(*this).CheckData(iDirectForm);
   if (fault != Model::DataFault::None)
-    return QAVSamReport(QAVSamKindFailed, "", kErrFile, FaultLine(fault));
+    return QAVSamReport(QAVSamKindFailed, "", kErrFile, QAVTasToleranceModel::ReportLine(fault));
   return S_OK;
 }
 

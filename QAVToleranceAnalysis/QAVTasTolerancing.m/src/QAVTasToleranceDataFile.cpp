@@ -13,28 +13,6 @@ using Model = QAVTasToleranceModel;
 using Items = QAVTasDataFileItems;
 using Result = QAVTasToleranceDataFile::Result;
 
-std::int32_t FaultLine(Model::DataFault iFault)
-{
-  switch (iFault)
-  {
-    case Model::DataFault::CoefficientNotFinite:
-      return Items::kWNotFinite;
-    case Model::DataFault::YBoundNotFinite:
-      return Items::kYNotFinite;
-    case Model::DataFault::YBoundsCrossed:
-      return Items::kYCrossed;
-    case Model::DataFault::XBoundNotFinite:
-      return Items::kXNotFinite;
-    case Model::DataFault::XBoundsCrossed:
-      return Items::kXCrossed;
-    case Model::DataFault::XBoundNotPositive:
-      return Items::kXNotPositive;
-    case Model::DataFault::None:
-      break;
-  }
-  return 0;
-}
-
 const char* ExpectedAt(std::int32_t iReportLine)
 {
   const char* expected = Items::Expected(iReportLine);
@@ -52,7 +30,7 @@ void Describe(const QAVTasToleranceStaging& iRead, const QAVTasTextScanner& iIn,
   {
     oResult.State = QAVTasToleranceDataFile::Status::Unsolvable;
     oResult.Line = iIn.ValueLine(static_cast<std::size_t>(value));
-    oResult.Expected = ExpectedAt(FaultLine(fault));
+    oResult.Expected = ExpectedAt(QAVTasToleranceModel::ReportLine(fault));
     return;
   }
   oResult.State = QAVTasToleranceDataFile::Status::Read;

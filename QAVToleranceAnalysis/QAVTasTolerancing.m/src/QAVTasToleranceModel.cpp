@@ -1,5 +1,7 @@
 #include "QAVTasToleranceModel.h"
 
+#include "QAVTasDataFileItems.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -125,4 +127,27 @@ QAVTasAllocationProblem QAVTasToleranceModel::AllocationProblem() const
     problem.Stackups.push_back(row);
   }
   return problem;
+}
+
+std::int32_t QAVTasToleranceModel::ReportLine(DataFault iFault)
+{
+  using Items = QAVTasDataFileItems;
+  switch (iFault)
+  {
+    case DataFault::CoefficientNotFinite:
+      return Items::kWNotFinite;
+    case DataFault::YBoundNotFinite:
+      return Items::kYNotFinite;
+    case DataFault::YBoundsCrossed:
+      return Items::kYCrossed;
+    case DataFault::XBoundNotFinite:
+      return Items::kXNotFinite;
+    case DataFault::XBoundsCrossed:
+      return Items::kXCrossed;
+    case DataFault::XBoundNotPositive:
+      return Items::kXNotPositive;
+    case DataFault::None:
+      break;
+  }
+  return 0;
 }

@@ -124,6 +124,8 @@ public:
   // Needs every array. opValue, when given, takes the place of the faulty value among the values in
   // the data file's order (W by rows, Ymin, Ymax, Xinf, Xsup); of the upper one for crossed bounds.
   DataFault CheckData(bool iDirectForm, std::int64_t* opValue = nullptr) const;
+  // The line of the tolerancing report that refuses data with this fault (0 for None).
+  static std::int32_t ReportLine(DataFault iFault);
 
   // The data as an allocation problem: X1..Xn with cost 1/X within [Xinf, Xsup], linear rows
   // Y1..Ym between [Ymin, Ymax] holding the non-zero coefficients. Needs every array.
