@@ -33,7 +33,8 @@
 // ∂d/∂xc = −n_u·cos θ + n_v·sin θ, ∂d/∂yc = −n_u·sin θ − n_v·cos θ, ∂d/∂θ = n_u·q_v − n_v·q_u.
 // Ceres minimises with these exact first derivatives (Ahn's orthogonal distance fitting).
 //
-// Uncertainty. Ceres' covariance gives (JᵀJ)⁻¹ at the optimum; with σ² = Σ ρ(d_i²)/(n − 5) the
+// Uncertainty. The covariance is (JᵀJ)⁻¹ at the optimum, from the singular values of the robustified
+// Jacobian J that Ceres evaluates; with σ² = Σ ρ(d_i²)/(n − 5) the
 // standard errors are σ·√diag. When a − b is within its standard error, or the angle's column of J
 // is lost to rounding, the angle is free (Result::AngleFree) and the covariance is taken with the
 // angle held. The fit is "not determined" when it did not converge, when a

@@ -169,36 +169,45 @@ private:
 std::mutex QuietCeres::_Mutex;
 int QuietCeres::_Depth = 0, QuietCeres::_Saved = 0;
 
-// The covariance of (xc, yc, a, b, θ) up to the factor σ², in c (5 x 5, row-major); false when the
-// Jacobian is rank deficient.
-bool CovarianceOf(const F::Options& iOptions, double* iEllipse, ceres::Problem& ioProblem, double* oC)
+// The covariance of (xc, yc, a, b, θ) up to the factor σ², C = (JᵀJ)⁻¹ from the Jacobian J of the
+// robustified residuals at the optimum, in c (5 x 5, row-major); with the angle held, of the first
+// four only (the angle's row and column 0). Written from the singular values s of J,
+// C = V diag(1/s²) Vᵀ, so the test of rank is the one of JᵀJ: false when its reciprocal condition
+// (s_min/s_max)² is below 1e-14, as a rank-deficient Jacobian is.
+bool CovarianceOf(ceres::Problem& ioProblem, bool iAngleHeld, double* oC)
 {
-  ceres::Covariance::Options options;
-  options.algorithm_type = ceres::DENSE_SVD;
-  options.num_threads = std::max(1, iOptions.Threads);
-  options.null_space_rank = 0;
-  ceres::Covariance covariance(options);
-  const std::vector<std::pair<const double*, const double*>> blocks = {{iEllipse, iEllipse}};
-  return covariance.Compute(blocks, &ioProblem) && covariance.GetCovarianceBlock(iEllipse, iEllipse, oC);
+  ceres::CRSMatrix crs;
+  if (!ioProblem.Evaluate(ceres::Problem::EvaluateOptions(), nullptr, nullptr, nullptr, &crs))
+    return false;
+  const int k = iAngleHeld ? 4 : 5;
+  Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(crs.num_rows, k);
+  for (int r = 0; r < crs.num_rows; ++r)
+    for (int e = crs.rows[r]; e < crs.rows[r + 1]; ++e)
+      if (crs.cols[e] < k)
+        jacobian(r, crs.cols[e]) = crs.values[e];
+  const Eigen::JacobiSVD<Eigen::MatrixXd> svd(jacobian, Eigen::ComputeThinV);
+  const Eigen::VectorXd& sv = svd.singularValues();
+  if (sv.size() < k || !(sv(k - 1) > 0.0) || sv(k - 1) * sv(k - 1) < 1e-14 * sv(0) * sv(0))
+    return false;
+  const Eigen::MatrixXd v = svd.matrixV();
+  const Eigen::MatrixXd covariance = v * sv.cwiseAbs2().cwiseInverse().asDiagonal() * v.transpose();
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 5; ++j)
+      oC[5 * i + j] = i < k && j < k ? covariance(i, j) : 0.0;
+  return true;
 }
 
 // Variances of (xc, yc, a, b, θ) up to the factor σ². The angle is free when the semi-axes are equal
 // within the fit's precision: a − b no larger than its standard error, or the angle's column of
 // the Jacobian lost to rounding (a rank-deficient covariance). The others' then come from the
 // covariance with θ held, and the angle's variance is infinite.
-bool Covariance(const F::Options& iOptions, double iSigma2, double* iEllipse, ceres::Problem& ioProblem,
-                double* oVariances, bool& oAngleFree)
+bool Covariance(double iSigma2, const double* iEllipse, ceres::Problem& ioProblem, double* oVariances, bool& oAngleFree)
 {
   double c[25];
   const double spread = iEllipse[2] - iEllipse[3];
-  oAngleFree =
-    !CovarianceOf(iOptions, iEllipse, ioProblem, c) || spread * spread <= iSigma2 * (c[12] + c[18] - 2 * c[13]);
-  if (oAngleFree)
-  {
-    ioProblem.SetManifold(iEllipse, new ceres::SubsetManifold(5, {4}));
-    if (!CovarianceOf(iOptions, iEllipse, ioProblem, c))
-      return false;
-  }
+  oAngleFree = !CovarianceOf(ioProblem, false, c) || spread * spread <= iSigma2 * (c[12] + c[18] - 2 * c[13]);
+  if (oAngleFree && !CovarianceOf(ioProblem, true, c))
+    return false;
   for (int k = 0; k < 5; ++k)
     oVariances[k] = c[6 * k];
   if (oAngleFree)
@@ -282,7 +291,7 @@ void FitGeometric(const Normalised& iData, const F::Options& iOptions, double* i
   if (!iOptions.Covariance || redundancy <= 0 || !oResult.Message.empty())
     return;
   const double sigma2 = 2 * summary.final_cost / redundancy;
-  if (!Covariance(iOptions, sigma2, ioEllipse, *problem, variances, oResult.AngleFree))
+  if (!Covariance(sigma2, ioEllipse, *problem, variances, oResult.AngleFree))
   {
     oResult.Message = "the parameters are not determined by the points (singular covariance)";
     return;
