@@ -1,3 +1,21 @@
+// The model side of QAVTasSelectionLP; the simplex itself is in QAVTasSelectionLPBasis.cpp.
+//
+// Rows: each stack-up becomes one row over the options (LawRow), linear in x because each option
+// carries its own tolerance: worst-case sum |s| t x <= T, rss sum (s t)^2 x <= (T/f)^2, linear
+// L <= sum s t x <= U, and mean-shift its tangent g(t0) . t x <= T (valid for a convex, positively
+// homogeneous law). Each row is scaled so its largest coefficient is 1, which keeps the pivots and
+// the feasibility tolerance of the simplex in one range across laws and units.
+//
+// Infeasible (Separates): a row w of B^-1 (tiny weights and other basic slacks' zeroed) gives the valid equation (w [A | -I]) (x, s) = 0. Its
+// coefficients are rebuilt from the data, not taken from B^-1, and its left side's range over the
+// variables' box [lo, hi] must exclude 0 by 1e-9 of its size; only then is the node empty.
+//
+// Prices (Report): a row slack's reduced cost d_s = y_r is the row's dual; mu_r = -y_r times the
+// row's scale is its Lagrange multiplier in the stack-up's own units (clipped at 0 for a <= row). The
+// caller evaluates the Lagrangian at these, so a poor basis weakens the bound, never breaks it.
+//
+// Solve: warm from the last basis (B^-1 rebuilt after 100 pivots, cold when that is singular);
+// a warm start that ends Unknown is retried once from the cold start.
 #include "QAVTasSelectionLP.h"
 
 #include <algorithm>

@@ -1,11 +1,30 @@
-// The bounded dual simplex of QAVTasSelectionLP, in revised form: the basis inverse B^-1 (dense, M x
-// M) instead of a tableau, so that a pivot costs M^2 whatever the fill-in, and any basis can start
-// the next node.
+// The bounded dual simplex of QAVTasSelectionLP, in revised form.
 //
-// Variables are the options' x (bounds [0, 1], or [0, 0] outside the node) and one slack per row,
-// s_i = a_i x, with the row's sides as bounds (a convexity row's are [1, 1]). The rows read
-// [A | -I] (x, s) = 0, so x_B = -B^-1 N x_N; a nonbasic variable sits on the side its reduced cost
-// d_v = c_v - y A_v asks for (y = c_B B^-1), which keeps every basis dual feasible.
+// Problem: minimise c x over the options x (bounds [0, 1], or [0, 0] outside the node) and one slack
+// per row, s_i = a_i x, whose bounds are the row's sides (a convexity row's are [1, 1]). The rows
+// read [A | -I] (x, s) = 0, so with B the basic columns x_B = -B^-1 N x_N. Duals y = c_B B^-1 give
+// the reduced costs d_v = c_v - y A_v; a basis is dual feasible when every nonbasic v sits on the
+// side d_v asks for (lower when d_v > 0, upper when d_v < 0), and optimal when x_B is also inside
+// its bounds. Each iteration (Iterate):
+//   leaving  - the basic variable furthest outside its box (Leaving); its row r of B^-1 prices
+//              every column, alpha_v = (B^-1)_r A_v;
+//   entering - the dual ratio test (Entering): among nonbasic v whose move off its side pushes
+//              x_r toward its box, the one whose d_v reaches 0 first, |d_v| / |alpha_v|, with
+//              Harris's tolerance choosing the largest |alpha_v| among near-ties; none means row r
+//              is a dual ray, and the node is infeasible once Separates confirms it from the data;
+//   pivot    - u = B^-1 A_q; x_q moves by delta = (x_r - bound) / u_r so x_r lands on the bound it
+//              broke; d_v -= (d_q / alpha_q) alpha_v keeps dual feasibility; and B^-1 is updated by
+//              one Gauss-Jordan step (the product form B'^-1 = E B^-1): row r /= u_r, then every
+//              other row i -= u_i * (new row r).
+// Each pivot moves one variable: there is no bound-flipping (long-step) ratio test.
+//
+// Why dense: the LP has at most 600 rows (Applies), so a pivot at M^2 costs little whatever the
+// fill-in; the pivot row is read from B^-1 without a solve; any basis can start the next node; and
+// bordering B^-1 adds or drops a cut row in place. Rounding accumulates through the updates, so
+// B^-1 is rebuilt from the basic columns (Refactor: Gauss-Jordan with partial pivoting) after 100
+// pivots, x_B is recomputed afresh before optimality is declared, and a singular or failed warm
+// basis falls back to the cold start (Build). Nothing returned rests on B^-1 being exact: the
+// caller's bound is a Lagrangian at the returned prices, and infeasibility needs a Farkas row.
 #include "QAVTasSelectionLP.h"
 
 #include <algorithm>
@@ -113,6 +132,9 @@ void QAVTasSelectionLP::Build(const Runs& iRuns)
 }
 
 // B^-1 afresh from the basic columns (Gauss-Jordan with partial pivoting); false when singular.
+// [B | I] is reduced to [I | B^-1]: for each column the largest remaining entry is swapped onto the
+// diagonal (a pivot at or below 1e-11 means B is numerically singular), its row is scaled to 1, and
+// the column is cleared from every other row. Duals and reduced costs are then recomputed from it.
 bool QAVTasSelectionLP::Refactor()
 {
   const std::size_t m = _M;
@@ -166,7 +188,7 @@ void QAVTasSelectionLP::Restrict(const Runs& iRuns)
   Values();
 }
 
-// x_B = -B^-1 N x_N, afresh.
+// x_B = -B^-1 N x_N, afresh (clears the drift of the incremental updates in Pivot).
 void QAVTasSelectionLP::Values()
 {
   _Z.assign(_M, 0.0);
@@ -192,6 +214,8 @@ void QAVTasSelectionLP::Values()
   }
 }
 
+// The dual simplex's leaving row: the basic variable furthest outside its bounds, beyond 1e-9;
+// -1 when x_B is primal feasible.
 std::int32_t QAVTasSelectionLP::Leaving() const
 {
   std::int32_t row = -1;
@@ -239,7 +263,10 @@ std::int32_t QAVTasSelectionLP::Entering(std::int32_t iRow)
   return pick;
 }
 
-// The entering variable moves by delta until the leaving one sits on the side it broke.
+// The entering variable moves by delta until the leaving one sits on the side it broke. The update
+// of B^-1 is the Gauss-Jordan step on column u = B^-1 A_q, pivot u_r (nonzero: Entering asked for
+// |alpha_q| > 1e-9, and u_r = alpha_q); the leaving variable becomes nonbasic on that bound with
+// d = -d_q / alpha_q, of the sign that side needs.
 void QAVTasSelectionLP::Pivot(std::int32_t iRow, std::int32_t iCol)
 {
   _U.resize(_M);
@@ -276,6 +303,8 @@ void QAVTasSelectionLP::Pivot(std::int32_t iRow, std::int32_t iCol)
   ++_Pivots;
 }
 
+// Optimal once no basic variable is out of bounds after a fresh x_B; Infeasible only when the
+// dual ray's row separates; Unknown after 20 pivots per column or an unconfirmed ray.
 QAVTasSelectionLP::Outcome QAVTasSelectionLP::Iterate()
 {
   for (std::int32_t iteration = 0; iteration < 20 * _Width; ++iteration)
