@@ -1,3 +1,12 @@
+// Assembly and factorisation of the Newton matrix H of the header. A row adds, on its own
+// variables only, d_r g g^T - e_r w w^T with d_r = lambda_r / -g_r, g = grad g_r, e_r = lambda_r f /
+// rho^3 and w = b^2 t; the diagonal part lambda_r f b^2 / rho of its Hessian comes through
+// AddDiagonal. In exact arithmetic H is positive definite: the cone row's Hessian is semidefinite
+// by Cauchy-Schwarz, the other terms are squares with positive weights, and every lower bound adds
+// lambda / -h > 0 to its variable's diagonal. Rounding, or cancellation in the w w^T term, can
+// still make a pivot non-positive; Factor then adds a diagonal shift and retries with 1e-14,
+// 1e-12, ..., 1e-6 times the largest diagonal entry, so the step it solves for stays the Newton
+// step to within that relative perturbation.
 #include "QAVTasAllocationNewton.h"
 
 #include <algorithm>
@@ -74,6 +83,7 @@ void QAVTasAllocationNewton::AddRow(std::int32_t iRow, const double* ipG, double
       _pValues[*position++] += iD * ipG[p] * ipG[q] - iE * ipW[p] * ipW[q];
 }
 
+// LLT (dense) or LDLT with every D > 0 (sparse) both certify that the shifted H is positive definite.
 bool QAVTasAllocationNewton::Factor()
 {
   const std::int64_t size = _Dense ? _DenseMatrix.size() : _Sparse.nonZeros();

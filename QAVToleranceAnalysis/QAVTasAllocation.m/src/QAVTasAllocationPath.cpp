@@ -1,3 +1,22 @@
+// One path-following iteration (Run), with the KKT system and its Newton step as in the header:
+//   1. eta = sum lambda (-h) over the m' constraints with lambda != 0; H is assembled (Matrix, table
+//      z's eliminated by their 2 x 2 Schur complements) and factored once.
+//   2. Predictor (Predict): the Newton step to mu = 0, cut to stay feasible, gives eta_aff; the
+//      centring target is mu = sigma eta / m' with sigma = (eta_aff / eta)^3, clamped to
+//      [0.01, 1] so mu falls at most a hundredfold per iteration.
+//   3. Corrector: the right-hand side for mu plus xi_c = dlambda_c dh_c (the product the
+//      linearisation of lambda (-h) = mu drops) and, for cone rows, lambda_r times the curvature
+//      g_r(t + dt) - g_r(t) - grad g_r.dt its linearisation misses (Correct); the factor is reused.
+//   4. Step (Step): the largest step <= 1 that keeps lambda at least 1% of the way from 0 and
+//      linear constraints 1% of the way from their boundary, then halved until every h < 0 keeps
+//      1e-3 of its slack and the KKT residual norm falls by 1% per unit step (accepted anyway
+//      on the 40th try). A corrected step halved below 10% of its longest is dropped for the
+//      plain Newton step to mu, a descent direction of the residual; when neither finds a step, Stalled.
+//   5. Certify: phase one is Feasible once s < 0, Infeasible once the Farkas bound at lambda is
+//      positive; phase two stops once cost - LowerBound (the Lagrangian bound at lambda, valid for
+//      any lambda >= 0) is within gap * max(1, |cost|). The path's own residuals are never the stopping test.
+// Phase one adds s (min s, rows g_r - s <= 0), a dense border of H solved by block elimination:
+// ds = (r_s - b.H^-1 r_t) / (h_ss - b.H^-1 b), then dt = H^-1 r_t - H^-1 b ds.
 #include "QAVTasAllocationPath.h"
 
 #include <algorithm>

@@ -1,3 +1,15 @@
+// The rows g_r(t) = a.t + f sqrt(sum_k (b_k t_k)^2 + kappa) + c <= 0 of the header, and the bound
+// (1) built on them. In code: rho = Root, g_r = Value, and
+//   grad g_r = a + (f / rho) b^2 t   (Gradient; a alone at rho = 0, where the cone's term is
+//                                     >= 0, so a.t' + c still lies below g_r),
+//   LowerBound = FixedCost + sum_r lambda_r (c_r + f kappa_r / rho_r)
+//              + sum_v min over [lo_v, hi_v] of (cost_v(x) + G_v x),  G = sum_r lambda_r grad g_r,
+// each inner minimum in closed form (MinOnBox). lambda is clipped at 0, so any multipliers give a
+// valid bound; a NaN bound is returned as -inf, which certifies nothing. A linear band too narrow to
+// have an interior is widened within the feasibility tolerance: the widened problem is a
+// relaxation, so its bound still holds for the original one.
+// Scaling (ScaleVariables, StackupScale) divides each variable by a typical tolerance and each row
+// by its stack-up's scale, so that a problem reads alike, and stops alike, in any unit of length.
 #include "QAVTasAllocationRows.h"
 
 #include <algorithm>

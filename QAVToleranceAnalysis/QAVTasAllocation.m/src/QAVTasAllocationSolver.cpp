@@ -1,3 +1,18 @@
+// The allocation solve: min sum_i cost_i(t_i) subject to every stack-up row g_r(t) <= 0 and the
+// bounds lo <= t <= hi, a convex program (convex costs, rows convex by QAVTasAllocationRows).
+//   1. A start strictly inside every row: the box point at fraction 0.5, 0.1, ..., 1e-4 of each box,
+//      else phase one (min s with g_r(t) <= s), which ends Feasible (s < 0) or Infeasible when its
+//      multipliers make the cost-free Lagrangian bound positive: no t in the box meets every row.
+//   2. Phase two follows the central path until cost - LowerBound <= Gap * max(1, |cost|), then
+//      polishes (at most 4 more iterations towards a gap 1e-4 times smaller), keeping the
+//      polished point unless its gap grew.
+//   3. The certificate: by weak duality, for any lambda >= 0 and every feasible t',
+//        cost(t') >= L(lambda) = min over the box of [cost(t) + sum_r lambda_r (supporting plane of
+//        g_r at the final t)],
+//      so LowerBound <= optimum whatever the accuracy of lambda. Optimal is reported only when the
+//      path certified the gap, the answer's largest violation (in the problem's own terms) is
+//      within Feasibility, and (cost - LowerBound) / max(1, |cost|) <= Gap.
+// Prices: a binding row's multiplier divided by its row scale; the bounds' from the inner minima.
 #include "QAVTasAllocationSolver.h"
 
 #include "QAVTasAllocationNewton.h"
