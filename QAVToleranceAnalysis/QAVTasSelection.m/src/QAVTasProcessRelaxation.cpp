@@ -1,3 +1,19 @@
+// The node bound of the process selection (derived in QAVTasProcessSelector.h), in code:
+//   L(lambda) = Constant + sum_i min over the node of [c_i(t_i) + Slope_i t_i + Square_i t_i^2
+//                                                      (+ Extra, a cut's or tangent's per-option price)]
+// over options (TermMin) or, for a continuous dimension, over [Min, Max] in closed form
+// (ContinuousMin: the stationary point of the convex c_i(t) + Slope_i t clamped to the box).
+// Slope collects lambda_j g_ij, the law's gradient at the relaxed t (Gradient):
+//   worst-case |s|;  linear s (signed by the nearer side);  rss f s^2 t / ||s t||;
+//   mean-shift m |s| + (1 - m)^2 s^2 t / ||(1 - m) s t||   (the root's part 0 where its norm is 0).
+// Each law V is convex and positively homogeneous, so V(t) >= g . t and L is a valid lower bound for
+// any lambda >= 0. An rss row is better priced squared (AddSquared): Q(t) <= (T/f)^2 with
+// mu = lambda f / (2 sqrt(Q)) gives Square_i += mu s_i^2, exact on options (a
+// continuous dimension takes the tangent of t^2, which stays below it).
+// Trim is reduced-cost fixing: with rest = L less choice c's own minimum, an option k at either
+// end of c's run whose rest + term_k reaches the cutoff cannot beat the incumbent and is dropped
+// (runs stay contiguous). Envelope is the relaxation's table cost: the lower convex hull of the
+// run's (tolerance, cost) points (monotone chain), cut flat after its lowest vertex.
 #include "QAVTasProcessRelaxation.h"
 
 #include <algorithm>
