@@ -14,12 +14,13 @@
 // cost, its segments' epigraph rows alpha + beta t - z <= 0 with f adding z (z >= every segment's
 // line is the table's value, as the table is convex).
 //
-// With multipliers lambda > 0 and the barrier parameter tau = 10 m / eta (eta = sum lambda (-h),
-// the surrogate gap), the Newton step on the residuals r_d = grad f + sum lambda grad h and
-// r_c = lambda (-h) - 1/tau eliminates the multipliers:
+// With multipliers lambda > 0 and the centring target mu = sigma eta / m' (eta = sum lambda (-h),
+// the surrogate gap, m' the constraints with a multiplier, sigma from the predictor: see the .cpp),
+// the Newton step on the residuals r_d = grad f + sum lambda grad h and r_c = lambda (-h) - mu
+// eliminates the multipliers:
 //
-//   (hess f + sum lambda hess h + sum (lambda / -h) grad h grad h^T) dx = -(grad f + (1/tau) sum grad h / -h)
-//   dlambda = -lambda + (1/tau + lambda grad h.dx) / -h.
+//   (hess f + sum lambda hess h + sum (lambda / -h) grad h grad h^T) dx = -(grad f + mu sum grad h / -h)
+//   dlambda = -lambda + (mu + lambda grad h.dx) / -h.
 //
 // A table's z only meets its own t, so it is eliminated per dimension (a 2 x 2 Schur complement
 // on H's diagonal) and the matrix stays QAVTasAllocationNewton's. The step keeps lambda > 0
