@@ -153,6 +153,21 @@ FAULTS = [
     ("diagnosis-no-branching", "the relaxation of the options is taken for a selection",
      [(DIAGNOSIS, "if (ToleranceOf(k, iRuns[k].first) < ToleranceOf(k, iRuns[k].second))",
        "if (false && ToleranceOf(k, iRuns[k].first) < ToleranceOf(k, iRuns[k].second))")], "release"),
+    # Stack-up functions, analysis, targets and the model's rules.
+    ("expr-cos-partial", "the derivative of cos loses its sign",
+     [(source_of("QAVTasExpressionRules.h"), "      oDa = -sin(iA);", "      oDa = sin(iA);")], "release"),
+    ("interval-product", "an interval product forgets the corner lo x hi",
+     [(source_of("QAVTasInterval.cpp"), "Times(iA.Lo, iB.Hi), Times(iA.Hi, iB.Lo), Times(iA.Hi, iB.Hi)};",
+       "Times(iA.Lo, iB.Lo), Times(iA.Hi, iB.Lo), Times(iA.Hi, iB.Hi)};")], "release"),
+    ("cpk-far-side", "Cpk measures the margin to the farther limit",
+     [(source_of("QAVTasStackupAnalysis.cpp"), "    std::min(ioS.HasUsl ? ioS.Usl - ioS.Mean",
+       "    std::max(ioS.HasUsl ? ioS.Usl - ioS.Mean")], "release"),
+    ("target-two-sigma", "a capability target's row bounds 2 sigma, not 3",
+     [(source_of("QAVTasTargetRows.cpp"), "row.Sensitivity.push_back({i, s * 3.0 * d.SigmaAt(t) / t});",
+       "row.Sensitivity.push_back({i, s * 2.0 * d.SigmaAt(t) / t});")], "release"),
+    ("validate-factor", "an rss factor below 1 passes validation",
+     [(source_of("QAVTasAllocationProblemValidate.cpp"), "s.Rule == Problem::Law::Rss && s.Factor < 1.0)",
+       "s.Rule == Problem::Law::Rss && s.Factor < 0.0)")], "release"),
 ]
 
 def run(cmd, cwd, env=None, timeout=None):
