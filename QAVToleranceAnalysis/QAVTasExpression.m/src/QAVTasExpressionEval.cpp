@@ -1,6 +1,7 @@
 #include "QAVTasExpression.h"
 
 #include "QAVTasExpressionRules.h"
+#include "QAVTasScratch.h"
 
 #include <sstream>
 
@@ -10,16 +11,6 @@ namespace Rules = QAVTasExpressionRules;
 
 namespace
 {
-// Per-thread work space of the sweeps: grows to the largest tape met, then stays.
-std::vector<double>& Work(int iWhich, std::size_t iSize)
-{
-  thread_local std::vector<double> work[4];
-  std::vector<double>& w = work[iWhich];
-  if (w.size() < iSize)
-    w.resize(iSize);
-  return w;
-}
-
 double Operand(const double* ipV, std::int32_t iK)
 {
   return iK < 0 ? 0.0 : ipV[iK];
@@ -106,15 +97,15 @@ std::string Number(double iX)
 
 double QAVTasExpression::Value(const double* ipX) const
 {
-  double* v = Work(0, _Tape.size()).data();
+  double* v = QAVTasScratch<double, 0>::Get(_Tape.size()).data();
   Forward(_Tape, ipX, v);
   return v[_Tape.size() - 1];
 }
 
 double QAVTasExpression::Gradient(const double* ipX, double* opGradient) const
 {
-  double* v = Work(0, _Tape.size()).data();
-  double* adjoint = Work(1, _Tape.size()).data();
+  double* v = QAVTasScratch<double, 0>::Get(_Tape.size()).data();
+  double* adjoint = QAVTasScratch<double, 1>::Get(_Tape.size()).data();
   Forward(_Tape, ipX, v);
   Reverse(_Tape, v, adjoint);
   Collect(_Tape, adjoint, _Inputs.size(), opGradient);
@@ -124,10 +115,10 @@ double QAVTasExpression::Gradient(const double* ipX, double* opGradient) const
 double QAVTasExpression::Hessian(const double* ipX, double* opGradient, double* opHessian) const
 {
   const std::size_t n = _Inputs.size();
-  double* v = Work(0, _Tape.size()).data();
-  double* adjoint = Work(1, _Tape.size()).data();
-  double* tangent = Work(2, _Tape.size()).data();
-  double* tangentAdjoint = Work(3, _Tape.size()).data();
+  double* v = QAVTasScratch<double, 0>::Get(_Tape.size()).data();
+  double* adjoint = QAVTasScratch<double, 1>::Get(_Tape.size()).data();
+  double* tangent = QAVTasScratch<double, 2>::Get(_Tape.size()).data();
+  double* tangentAdjoint = QAVTasScratch<double, 3>::Get(_Tape.size()).data();
   Forward(_Tape, ipX, v);
   Reverse(_Tape, v, adjoint);
   Collect(_Tape, adjoint, n, opGradient);
@@ -142,7 +133,7 @@ double QAVTasExpression::Hessian(const double* ipX, double* opGradient, double* 
 void QAVTasExpression::Values(const double* const* ipColumns, std::int64_t iCount, double* opY) const
 {
   const std::size_t block = 256, size = _Tape.size();
-  double* v = Work(0, size * block).data();
+  double* v = QAVTasScratch<double, 0>::Get(size * block).data();
   for (std::int64_t from = 0; from < iCount; from += static_cast<std::int64_t>(block))
   {
     const std::size_t m = static_cast<std::size_t>(std::min<std::int64_t>(block, iCount - from));
@@ -166,7 +157,7 @@ void QAVTasExpression::Values(const double* const* ipColumns, std::int64_t iCoun
 
 std::string QAVTasExpression::DomainError(const double* ipX) const
 {
-  double* v = Work(0, _Tape.size()).data();
+  double* v = QAVTasScratch<double, 0>::Get(_Tape.size()).data();
   Forward(_Tape, ipX, v);
   for (std::size_t k = 0; k < _Tape.size(); ++k)
   {

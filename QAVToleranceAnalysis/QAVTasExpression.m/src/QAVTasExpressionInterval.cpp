@@ -1,6 +1,7 @@
 #include "QAVTasExpression.h"
 
 #include "QAVTasExpressionRules.h"
+#include "QAVTasScratch.h"
 
 using I = QAVTasInterval;
 using Op = QAVTasExpression::Op;
@@ -9,15 +10,6 @@ namespace Rules = QAVTasExpressionRules;
 
 namespace
 {
-std::vector<I>& Work(int iWhich, std::size_t iSize)
-{
-  thread_local std::vector<I> work[2];
-  std::vector<I>& w = work[iWhich];
-  if (w.size() < iSize)
-    w.resize(iSize);
-  return w;
-}
-
 const I& Operand(const I* ipV, std::int32_t iK)
 {
   static const I zero(0.0);
@@ -36,7 +28,7 @@ void Forward(const std::vector<Instruction>& iTape, const I* ipBox, I* opV)
 
 I QAVTasExpression::Enclose(const I* ipBox) const
 {
-  I* v = Work(0, _Tape.size()).data();
+  I* v = QAVTasScratch<I, 0>::Get(_Tape.size()).data();
   Forward(_Tape, ipBox, v);
   return v[_Tape.size() - 1];
 }
@@ -44,8 +36,8 @@ I QAVTasExpression::Enclose(const I* ipBox) const
 // The reverse sweep over intervals: each adjoint encloses dy/dv_k over the box.
 I QAVTasExpression::EncloseGradient(const I* ipBox, I* opGradient) const
 {
-  I* v = Work(0, _Tape.size()).data();
-  I* adjoint = Work(1, _Tape.size()).data();
+  I* v = QAVTasScratch<I, 0>::Get(_Tape.size()).data();
+  I* adjoint = QAVTasScratch<I, 1>::Get(_Tape.size()).data();
   Forward(_Tape, ipBox, v);
   std::fill(adjoint, adjoint + _Tape.size(), I(0.0));
   adjoint[_Tape.size() - 1] = I(1.0);

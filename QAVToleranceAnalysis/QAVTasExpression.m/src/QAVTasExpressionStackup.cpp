@@ -1,15 +1,11 @@
 #include "QAVTasExpressionStackup.h"
 
+#include "QAVTasScratch.h"
+
 namespace
 {
-template <class T>
-std::vector<T>& Local(std::size_t iSize)
-{
-  thread_local std::vector<T> local;
-  if (local.size() < iSize)
-    local.resize(iSize);
-  return local;
-}
+// The expression's own sweeps use slots 0 to 3 while a gathered point is alive.
+const int kGatherSlot = 4;
 } // namespace
 
 QAVTasExpressionStackup::QAVTasExpressionStackup(const QAVTasAllocationProblem& iProblem,
@@ -22,7 +18,7 @@ QAVTasExpressionStackup::QAVTasExpressionStackup(const QAVTasAllocationProblem& 
 
 const double* QAVTasExpressionStackup::Gather(const double* ipX) const
 {
-  std::vector<double>& x = Local<double>(_F.Inputs().size());
+  std::vector<double>& x = QAVTasScratch<double, kGatherSlot>::Get(_F.Inputs().size());
   for (std::size_t k = 0; k < _F.Inputs().size(); ++k)
     x[k] = ipX[_F.Inputs()[k]];
   return x.data();
@@ -45,7 +41,7 @@ double QAVTasExpressionStackup::Hessian(const double* ipX, double* opGradient, d
 
 void QAVTasExpressionStackup::Values(const double* const* ipColumns, std::int64_t iCount, double* opY) const
 {
-  std::vector<const double*>& columns = Local<const double*>(_F.Inputs().size());
+  std::vector<const double*>& columns = QAVTasScratch<const double*, kGatherSlot>::Get(_F.Inputs().size());
   for (std::size_t k = 0; k < _F.Inputs().size(); ++k)
     columns[k] = ipColumns[_F.Inputs()[k]];
   _F.Values(columns.data(), iCount, opY);
