@@ -5,11 +5,9 @@
 #include "QAVTasFunctionAllocation.h"
 #include "QAVTasOptimizerVersion.h"
 #include "QAVTasTargetRows.h"
-#include "QAVToolAllocateCapability.h"
-#include "QAVToolAllocateDiagnosis.h"
-#include "QAVToolAllocateFunctions.h"
-#include "QAVToolAllocateReport.h"
-#include "QAVToolAllocateSelection.h"
+#include "QAVToolAllocateAnswer.h"
+#include "QAVToolAllocateJson.h"
+#include "QAVToolAllocateText.h"
 #include "QAVToolAllocateYield.h"
 #include "QAVToolAllocationPage.h"
 #include "QAVToolAllocationPicture.h"
@@ -147,65 +145,13 @@ QAVToolExit::Status ExitStatusOf(const QAVTasAllocationResult& iResult)
 }
 
 // The picture and the page, when asked for.
-// The yield table of the page: each stack-up with a yield, then all at once.
-std::vector<QAVToolAllocationPage::YieldRow> YieldRows(const QAVTasAllocationProblem& iProblem,
-                                                       const QAVTasYieldEstimator::Report& iYield)
+bool WritePictures(const Settings& iSettings, const QAVToolAllocateAnswer& iAnswer, std::string& oError)
 {
-  std::vector<QAVToolAllocationPage::YieldRow> rows;
-  const auto add = [&rows](const std::string& iName, const QAVTasYieldEstimator::Estimate& iE)
-  {
-    if (iE.Defined)
-      rows.push_back({iName, iE.Yield, iE.Lower, iE.Upper, iE.PpmOut, iE.HasExact ? iE.Exact : std::nan("")});
-  };
-  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-    add(iProblem.Stackups[j].Name, iYield.Stackups[j]);
-  add("all at once", iYield.Joint);
-  return rows;
-}
-
-bool WritePictures(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
-                   const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield,
-                   const QAVToolAllocateDiagnosis& iDiagnosis, const QAVToolSelectionHeld& iHeld,
-                   const QAVToolAllocateCapability& iCapability, const QAVToolAllocateFunctions& iFunctions,
-                   std::string& oError)
-{
-  if (iSettings.svg.empty() && iSettings.html.empty())
-    return true;
-  const std::string title = "Allocation of " + QAVToolSession::InputName(iSettings.file);
-  const std::string svg = QAVToolAllocationPicture::Svg(iProblem, iResult, title);
-  if (!iSettings.svg.empty() && !WriteText(iSettings.svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + svg, oError))
+  if (!iSettings.svg.empty() &&
+      !WriteText(iSettings.svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + QAVToolAllocationPicture::Svg(iAnswer),
+                 oError))
     return false;
-  QAVToolAllocationPage::Content content;
-  content.Title = title;
-  content.Svg = svg;
-  content.CommandLine = iSettings.commandLine;
-  content.Version = "qavtas " QAV_TASOPT_VERSION;
-  for (const QAVToolAllocateDiagnosis::Row& row : iDiagnosis.Rows())
-    content.Loosening.push_back({row.Name, row.Amount, row.Limit, row.Loosened});
-  content.Selection = QAVToolSelectionHtml(iProblem, iHeld);
-  content.Capability = iCapability.Html() + iFunctions.Html();
-  if (ipYield)
-  {
-    content.Yield = YieldRows(iProblem, *ipYield);
-    content.YieldMethod = ipYield->Qmc ? "qmc" : "mc";
-    content.YieldSamples = ipYield->Samples;
-  }
-  return iSettings.html.empty() ||
-    WriteText(iSettings.html, QAVToolAllocationPage::Html(iProblem, iResult, content), oError);
-}
-
-// The JSON answer, built once and printed once.
-std::string JsonAnswer(const Settings& iSettings, const QAVTasAllocationProblem& iProblem,
-                       const QAVTasAllocationResult& iResult, const QAVToolAllocateDiagnosis& iDiagnosis,
-                       const QAVToolSelectionHeld& iHeld, const QAVTasYieldEstimator::Report* ipYield,
-                       const QAVToolAllocateFunctions& iFunctions)
-{
-  nlohmann::ordered_json answer = QAVToolAllocationAnswer(iProblem, iResult);
-  iDiagnosis.ExtendJson(answer);
-  iFunctions.ExtendJson(answer);
-  QAVToolAddSelectionJson(answer, iProblem, iHeld);
-  iSettings.processes.ExtendJson(answer, iProblem, iResult, ipYield);
-  return QAVToolJsonText(answer);
+  return iSettings.html.empty() || WriteText(iSettings.html, QAVToolAllocationPage::Html(iAnswer), oError);
 }
 
 // The problem of the file at iPath; its text is let go before the solve, whose memory peaks later.
@@ -239,29 +185,21 @@ QAVTasAllocationResult Search(const Settings& iSettings, const QAVTasAllocationP
 
 int Allocate(const Settings& iSettings, const QAVToolSession& iSession)
 {
-  const bool json = iSession.Options().json;
   std::string error;
   QAVTasAllocationProblem drawing;
   if (!ReadProblem(iSettings.file, drawing, error))
     return iSession.Fail(QAVToolExit::DataError, error);
-  const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
-  const QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
+  QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
+  QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
     problem, [&iSettings](const QAVTasAllocationProblem& iModel) { return Search(iSettings, iModel); });
-  const QAVTasAllocationResult& result = solved.Answer;
-  const QAVToolAllocateFunctions functions(problem, solved);
-  const QAVToolAllocateDiagnosis diagnosis(problem, result, iSettings.processes.TimeLimit());
-  const QAVToolSelectionHeld held = iSettings.processes.Held(problem, result);
-  const std::unique_ptr<QAVTasYieldEstimator::Report> yield = iSettings.processes.Yield(problem, result);
-  const QAVToolAllocateCapability capability(drawing, problem, result);
-  const std::string plain = json
-    ? JsonAnswer(iSettings, problem, result, diagnosis, held, yield.get(), functions)
-    : iSettings.processes.Extend(
-        QAVToolAddSelection(diagnosis.Extend(QAVToolAllocationReport(problem, result)), problem, held), problem, result,
-        yield.get());
-  const std::string answer = capability.Extend(json ? plain : functions.Extend(plain), json);
-  if (!WriteText(iSettings.report, answer, error) ||
-      !WritePictures(iSettings, problem, result, yield.get(), diagnosis, held, capability, functions, error))
+  const QAVToolAllocateAnswer answer(std::move(drawing), std::move(problem), std::move(solved), iSettings.processes,
+                                     {"Allocation of " + QAVToolSession::InputName(iSettings.file),
+                                      iSettings.commandLine, "qavtas " QAV_TASOPT_VERSION});
+  const std::string text =
+    iSession.Options().json ? QAVToolAllocateJson::Text(answer) : QAVToolAllocateText::Report(answer);
+  if (!WriteText(iSettings.report, text, error) || !WritePictures(iSettings, answer, error))
     return iSession.Fail(QAVToolExit::DataError, error);
+  const QAVTasAllocationResult& result = answer.Result;
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     return iSession.Fail(ExitStatusOf(result),
                          QAVToolSession::InputName(iSettings.file) + ": not solved: " + result.Reason);

@@ -28,11 +28,6 @@ std::string Num(double iValue, const char* iFormat = "%.6g")
   return text;
 }
 
-Json Figure(double iValue)
-{
-  return std::isfinite(iValue) ? Json(iValue) : Json(nullptr);
-}
-
 bool HasWindow(const Problem::Stackup& iS)
 {
   return iS.HasLsl || iS.HasUsl;
@@ -80,27 +75,28 @@ QAVToolAllocateCapability::QAVToolAllocateCapability(const Problem& iDrawing, co
   _Analysis = Analysis(settings).Analyse(iDrawing, iResult.Tolerances);
 }
 
-std::string QAVToolAllocateCapability::Extend(const std::string& iAnswer, bool iJson) const
+std::string QAVToolAllocateCapability::Extend(const std::string& iReport) const
+{
+  return _Applies ? iReport + Text() : iReport;
+}
+
+void QAVToolAllocateCapability::ExtendJson(Json& ioAnswer) const
 {
   if (!_Applies)
-    return iAnswer;
-  if (!iJson)
-    return iAnswer + Text();
-  Json answer = Json::parse(iAnswer);
+    return;
   Json stackups = Json::object();
   for (const Analysis::Stackup& s : _Analysis.Stackups)
     if (s.HasLsl || s.HasUsl)
       stackups[s.Name] = {{"mean", s.Mean},
                           {"sigma", s.Sigma},
-                          {"cp", Figure(s.Cp)},
-                          {"cpk", Figure(s.Cpk)},
-                          {"ppm_below", Figure(s.PpmBelow)},
-                          {"ppm_above", Figure(s.PpmAbove)}};
+                          {"cp", QAVToolText::Figure(s.Cp)},
+                          {"cpk", QAVToolText::Figure(s.Cpk)},
+                          {"ppm_below", QAVToolText::Figure(s.PpmBelow)},
+                          {"ppm_above", QAVToolText::Figure(s.PpmAbove)}};
   const Json joint = {{"target", _Drawing.Yield > 0.0 ? Json(_Drawing.Yield) : Json(nullptr)},
                       {"yield", _Analysis.Joint.Estimate},
                       {"ci95", {_Analysis.Joint.Lower, _Analysis.Joint.Upper}}};
-  answer["capability"] = {{"samples", _Analysis.Samples}, {"stackups", stackups}, {"joint", joint}};
-  return QAVToolJsonText(answer);
+  ioAnswer["capability"] = {{"samples", _Analysis.Samples}, {"stackups", stackups}, {"joint", joint}};
 }
 
 std::string QAVToolAllocateCapability::Text() const

@@ -10,6 +10,8 @@
 #include "QAVTasAllocationResult.h"
 #include "QAVTasStackupAnalysis.h"
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 
 class QAVToolAllocateCapability
@@ -22,10 +24,11 @@ public:
   QAVToolAllocateCapability(const QAVTasAllocationProblem& iDrawing, const QAVTasAllocationProblem& iSolver,
                             const QAVTasAllocationResult& iResult);
 
-  // The report or JSON text with the capability added (unchanged when no stack-up has a limit or
-  // nothing was allocated): JSON key "capability": {"samples", "stackups": {name: {"mean", "sigma",
-  // "cp", "cpk", "ppm_below", "ppm_above"}}, "joint": {"target", "yield", "ci95"}}.
-  std::string Extend(const std::string& iAnswer, bool iJson) const;
+  // The report with the capability added, and the JSON answer with it as "capability": {"samples",
+  // "stackups": {name: {"mean", "sigma", "cp", "cpk", "ppm_below", "ppm_above"}}, "joint":
+  // {"target", "yield", "ci95"}}; both unchanged when no stack-up has a limit or nothing was allocated.
+  std::string Extend(const std::string& iReport) const;
+  void ExtendJson(nlohmann::ordered_json& ioAnswer) const;
   // The page's sections: the capability table and the trade-off curves.
   std::string Html() const;
 

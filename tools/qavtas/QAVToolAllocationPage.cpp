@@ -6,6 +6,7 @@
 #include "QAVTasSelectionPrices.h"
 #include "QAVTasStackupContributions.h"
 #include "QAVToolAllocateReport.h"
+#include "QAVToolAllocationPicture.h"
 #include "QAVToolSvgPlot.h"
 
 #include <algorithm>
@@ -113,40 +114,55 @@ void WhatBinds(std::ostream& out, const QAVTasAllocationProblem& iProblem, const
                 "their cheapest.</p>\n");
 }
 
-void Loosening(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
+void Loosening(std::ostream& out, const QAVToolAllocateAnswer& iAnswer)
 {
-  if (iContent.Loosening.empty())
+  const std::vector<QAVToolAllocateDiagnosis::Row> rows = iAnswer.Diagnosis.Rows();
+  if (rows.empty())
     return;
   out << "<h2>Least loosening that makes it feasible</h2>\n<p>A limit T becomes T (1 + r); a linear band widens "
          "by r times its scale on both sides.</p>\n";
   QAVToolText::HtmlHead(out, {"stack-up", "r", "limit", "loosened limit"});
-  for (const auto& r : iContent.Loosening)
+  for (const auto& r : rows)
     QAVToolText::HtmlRow(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Amount), r.Limit, r.Loosened});
   out << "</tbody></table>\n";
 }
 
-void Yield(std::ostream& out, const QAVToolAllocationPage::Content& iContent)
+// Each stack-up with a yield, then all at once.
+void Yield(std::ostream& out, const QAVToolAllocateAnswer& iAnswer)
 {
-  if (iContent.Yield.empty())
+  if (!iAnswer.Yield)
     return;
-  out << "<h2>Yield</h2>\n<p>" << iContent.YieldSamples << " simulated assemblies ("
-      << (iContent.YieldMethod == "qmc" ? "quasi-Monte Carlo" : "Monte Carlo") << "), 95 % confidence intervals.</p>\n";
+  const QAVTasYieldEstimator::Report& yield = *iAnswer.Yield;
+  std::ostringstream rows;
+  const auto add = [&rows](const std::string& iName, const QAVTasYieldEstimator::Estimate& iE)
+  {
+    if (iE.Defined)
+      QAVToolText::HtmlRow(rows,
+                           {QAVToolSvgPlot::Escape(iName), Num(iE.Yield), Num(iE.Lower), Num(iE.Upper), Num(iE.PpmOut),
+                            Num(iE.HasExact ? iE.Exact : std::nan(""))});
+  };
+  for (std::size_t j = 0; j < iAnswer.Problem.Stackups.size(); ++j)
+    add(iAnswer.Problem.Stackups[j].Name, yield.Stackups[j]);
+  add("all at once", yield.Joint);
+  if (rows.tellp() == 0)
+    return;
+  out << "<h2>Yield</h2>\n<p>" << yield.Samples << " simulated assemblies ("
+      << (yield.Qmc ? "quasi-Monte Carlo" : "Monte Carlo") << "), 95 % confidence intervals.</p>\n";
   QAVToolText::HtmlHead(out, {"stack-up", "yield", "95 % low", "95 % high", "ppm out", "exact"});
-  for (const auto& r : iContent.Yield)
-    QAVToolText::HtmlRow(
-      out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Yield), Num(r.Low), Num(r.High), Num(r.PpmOut), Num(r.Exact)});
-  out << "</tbody></table>\n";
+  out << rows.str() << "</tbody></table>\n";
 }
 } // namespace
 
-std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
-                                        const Content& iContent)
+std::string QAVToolAllocationPage::Html(const QAVToolAllocateAnswer& iAnswer)
 {
+  const QAVTasAllocationProblem& iProblem = iAnswer.Problem;
+  const QAVTasAllocationResult& iResult = iAnswer.Result;
+  const QAVToolAllocateAnswer::Labels& names = iAnswer.Names;
   std::ostringstream out;
   const char* status = QAVToolAllocationStatusName(iResult.State);
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>"
-      << QAVToolSvgPlot::Escape(iContent.Title) << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>"
-      << QAVToolSvgPlot::Escape(iContent.Title) << "</h1>\n<p>" << iProblem.Dimensions.size() << " dimensions, "
+      << QAVToolSvgPlot::Escape(names.Title) << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>"
+      << QAVToolSvgPlot::Escape(names.Title) << "</h1>\n<p>" << iProblem.Dimensions.size() << " dimensions, "
       << iProblem.Stackups.size() << " stack-ups. Status: <b class=\""
       << (iResult.State == QAVTasAllocationResult::Status::Optimal ? "optimal" : "bad") << "\">" << status << "</b>"
       << (iResult.Reason.empty() ? "" : " (" + QAVToolSvgPlot::Escape(iResult.Reason) + ")") << ".</p>\n"
@@ -155,16 +171,15 @@ std::string QAVToolAllocationPage::Html(const QAVTasAllocationProblem& iProblem,
   QAVToolText::HtmlRow(out, {"proven lower bound", Num(iResult.LowerBound)});
   QAVToolText::HtmlRow(out, {"relative gap", Num(iResult.RelativeGap)});
   out << "</tbody></table>\n";
-  Loosening(out, iContent);
+  Loosening(out, iAnswer);
   Dimensions(out, iProblem, iResult);
   Stackups(out, iProblem, iResult);
   WhatBinds(out, iProblem, iResult);
-  out << iContent.Selection << iContent.Capability;
-  out << "<h2>Picture</h2>\n" << iContent.Svg;
-  Yield(out, iContent);
-  out << "<p><small>Made by <code>" << QAVToolSvgPlot::Escape(iContent.CommandLine) << "</code>, "
-      << QAVToolSvgPlot::Escape(iContent.Version) << ".</small></p>\n<script>" << kScript
-      << "</script>\n</body></html>\n";
+  out << QAVToolSelectionHtml(iProblem, iAnswer.Held) << iAnswer.Capability.Html() << iAnswer.Functions.Html();
+  out << "<h2>Picture</h2>\n" << QAVToolAllocationPicture::Svg(iAnswer);
+  Yield(out, iAnswer);
+  out << "<p><small>Made by <code>" << QAVToolSvgPlot::Escape(names.CommandLine) << "</code>, "
+      << QAVToolSvgPlot::Escape(names.Version) << ".</small></p>\n<script>" << kScript << "</script>\n</body></html>\n";
   return out.str();
 }
 

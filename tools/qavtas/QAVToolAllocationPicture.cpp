@@ -112,19 +112,19 @@ double Tolerances(std::ostream& out, double iY, const QAVTasAllocationProblem& i
 }
 } // namespace
 
-std::string QAVToolAllocationPicture::Svg(const QAVTasAllocationProblem& iProblem,
-                                          const QAVTasAllocationResult& iResult, const std::string& iTitle)
+std::string QAVToolAllocationPicture::Svg(const QAVToolAllocateAnswer& iAnswer)
 {
   std::ostringstream body;
-  double y = Stackups(body, 44, iProblem, iResult);
-  y = Tolerances(body, y + 8, iProblem, iResult);
+  double y = Stackups(body, 44, iAnswer.Problem, iAnswer.Result);
+  y = Tolerances(body, y + 8, iAnswer.Problem, iAnswer.Result);
   const double height = y + 16;
   std::ostringstream out;
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << height
       << "\" viewBox=\"0 0 " << kWidth << ' ' << height
       << "\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text x=\"20\" y=\"26\" font-family=\"sans-serif\" font-size=\"15\" fill=\"#111\">"
-      << QAVToolSvgPlot::Escape(iTitle) << "</text>\n<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#333\">\n"
+      << QAVToolSvgPlot::Escape(iAnswer.Names.Title)
+      << "</text>\n<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#333\">\n"
       << body.str() << "</g>\n</svg>\n";
   return out.str();
 }

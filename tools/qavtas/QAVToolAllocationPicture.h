@@ -1,8 +1,7 @@
 #ifndef QAVToolAllocationPicture_H
 #define QAVToolAllocationPicture_H
 
-#include "QAVTasAllocationProblem.h"
-#include "QAVTasAllocationResult.h"
+#include "QAVToolAllocateAnswer.h"
 
 #include <string>
 
@@ -13,8 +12,7 @@ class QAVToolAllocationPicture
 {
 public:
   // The whole SVG document; the result must hold one tolerance per dimension.
-  static std::string Svg(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
-                         const std::string& iTitle);
+  static std::string Svg(const QAVToolAllocateAnswer& iAnswer);
 };
 
 #endif

@@ -36,11 +36,6 @@ const char* Word(Analysis::Verdict iVerdict)
   return "no limit";
 }
 
-Json Figure(double iValue)
-{
-  return std::isfinite(iValue) ? Json(iValue) : Json(nullptr);
-}
-
 Json Meets(Analysis::Verdict iVerdict)
 {
   return iVerdict == Analysis::Verdict::NoRequirement ? Json(nullptr) : Json(iVerdict == Analysis::Verdict::Met);
@@ -136,10 +131,10 @@ std::string QAVToolAnalysisJson(const QAVTasAllocationProblem& iProblem, const A
       {"mean", s.Mean},
       {"sigma", s.Sigma},
       {"second_order", {{"mean", s.Mean2}, {"sigma", s.Sigma2}}},
-      {"cp", Figure(s.Cp)},
-      {"cpk", Figure(s.Cpk)},
-      {"ppm_below", Figure(s.PpmBelow)},
-      {"ppm_above", Figure(s.PpmAbove)},
+      {"cp", QAVToolText::Figure(s.Cp)},
+      {"cpk", QAVToolText::Figure(s.Cpk)},
+      {"ppm_below", QAVToolText::Figure(s.PpmBelow)},
+      {"ppm_above", QAVToolText::Figure(s.PpmAbove)},
       {"meets",
        {{"worst_case", Meets(s.WorstCase)}, {"statistical", Meets(s.Statistical)}, {"simulated", Meets(s.Simulated)}}},
       {"mc", mcFigures},
