@@ -1,5 +1,7 @@
 #include "QAVTasAllocationDiagnosis.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include "QAVTasDiagnosisProgram.h"
 
 #include <algorithm>
@@ -33,7 +35,7 @@ std::vector<bool> InLinearRows(const Problem& iProblem)
 {
   std::vector<bool> in(iProblem.Dimensions.size(), false);
   for (const Problem::Stackup& s : iProblem.Stackups)
-    if (s.Rule == Problem::Law::Linear)
+    if (s.LawOf().Band())
       for (const auto& [i, w] : s.Sensitivity)
         in[i] = in[i] || (w != 0.0 && !iProblem.Dimensions[i].Fixed);
   return in;
@@ -45,7 +47,7 @@ bool OnLimit(const Problem::Stackup& iStackup, double iValue, double iScale)
   const double near = kOnLimit * iScale;
   if (!iStackup.HasLaw)
     return false;
-  if (iStackup.Rule != Problem::Law::Linear)
+  if (!iStackup.LawOf().Band())
     return iValue >= iStackup.Limit - near;
   return iValue <= iStackup.Lower + near || iValue >= iStackup.Upper - near;
 }
@@ -213,7 +215,7 @@ double QAVTasAllocationDiagnosis::Scale(const QAVTasAllocationProblem& iProblem,
   const Problem::Stackup& s = iProblem.Stackups[iStackup];
   if (!s.HasLaw)
     return 1.0;
-  if (s.Rule != Problem::Law::Linear)
+  if (!s.LawOf().Band())
     return s.Limit;
   double spread = 0.0;
   for (const auto& [i, w] : s.Sensitivity)
@@ -226,7 +228,7 @@ double QAVTasAllocationDiagnosis::Needed(const QAVTasAllocationProblem::Stackup&
 {
   if (!iStackup.HasLaw)
     return 0.0;
-  if (iStackup.Rule != Problem::Law::Linear)
+  if (!iStackup.LawOf().Band())
     return std::max(0.0, iValue / iStackup.Limit - 1.0);
   return std::max({0.0, (iStackup.Lower - iValue) / iScale, (iValue - iStackup.Upper) / iScale});
 }
@@ -241,7 +243,7 @@ QAVTasAllocationProblem QAVTasAllocationDiagnosis::Loosened(const QAVTasAllocati
     if (!s.HasLaw)
       continue;
     const double amount = iR[j] * Scale(iProblem, j);
-    if (s.Rule == Problem::Law::Linear)
+    if (s.LawOf().Band())
       s.Lower -= amount, s.Upper += amount;
     else
       s.Limit += amount;

@@ -1,6 +1,8 @@
 // The drawing's keys of the problem file, checked item by item.
 #include "QAVTasAllocationFileDrawing.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include "QAVTasJsonItems.h"
 
 #include <algorithm>
@@ -122,7 +124,7 @@ void QAVTasAllocationFileDrawing::ReadRequirement(const Json& iNode, const std::
       Refuse(Member(iPath, "cpk"), "a Cpk target needs \"lsl\" or \"usl\"");
     ioStackup.Cpk = Positive(iNode, iPath, "cpk");
   }
-  const bool derived = ioStackup.HasLaw && ioStackup.Rule != Problem::Law::Linear && !iNode.contains("limit");
+  const bool derived = ioStackup.HasLaw && !ioStackup.LawOf().Band() && !iNode.contains("limit");
   if (derived)
   {
     const double centre = ValueAt(iProblem, ioStackup, false), margin = Margin(ioStackup, centre);

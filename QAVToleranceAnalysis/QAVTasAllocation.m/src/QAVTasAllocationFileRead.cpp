@@ -1,9 +1,12 @@
 // QAVTasAllocationFile::Read: the problem file, checked item by item, each refusal naming its path.
 // The file's own rules (structure, keys, names) are checked here; the model's are Validate's.
 #include "QAVTasAllocationFile.h"
+
 #include "QAVTasAllocationFileDrawing.h"
 #include "QAVTasAllocationFileFunction.h"
 #include "QAVTasJsonItems.h"
+#include "QAVTasStackupLaw.h"
+#include "QAVTasStackupLaws.h"
 
 #include <nlohmann/json.hpp>
 
@@ -170,20 +173,17 @@ void ReadLaw(const Json& iNode, const std::string& iPath, Problem::Stackup& ioSt
     return;
   }
   const std::string law = Text(Required(iNode, iPath, "law"), path);
-  const Problem::Law kLaws[] = {Problem::Law::WorstCase, Problem::Law::Rss, Problem::Law::MeanShift,
-                                Problem::Law::Linear};
-  bool known = false;
-  for (Problem::Law rule : kLaws)
-    if (law == QAVTasAllocationFile::LawName(rule))
-    {
-      ioStackup.Rule = rule;
-      known = true;
-    }
-  if (!known)
-    Refuse(path, "unknown law '" + law + "' (worst-case, rss, mean-shift, linear)");
-  const bool linear = ioStackup.Rule == Problem::Law::Linear;
+  const QAVTasStackupLaw* rule = QAVTasStackupLaws::Find(law, ioStackup.Rule);
+  if (rule == nullptr)
+  {
+    std::string names;
+    for (const QAVTasStackupLaw* known : QAVTasStackupLaws::All())
+      names += (names.empty() ? "" : ", ") + std::string(known->Name());
+    Refuse(path, "unknown law '" + law + "' (" + names + ")");
+  }
+  const bool band = rule->Band();
   const std::pair<const char*, bool> kUses[] = {
-    {"limit", !linear}, {"factor", ioStackup.Rule == Problem::Law::Rss}, {"lower", linear}, {"upper", linear}};
+    {"limit", !band}, {"factor", rule->TakesFactor()}, {"lower", band}, {"upper", band}};
   for (const auto& [key, used] : kUses)
     if (!used && iNode.contains(key))
       Refuse(Member(iPath, key), "not used by the " + law + " law");
@@ -200,7 +200,7 @@ Problem::Stackup StackupOf(const Json& iNode, const std::string& iPath, const In
   Problem::Stackup stackup;
   stackup.Name = Name(iNode, iPath, ioSeen);
   ReadLaw(iNode, iPath, stackup);
-  if (stackup.Rule == Problem::Law::Linear)
+  if (stackup.HasLaw && stackup.LawOf().Band())
   {
     stackup.Lower = Number(iNode, iPath, "lower");
     stackup.Upper = Number(iNode, iPath, "upper");

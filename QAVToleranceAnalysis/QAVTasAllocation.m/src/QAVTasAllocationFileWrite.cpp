@@ -1,6 +1,9 @@
 // QAVTasAllocationFile::Write and the names of the laws: the problem file of a problem, in the order a reader expects.
 #include "QAVTasAllocationFile.h"
 
+#include "QAVTasStackupLaw.h"
+#include "QAVTasStackupLaws.h"
+
 #include <nlohmann/json.hpp>
 
 namespace
@@ -78,15 +81,16 @@ Json StackupOf(const Problem& iProblem, const Problem::Stackup& iStackup)
   Json node = {{"name", iStackup.Name}};
   if (iStackup.HasLaw)
     node["law"] = QAVTasAllocationFile::LawName(iStackup.Rule);
+  const QAVTasStackupLaw* law = QAVTasStackupLaws::Find(iStackup.Rule);
   const bool limit = iStackup.HasLaw && !iStackup.LimitFromWindow;
-  if (limit && iStackup.Rule == Problem::Law::Linear)
+  if (limit && law != nullptr && law->Band())
   {
     node["lower"] = iStackup.Lower;
     node["upper"] = iStackup.Upper;
   }
   else if (limit)
     node["limit"] = iStackup.Limit;
-  if (iStackup.HasLaw && iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0)
+  if (iStackup.HasLaw && law != nullptr && law->TakesFactor() && iStackup.Factor != 1.0)
     node["factor"] = iStackup.Factor;
   if (iStackup.Constant != 0.0 && iStackup.Function.empty())
     node["constant"] = iStackup.Constant;
@@ -125,16 +129,6 @@ std::string QAVTasAllocationFile::Write(const QAVTasAllocationProblem& iProblem)
 
 const char* QAVTasAllocationFile::LawName(QAVTasAllocationProblem::Law iLaw)
 {
-  switch (iLaw)
-  {
-    case Problem::Law::WorstCase:
-      return "worst-case";
-    case Problem::Law::Rss:
-      return "rss";
-    case Problem::Law::MeanShift:
-      return "mean-shift";
-    case Problem::Law::Linear:
-      return "linear";
-  }
-  return "";
+  const QAVTasStackupLaw* law = QAVTasStackupLaws::Find(iLaw);
+  return law != nullptr ? law->Name() : "";
 }

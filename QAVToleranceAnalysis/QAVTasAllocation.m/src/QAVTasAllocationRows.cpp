@@ -12,6 +12,8 @@
 // by its stack-up's scale, so that a problem reads alike, and stops alike, in any unit of length.
 #include "QAVTasAllocationRows.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -152,16 +154,16 @@ std::string QAVTasAllocationRows::AddVariables(const QAVTasAllocationProblem& iP
 }
 
 // A variable's typical tolerance is the geometric mean of its lower bound and the largest value that
-// its box and its norm rows allow (alone in a worst-case or mean-shift row t <= T / |s|, in an rss
-// row t <= T / (f |s|)): the box and the limits scale with the unit, so the scaled problem does not.
+// its box and its norm rows allow (alone in a row t <= T / (Reach |s|)): the box and the limits
+// scale with the unit, so the scaled problem does not.
 void QAVTasAllocationRows::ScaleVariables(const QAVTasAllocationProblem& iProblem)
 {
   std::vector<double> largest(Hi);
   for (const Problem::Stackup& s : iProblem.Stackups)
   {
-    if (s.Rule == Problem::Law::Linear || !(s.Limit > 0.0))
+    if (s.LawOf().Band() || !(s.Limit > 0.0))
       continue;
-    const double factor = s.Rule == Problem::Law::Rss ? s.Factor : 1.0;
+    const double factor = s.LawOf().Reach(s);
     for (const auto& [i, w] : s.Sensitivity)
       if (_VarOf[i] >= 0 && w != 0.0)
         largest[_VarOf[i]] = std::min(largest[_VarOf[i]], s.Limit / (factor * std::fabs(w)));
@@ -181,11 +183,12 @@ void QAVTasAllocationRows::ScaleVariables(const QAVTasAllocationProblem& iProble
 double QAVTasAllocationRows::StackupScale(const QAVTasAllocationProblem::Stackup& iS,
                                           const std::vector<double>& iFixed) const
 {
-  if (iS.Rule != Problem::Law::Linear && iS.Limit > 0.0)
+  const bool band = iS.LawOf().Band();
+  if (!band && iS.Limit > 0.0)
     return iS.Limit;
   double scale = 0.0;
   for (double side : {iS.Lower, iS.Upper})
-    if (iS.Rule == Problem::Law::Linear && std::isfinite(side))
+    if (band && std::isfinite(side))
       scale = std::max(scale, std::fabs(side));
   double terms = 0.0;
   for (const auto& [i, w] : iS.Sensitivity)
@@ -212,22 +215,21 @@ std::string QAVTasAllocationRows::AddRows(const QAVTasAllocationProblem& iProble
   {
     const Problem::Stackup& s = iProblem.Stackups[j];
     const double rowScale = StackupScale(s, iFixed);
+    const QAVTasStackupLaw& law = s.LawOf();
+    const bool band = law.Band();
     double lower = s.Lower, upper = s.Upper;
-    if (s.Rule == Problem::Law::Linear)
+    if (band)
       Widen(lower, upper, LeastTerms(s, iFixed));
     for (int side = 0; side < 2; ++side)
     {
-      if (s.Rule == Problem::Law::Linear ? !std::isfinite(side == 0 ? upper : lower) : side == 1)
+      if (band ? !std::isfinite(side == 0 ? upper : lower) : side == 1)
         continue;
       const double sign = side == 0 ? 1.0 : -1.0;
-      double c = s.Rule != Problem::Law::Linear ? -s.Limit : side == 0 ? -upper : lower, kappa = 0.0;
+      double c = !band ? -s.Limit : side == 0 ? -upper : lower, kappa = 0.0;
       for (const auto& [i, w] : s.Sensitivity)
       {
-        const double m = s.Rule == Problem::Law::MeanShift ? iProblem.Dimensions[i].MeanShift : 0.0;
-        const double a = s.Rule == Problem::Law::Linear ? sign * w
-          : s.Rule == Problem::Law::WorstCase           ? std::fabs(w)
-                                                        : m * std::fabs(w);
-        const double b = s.Rule == Problem::Law::Rss ? w : s.Rule == Problem::Law::MeanShift ? (1.0 - m) * w : 0.0;
+        const QAVTasStackupLaw::Term term = law.TermOf(w, iProblem.Dimensions[i].MeanShift);
+        const double a = sign * term.Linear, b = term.Cone;
         const std::int32_t v = _VarOf[i];
         if (v < 0)
         {
@@ -243,7 +245,7 @@ std::string QAVTasAllocationRows::AddRows(const QAVTasAllocationProblem& iProble
         B.push_back(b * Scale[v] / rowScale);
       }
       Start.push_back(static_cast<std::int32_t>(Var.size()));
-      F.push_back(s.Rule == Problem::Law::Rss ? s.Factor : s.Rule == Problem::Law::MeanShift ? 1.0 : 0.0);
+      F.push_back(law.ConeFactor(s));
       Kappa.push_back(kappa);
       C.push_back(c / rowScale);
       Stackup.push_back(static_cast<std::int32_t>(j));

@@ -1,5 +1,7 @@
 #include "QAVTasDiagnosisProgram.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include "QAVTasAllocationDiagnosis.h"
 #include "QAVTasAllocationNewton.h"
 #include "QAVTasAllocationPath.h"
@@ -68,7 +70,7 @@ Problem Program(const Problem& iProblem, const std::vector<double>& iScale, doub
     const Problem::Stackup& s = iProblem.Stackups[j];
     const std::int32_t w = static_cast<std::int32_t>(program.Dimensions.size());
     const double lift = iScale[j] * (1.0 + iR);
-    if (s.Rule == Problem::Law::Linear)
+    if (s.LawOf().Band())
     {
       Problem::Stackup upper = s, lower = s;
       upper.Lower = -inf, upper.Upper = s.Upper + lift, upper.Sensitivity.emplace_back(w, iScale[j]);
@@ -79,7 +81,7 @@ Problem Program(const Problem& iProblem, const std::vector<double>& iScale, doub
     {
       Problem::Stackup row = s;
       row.Limit += lift;
-      row.Sensitivity.emplace_back(w, s.Rule == Problem::Law::Rss ? iScale[j] / s.Factor : iScale[j]);
+      row.Sensitivity.emplace_back(w, iScale[j] / s.LawOf().Reach(s));
       program.Stackups.push_back(row);
     }
     Problem::Dimension loosening;

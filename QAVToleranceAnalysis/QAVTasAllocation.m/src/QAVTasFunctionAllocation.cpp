@@ -1,5 +1,7 @@
 #include "QAVTasFunctionAllocation.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include "QAVTasExpressionStackup.h"
 
 #include <cmath>
@@ -15,7 +17,7 @@ namespace
 {
 bool TrueLaw(const Problem::Stackup& iS)
 {
-  return !iS.Function.empty() && iS.HasLaw && iS.Rule == Problem::Law::WorstCase;
+  return !iS.Function.empty() && iS.HasLaw && iS.LawOf().EveryPart();
 }
 
 std::string Figure(double iX)
@@ -180,7 +182,7 @@ std::vector<Allocation::Yield> QAVTasFunctionAllocation::Yields(const Problem& i
   for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
   {
     const Problem::Stackup& s = iProblem.Stackups[j];
-    if (s.Function.empty() || !s.HasLaw || s.Rule == Problem::Law::Linear)
+    if (s.Function.empty() || !s.HasLaw || s.LawOf().Band())
       continue;
     Problem::Stackup window = s;
     owned.push_back(std::make_unique<QAVTasLinearStackup>(s));

@@ -1,5 +1,7 @@
 #include "QAVTasNegligiblePrices.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,9 +11,8 @@ const double kNegligible = 1e-9; // of the cost
 
 double SizeOf(const QAVTasAllocationProblem::Stackup& iStackup, const std::vector<double>& iT)
 {
-  double size = iStackup.Rule == QAVTasAllocationProblem::Law::Linear
-    ? std::max(std::fabs(iStackup.Lower), std::fabs(iStackup.Upper))
-    : iStackup.Limit;
+  double size =
+    iStackup.LawOf().Band() ? std::max(std::fabs(iStackup.Lower), std::fabs(iStackup.Upper)) : iStackup.Limit;
   double terms = 0.0;
   for (const auto& [i, s] : iStackup.Sensitivity)
     terms += static_cast<std::size_t>(i) < iT.size() ? std::fabs(s) * iT[i] : 0.0;

@@ -8,10 +8,12 @@
 #include <utility>
 #include <vector>
 
+class QAVTasStackupLaw;
+
 // A tolerance-allocation problem: choose a tolerance t_i for every dimension so that every stack-up
 // meets its requirement and the total cost sum_i c_i(t_i) is smallest.
 //
-// Stack-up laws, for sensitivities s_ij (j the stack-up):
+// Stack-up laws (each a QAVTasStackupLaw), for sensitivities s_ij (j the stack-up):
 //   worst-case   V_j = sum_i |s_ij| t_i                                  V_j <= T_j
 //   rss          V_j = f_j sqrt(sum_i (s_ij t_i)^2)                      V_j <= T_j
 //   mean-shift   V_j = sum_i m_i |s_ij| t_i + sqrt(sum_i ((1 - m_i) s_ij t_i)^2)    V_j <= T_j
@@ -85,6 +87,7 @@ public:
     double SigmaAt(double iT) const;
   };
 
+  // The keys of the registered laws (QAVTasStackupLaws); a program may register more.
   enum class Law
   {
     WorstCase,
@@ -111,13 +114,16 @@ public:
     // Not empty: y is this function of the dimensions' names (QAVTasExpression), and Constant and
     // Sensitivity are its linear model at the nominals: f(x0) - sum s_i x0_i and the gradient there.
     std::string Function;
+
+    // The law of Rule; throws std::out_of_range when none is registered under it.
+    const QAVTasStackupLaw& LawOf() const;
   };
 
   std::vector<Dimension> Dimensions;
   std::vector<Stackup> Stackups;
   double Yield = 0.0; // > 0: the least joint yield under the normal model
 
-  // V_j at the tolerances t (one per dimension): the one place the stack-up laws are written.
+  // V_j at the tolerances t (one per dimension), by the stack-up's law.
   double StackupValue(std::size_t iStackup, const double* ipT) const;
   // Total cost at t; fixed dimensions without a cost add nothing.
   double TotalCost(const double* ipT) const;

@@ -1,5 +1,8 @@
 #include "QAVTasAllocationProblem.h"
 
+#include "QAVTasStackupLaw.h"
+#include "QAVTasStackupLaws.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -88,37 +91,15 @@ double QAVTasAllocationProblem::Cost::Curvature(double iT) const
   return 0.0;
 }
 
+const QAVTasStackupLaw& QAVTasAllocationProblem::Stackup::LawOf() const
+{
+  return QAVTasStackupLaws::Of(Rule);
+}
+
 double QAVTasAllocationProblem::StackupValue(std::size_t iStackup, const double* ipT) const
 {
   const Stackup& s = Stackups[iStackup];
-  double sum = 0.0, squares = 0.0;
-  for (const auto& [i, w] : s.Sensitivity)
-  {
-    const double t = ipT[i];
-    switch (s.Rule)
-    {
-      case Law::WorstCase:
-        sum += std::fabs(w) * t;
-        break;
-      case Law::Rss:
-        squares += (w * t) * (w * t);
-        break;
-      case Law::MeanShift:
-      {
-        const double m = Dimensions[i].MeanShift;
-        const double r = (1.0 - m) * w * t;
-        sum += m * std::fabs(w) * t;
-        squares += r * r;
-        break;
-      }
-      case Law::Linear:
-        sum += w * t;
-        break;
-    }
-  }
-  if (s.Rule == Law::Rss)
-    return s.Factor * std::sqrt(squares);
-  return sum + std::sqrt(squares);
+  return s.LawOf().Value(*this, s, ipT);
 }
 
 double QAVTasAllocationProblem::TotalCost(const double* ipT) const
@@ -149,7 +130,7 @@ double QAVTasAllocationProblem::MaxViolation(const double* ipT) const
     const double v = StackupValue(j, ipT);
     if (std::isnan(v))
       return inf;
-    if (s.Rule != Law::Linear)
+    if (!s.LawOf().Band())
     {
       worst = std::max(worst, Relative(v - s.Limit, std::fabs(s.Limit)));
       continue;

@@ -2,6 +2,9 @@
 // the file's own (structure, keys, names).
 #include "QAVTasAllocationProblem.h"
 
+#include "QAVTasStackupLaw.h"
+#include "QAVTasStackupLaws.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -218,18 +221,20 @@ void CheckStackup(const Problem& iProblem, std::size_t iStackup, std::vector<std
 {
   const Problem::Stackup& s = iProblem.Stackups[iStackup];
   const Where stackups{nullptr, "stackups"}, path = stackups.At(iStackup);
-  const bool linear = s.Rule == Problem::Law::Linear;
+  // The law says which parameters it takes; each parameter has its rule here.
+  const QAVTasStackupLaw* law = QAVTasStackupLaws::Find(s.Rule);
+  const bool band = law != nullptr && law->Band(), factor = law != nullptr && law->TakesFactor();
   CheckRequirement(s, path, ioDefects);
-  if (s.Rule != Problem::Law::WorstCase && s.Rule != Problem::Law::Rss && s.Rule != Problem::Law::MeanShift && !linear)
+  if (law == nullptr)
     ioDefects.Add(path.Member("law"), "unknown law");
   const bool lowerFinite = ioDefects.Finite(s.Lower, path.Member("lower"));
-  if (ioDefects.Finite(s.Upper, path.Member("upper")) && lowerFinite && linear && s.HasLaw && s.Lower > s.Upper)
+  if (ioDefects.Finite(s.Upper, path.Member("upper")) && lowerFinite && band && s.HasLaw && s.Lower > s.Upper)
     ioDefects.Add(path.Member("lower"), "greater than upper");
-  if (linear || !s.HasLaw)
+  if (band || !s.HasLaw)
     ioDefects.Finite(s.Limit, path.Member("limit"));
   else
     ioDefects.Positive(s.Limit, path.Member("limit"));
-  if (ioDefects.Finite(s.Factor, path.Member("factor")) && s.HasLaw && s.Rule == Problem::Law::Rss && s.Factor < 1.0)
+  if (ioDefects.Finite(s.Factor, path.Member("factor")) && s.HasLaw && factor && s.Factor < 1.0)
     ioDefects.Add(path.Member("factor"), "must be >= 1");
   const std::size_t n = iProblem.Dimensions.size();
   for (std::size_t k = 0; k < s.Sensitivity.size(); ++k)

@@ -7,14 +7,16 @@
 //   worst-case |s|;  linear s (signed by the nearer side);  rss f s^2 t / ||s t||;
 //   mean-shift m |s| + (1 - m)^2 s^2 t / ||(1 - m) s t||   (the root's part 0 where its norm is 0).
 // Each law V is convex and positively homogeneous, so V(t) >= g . t and L is a valid lower bound for
-// any lambda >= 0. An rss row is better priced squared (AddSquared): Q(t) <= (T/f)^2 with
-// mu = lambda f / (2 sqrt(Q)) gives Square_i += mu s_i^2, exact on options (a
+// any lambda >= 0. A pure cone row (rss) is better priced squared (AddSquared): Q(t) <= (T/f)^2 with
+// mu = lambda f / (2 sqrt(Q)) gives Square_i += mu b_i^2, exact on options (a
 // continuous dimension takes the tangent of t^2, which stays below it).
 // Trim is reduced-cost fixing: with rest = L less choice c's own minimum, an option k at either
 // end of c's run whose rest + term_k reaches the cutoff cannot beat the incumbent and is dropped
 // (runs stay contiguous). Envelope is the relaxation's table cost: the lower convex hull of the
 // run's (tolerance, cost) points (monotone chain), cut flat after its lowest vertex.
 #include "QAVTasProcessRelaxation.h"
+
+#include "QAVTasStackupLaw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +29,7 @@ namespace
 bool InLinearRow(const Model& iProblem, std::size_t iDim)
 {
   for (const auto& s : iProblem.Stackups)
-    if (s.Rule == Model::Law::Linear)
+    if (s.LawOf().Band())
       for (const auto& [i, w] : s.Sensitivity)
         if (static_cast<std::size_t>(i) == iDim && w != 0.0)
           return true;
@@ -60,34 +62,8 @@ std::vector<QAVTasProcessRelaxation::Point> SortedOptions(const Model::Dimension
 std::vector<double> QAVTasProcessRelaxation::Gradient(const Model& iProblem, const Model::Stackup& iS,
                                                       const double* ipT)
 {
-  double squares = 0.0;
-  for (const auto& [i, w] : iS.Sensitivity)
-  {
-    const double r = (iS.Rule == Model::Law::MeanShift ? 1.0 - iProblem.Dimensions[i].MeanShift : 1.0) * w * ipT[i];
-    squares += r * r;
-  }
-  const double norm = std::sqrt(squares);
-  std::vector<double> gradient;
-  for (const auto& [i, w] : iS.Sensitivity)
-  {
-    const double m = iProblem.Dimensions[i].MeanShift;
-    double g = w;
-    switch (iS.Rule)
-    {
-      case Model::Law::WorstCase:
-        g = std::fabs(w);
-        break;
-      case Model::Law::Rss:
-        g = norm > 0.0 ? iS.Factor * w * w * ipT[i] / norm : 0.0;
-        break;
-      case Model::Law::MeanShift:
-        g = m * std::fabs(w) + (norm > 0.0 ? (1.0 - m) * (1.0 - m) * w * w * ipT[i] / norm : 0.0);
-        break;
-      case Model::Law::Linear:
-        break;
-    }
-    gradient.push_back(g);
-  }
+  std::vector<double> gradient(iS.Sensitivity.size());
+  iS.LawOf().Gradient(iProblem, iS, ipT, gradient.data());
   return gradient;
 }
 
@@ -194,9 +170,10 @@ QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* 
     if (!(lambda > 0.0) || !std::isfinite(lambda))
       continue;
     const auto& s = _Problem.Stackups[j];
-    if (s.Rule == Model::Law::Rss && AddSquared(s, ipT, lambda, prices))
+    const QAVTasStackupLaw& law = s.LawOf();
+    if (!law.HasLinearPart() && AddSquared(s, ipT, lambda, prices))
       continue;
-    if (s.Rule != Model::Law::Linear)
+    if (!law.Band())
     {
       AddGradient(s, ipT, lambda, prices.Slope);
       prices.Constant -= lambda * s.Limit;
@@ -211,7 +188,7 @@ QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* 
   return prices;
 }
 
-// An rss row f sqrt(Q(t)) <= T holds exactly when Q(t) <= (T/f)^2, which is separable in t_i^2; its
+// A pure cone row (rss) f sqrt(Q(t)) <= T holds exactly when Q(t) <= (T/f)^2, which is separable in t_i^2; its
 // price mu = lambda f / (2 sqrt(Q(t))) makes both forms' terms and slopes agree at t, and as Q is
 // convex the squared term lies above the linearised one everywhere: the bound can only rise. On an
 // option t_i^2 is exact (the hull of (t, t^2, cost) points, as a MILP's relaxation sees it); a
@@ -219,22 +196,28 @@ QAVTasProcessRelaxation::Prices QAVTasProcessRelaxation::PricesAt(const double* 
 bool QAVTasProcessRelaxation::AddSquared(const Model::Stackup& iS, const double* ipT, double iLambda,
                                          Prices& ioPrices) const
 {
+  const QAVTasStackupLaw& law = iS.LawOf();
+  const double factor = law.ConeFactor(iS);
+  const auto cone = [&](std::int32_t i, double w) { return law.TermOf(w, _Problem.Dimensions[i].MeanShift).Cone; };
   double squares = 0.0;
   for (const auto& [i, w] : iS.Sensitivity)
-    squares += (w * ipT[i]) * (w * ipT[i]);
-  if (!(squares > 0.0) || !(iS.Factor > 0.0))
+  {
+    const double b = cone(i, w);
+    squares += (b * ipT[i]) * (b * ipT[i]);
+  }
+  if (!(squares > 0.0) || !(factor > 0.0))
     return false;
-  const double mu = iLambda * iS.Factor / (2.0 * std::sqrt(squares)), root = iS.Limit / iS.Factor;
+  const double mu = iLambda * factor / (2.0 * std::sqrt(squares)), root = iS.Limit / factor;
   ioPrices.Constant -= mu * root * root;
   for (const auto& [i, w] : iS.Sensitivity)
   {
-    const double b = mu * w * w, t = ipT[i];
+    const double b = cone(i, w), price = mu * b * b, t = ipT[i];
     if (_ChoiceOf[i] >= 0)
-      ioPrices.Square[i] += b;
+      ioPrices.Square[i] += price;
     else
     {
-      ioPrices.Slope[i] += 2.0 * b * t;
-      ioPrices.Constant -= b * t * t;
+      ioPrices.Slope[i] += 2.0 * price * t;
+      ioPrices.Constant -= price * t * t;
     }
   }
   return true;

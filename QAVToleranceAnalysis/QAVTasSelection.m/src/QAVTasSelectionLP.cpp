@@ -1,9 +1,9 @@
 // The model side of QAVTasSelectionLP; the simplex itself is in QAVTasSelectionLPBasis.cpp.
 //
 // Rows: each stack-up becomes one row over the options (LawRow), linear in x because each option
-// carries its own tolerance: worst-case sum |s| t x <= T, rss sum (s t)^2 x <= (T/f)^2, linear
-// L <= sum s t x <= U, and mean-shift its tangent g(t0) . t x <= T (valid for a convex, positively
-// homogeneous law). Each row is scaled so its largest coefficient is 1, which keeps the pivots and
+// carries its own tolerance: a law without a cone sum a t x <= T (worst case) or L <= sum a t x <= U
+// (linear), a pure cone sum (b t)^2 x <= (T/f)^2 (rss), and a law with both its tangent
+// g(t0) . t x <= T (mean shift; valid for a convex, positively homogeneous law). Each row is scaled so its largest coefficient is 1, which keeps the pivots and
 // the feasibility tolerance of the simplex in one range across laws and units.
 //
 // Infeasible (Separates): a row w of B^-1 (tiny weights and other basic slacks' zeroed) gives the valid equation (w [A | -I]) (x, s) = 0. Its
@@ -17,6 +17,8 @@
 // Solve: warm from the last basis (B^-1 rebuilt after 100 pivots, cold when that is singular);
 // a warm start that ends Unknown is retried once from the cold start.
 #include "QAVTasSelectionLP.h"
+
+#include "QAVTasStackupLaw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +36,13 @@ const std::size_t kLargest = 600;
 // A choice of many options makes the simplex walk its hull a vertex per pivot; the envelope's
 // table takes them at once.
 const std::size_t kMostOptions = 64;
+
+// A row with both a linear part and a cone (mean shift) enters as tangents.
+bool Tangent(const Model::Stackup& iS)
+{
+  const QAVTasStackupLaw& law = iS.LawOf();
+  return law.HasLinearPart() && law.HasCone();
+}
 } // namespace
 
 bool QAVTasSelectionLP::Applies(const QAVTasProcessRelaxation& iChoices)
@@ -94,12 +103,15 @@ void QAVTasSelectionLP::LawRow(const Model::Stackup& iS, const double* ipT, std:
                                double& oHi, double& oScale) const
 {
   const Model& p = _Choices.Problem();
-  // Worst-case and linear rows are their own gradient times t; an rss row enters squared.
+  // Rows without a cone are their own gradient times t; a pure cone row enters squared.
+  const QAVTasStackupLaw& law = iS.LawOf();
+  const bool squared = !law.HasLinearPart(), band = law.Band();
   const std::vector<double> g = QAVTasProcessRelaxation::Gradient(p, iS, ipT);
   const auto coefficient = [&](std::size_t e, double t)
   {
-    const double w = iS.Sensitivity[e].second;
-    return iS.Rule == Model::Law::Rss ? (w * t) * (w * t) : g[e] * t;
+    const auto [i, w] = iS.Sensitivity[e];
+    const double b = squared ? law.TermOf(w, p.Dimensions[i].MeanShift).Cone : 0.0;
+    return squared ? (b * t) * (b * t) : g[e] * t;
   };
   oRow.assign(_N, 0.0);
   double fixed = 0.0, largest = 0.0;
@@ -120,10 +132,10 @@ void QAVTasSelectionLP::LawRow(const Model::Stackup& iS, const double* ipT, std:
   oScale = largest > 0.0 ? 1.0 / largest : 1.0;
   for (double& a : oRow)
     a *= oScale;
-  const double root = iS.Limit / iS.Factor;
-  const double hi = iS.Rule == Model::Law::Linear ? iS.Upper : iS.Rule == Model::Law::Rss ? root * root : iS.Limit;
+  const double root = iS.Limit / law.ConeFactor(iS);
+  const double hi = band ? iS.Upper : squared ? root * root : iS.Limit;
   oHi = (hi - fixed) * oScale;
-  oLo = iS.Rule == Model::Law::Linear ? (iS.Lower - fixed) * oScale : -HUGE_VAL;
+  oLo = band ? (iS.Lower - fixed) * oScale : -HUGE_VAL;
 }
 
 std::int32_t QAVTasSelectionLP::AddTangents(const std::vector<double>& iT)
@@ -134,7 +146,7 @@ std::int32_t QAVTasSelectionLP::AddTangents(const std::vector<double>& iT)
   for (std::size_t j = 0; j < p.Stackups.size(); ++j)
   {
     const Model::Stackup& s = p.Stackups[j];
-    if (s.Rule != Model::Law::MeanShift || !(p.StackupValue(j, iT.data()) > s.Limit * (1.0 + 1e-9)))
+    if (!Tangent(s) || !(p.StackupValue(j, iT.data()) > s.Limit * (1.0 + 1e-9)))
       continue;
     double lo = 0.0, hi = 0.0, scale = 1.0;
     LawRow(s, iT.data(), row, lo, hi, scale);
@@ -187,7 +199,7 @@ void QAVTasSelectionLP::PricesFrom(const std::vector<double>& iMu, QAVTasProcess
   oPrices.Square.assign(p.Dimensions.size(), 0.0);
   oPrices.Constant = 0.0;
   // Cuts and mean-shift tangents are rows over the options, priced per option in their own units.
-  const auto generic = [&](std::int32_t r) { return r >= _S || p.Stackups[r].Rule == Model::Law::MeanShift; };
+  const auto generic = [&](std::int32_t r) { return r >= _S || Tangent(p.Stackups[r]); };
   oPrices.Extra.clear();
   for (std::int32_t r = 0; r < _R; ++r)
   {
@@ -204,21 +216,22 @@ void QAVTasSelectionLP::PricesFrom(const std::vector<double>& iMu, QAVTasProcess
     const Model::Stackup& s = p.Stackups[r];
     if (generic(r))
       continue;
-    const bool linear = s.Rule == Model::Law::Linear;
+    const QAVTasStackupLaw& law = s.LawOf();
+    const bool linear = law.Band(), squared = !law.HasLinearPart();
     const double mu = linear ? iMu[r] : std::max(0.0, iMu[r]);
     if (!(mu != 0.0) || !std::isfinite(mu))
       continue;
-    const double root = s.Limit / s.Factor;
-    oPrices.Constant -=
-      linear ? mu * (mu > 0.0 ? s.Upper : s.Lower) : mu * (s.Rule == Model::Law::Rss ? root * root : s.Limit);
+    const double root = s.Limit / law.ConeFactor(s);
+    oPrices.Constant -= linear ? mu * (mu > 0.0 ? s.Upper : s.Lower) : mu * (squared ? root * root : s.Limit);
     for (const auto& [i, w] : s.Sensitivity)
     {
-      if (s.Rule != Model::Law::Rss)
-        oPrices.Slope[i] += mu * (linear ? w : std::fabs(w));
+      const QAVTasStackupLaw::Term term = law.TermOf(w, p.Dimensions[i].MeanShift);
+      if (!squared)
+        oPrices.Slope[i] += mu * term.Linear;
       else if (p.Dimensions[i].Options.empty())
-        oPrices.Slope[i] += mu * w * w * p.Dimensions[i].Tolerance; // a fixed t: slope * t is mu s^2 t^2
+        oPrices.Slope[i] += mu * term.Cone * term.Cone * p.Dimensions[i].Tolerance; // a fixed t: mu b^2 t^2
       else
-        oPrices.Square[i] += mu * w * w;
+        oPrices.Square[i] += mu * term.Cone * term.Cone;
     }
   }
 }

@@ -1,5 +1,7 @@
 #include "QAVTasSelectionPrices.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include "QAVTasAllocationDiagnosis.h"
 
 #include <algorithm>
@@ -34,7 +36,7 @@ std::pair<double, double> RangeOf(const Problem::Dimension& iDimension)
 bool NeverBroken(const Problem& iProblem, std::size_t j)
 {
   const Problem::Stackup& s = iProblem.Stackups[j];
-  if (s.Rule != Problem::Law::Linear)
+  if (!s.LawOf().Band())
   {
     std::vector<double> loosest(iProblem.Dimensions.size());
     for (std::size_t i = 0; i < loosest.size(); ++i)

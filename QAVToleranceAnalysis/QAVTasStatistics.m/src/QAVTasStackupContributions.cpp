@@ -1,57 +1,21 @@
 #include "QAVTasStackupContributions.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
-using Law = QAVTasAllocationProblem::Law;
-
-// The sum part and the squared root-sum-square part of one sensitivity's term.
-void Parts(Law iLaw, double iShift, double iS, double iT, double& oLinear, double& oSquare)
-{
-  oLinear = 0.0;
-  oSquare = 0.0;
-  switch (iLaw)
-  {
-    case Law::WorstCase:
-    case Law::Linear:
-      oLinear = std::fabs(iS * iT);
-      break;
-    case Law::Rss:
-      oSquare = (iS * iT) * (iS * iT);
-      break;
-    case Law::MeanShift:
-    {
-      const double r = (1.0 - iShift) * iS * iT;
-      oLinear = iShift * std::fabs(iS) * iT;
-      oSquare = r * r;
-      break;
-    }
-  }
-}
-
 std::vector<QAVTasStackupContributions::Share>
 SharesOf(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationProblem::Stackup& iStackup, const double* ipT)
 {
-  double linear = 0.0, squares = 0.0, a = 0.0, q = 0.0;
-  for (const auto& [i, s] : iStackup.Sensitivity)
-  {
-    Parts(iStackup.Rule, iProblem.Dimensions[i].MeanShift, s, ipT[i], a, q);
-    linear += a;
-    squares += q;
-  }
-  const double root = std::sqrt(squares);
-  const double total = linear + root;
+  std::vector<double> percent(iStackup.Sensitivity.size());
+  iStackup.LawOf().Shares(iProblem, iStackup, ipT, percent.data());
   std::vector<QAVTasStackupContributions::Share> shares;
-  shares.reserve(iStackup.Sensitivity.size());
-  for (const auto& [i, s] : iStackup.Sensitivity)
-  {
-    Parts(iStackup.Rule, iProblem.Dimensions[i].MeanShift, s, ipT[i], a, q);
-    // The root part B is split in proportion to the squares: B * q / B^2.
-    const double part = a + (root > 0.0 ? root * (q / squares) : 0.0);
-    shares.push_back({i, total > 0.0 ? 100.0 * part / total : 0.0});
-  }
+  shares.reserve(percent.size());
+  for (std::size_t e = 0; e < percent.size(); ++e)
+    shares.push_back({iStackup.Sensitivity[e].first, percent[e]});
   return shares;
 }
 
@@ -85,6 +49,6 @@ QAVTasStackupContributions::QAVTasStackupContributions(const QAVTasAllocationPro
     const QAVTasAllocationProblem::Stackup& s = iProblem.Stackups[j];
     Shares.push_back(SharesOf(iProblem, s, ipT));
     const double value = iProblem.StackupValue(j, ipT);
-    Utilisation.push_back(s.Rule == Law::Linear ? BandUse(s, value) : value / s.Limit);
+    Utilisation.push_back(s.LawOf().Band() ? BandUse(s, value) : value / s.Limit);
   }
 }

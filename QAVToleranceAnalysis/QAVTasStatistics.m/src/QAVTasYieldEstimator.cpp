@@ -1,5 +1,7 @@
 #include "QAVTasYieldEstimator.h"
 
+#include "QAVTasStackupLaw.h"
+
 #include "QAVTasRandomStream.h"
 #include "QAVTasSampleBlocks.h"
 #include "QAVTasSobolSequence.h"
@@ -34,10 +36,11 @@ struct Model
     for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     {
       const auto& s = iProblem.Stackups[j];
-      if (s.Rule == Problem::Law::Linear)
+      double halfWidth = 0.0;
+      if (!s.LawOf().YieldWindow(s, halfWidth))
         continue;
       Stackup.push_back(j);
-      Limit.push_back(s.Limit);
+      Limit.push_back(halfWidth);
       Terms.emplace_back();
       for (const auto& [i, w] : s.Sensitivity)
       {
