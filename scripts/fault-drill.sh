@@ -168,6 +168,23 @@ FAULTS = [
     ("validate-factor", "an rss factor below 1 passes validation",
      [(source_of("QAVTasAllocationProblemValidate.cpp"), "s.Rule == Problem::Law::Rss && s.Factor < 1.0)",
        "s.Rule == Problem::Law::Rss && s.Factor < 0.0)")], "release"),
+    ("worst-case-collapse", "a monotone variable is set to its worse end",
+     [(source_of("QAVTasWorstCase.cpp"), "ioLow[k] = ioHigh[k], changed = true;",
+       "ioHigh[k] = ioLow[k], changed = true;")], "release"),
+    ("worst-case-slopes", "the mean-value form forgets the slopes over the box",
+     [(source_of("QAVTasWorstCase.cpp"), "      form += _G[k] * (_X[k] - _C[k]);\n", "      (void)_G[k];\n")],
+     "release"),
+    ("tail-threshold", "a tail buffer's bar is its smallest kept value",
+     [(source_of("QAVTasTailBuffer.h"), "_Threshold = *std::max_element", "_Threshold = *std::min_element")],
+     "release"),
+    ("joint-yield-or", "a sample meets the joint requirement when any stack-up meets its own",
+     [(source_of("QAVTasStackupSimulation.cpp"), "_Met[k] &= ", "_Met[k] |= ")], "release"),
+    ("open-list-dive-bound", "the search's bound forgets the nodes waiting to be dived",
+     [(source_of("QAVTasProcessOpenList.h"), "least = std::min(least, node.Bound);", "(void)node;")], "release"),
+    ("drawing-full-width", "a plus/minus zone's tolerance is its full width",
+     [(source_of("QAVTasAllocationFileDrawing.cpp"),
+       "ioDimension.Tolerance = 0.5 * (ioDimension.Plus + ioDimension.Minus);",
+       "ioDimension.Tolerance = ioDimension.Plus + ioDimension.Minus;")], "release"),
 ]
 
 def run(cmd, cwd, env=None, timeout=None):

@@ -2,6 +2,7 @@
 // interrupted `qavtas allocate`.
 #include "../bench/QAVProcessProblems.h"
 #include "QAVTasAllocationFile.h"
+#include "QAVTasProcessOpenList.h"
 #include "QAVTasProcessSelector.h"
 #include "QAVToolRun.h"
 
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -68,26 +70,50 @@ TEST(LongSearch, ObserverStopsTheSearchWithItsBestSelectionAndBound)
   EXPECT_LE(Benchmark().MaxViolation(r.Tolerances.data()), 1e-9);
 }
 
-// A budget of one node dives from the root on; the proof and the optimum are the same, and the
-// dive holds at most two nodes per option.
+// A budget of one node dives from the root on; the proof and the optimum are the same, the dive
+// holds at most two nodes per option, and every bound on the way, or at a stop, counts the nodes
+// waiting to be dived.
 TEST(LongSearch, OpenListBudgetKeepsTheProof)
 {
   for (const std::int64_t budget : {std::int64_t{1}, std::int64_t{40000}})
   {
     Selector::Options options;
     options.OpenNodeBytes = budget;
+    Watch(options, std::numeric_limits<std::int64_t>::max());
+    const auto watch = options.OnProgress;
     auto most = std::make_shared<std::int64_t>(0);
-    options.ObserverPeriod = 0.0;
-    options.OnProgress = [most](const Selector::Progress& p)
+    options.OnProgress = [most, watch](const Selector::Progress& p)
     {
       *most = std::max(*most, p.OpenNodes);
-      return true;
+      return watch(p);
     };
     const Result r = Selector(options).Solve(Benchmark());
     ASSERT_EQ(r.State, Result::Status::Optimal) << r.Reason;
     EXPECT_NEAR(r.Cost, Optimum().Cost, 1e-9 * Optimum().Cost);
     EXPECT_LE(*most, budget / 200 + 2 + 2 * 30 * 4);
+    Watch(options, 40);
+    EXPECT_LE(Selector(options).Solve(Benchmark()).LowerBound, Optimum().Cost * (1.0 + 1e-9));
   }
+}
+
+// Past its budget the list dives, last in first out; its bound is still the least of every node
+// it holds, the diving ones too.
+TEST(LongSearch, OpenListBoundCountsTheDive)
+{
+  struct Node
+  {
+    double Bound;
+    std::int64_t Bytes() const { return 8; }
+  };
+  QAVTasProcessOpenList<Node> open(8);
+  open.Push({5.0});
+  open.Push({2.0});
+  open.Push({3.0});
+  EXPECT_EQ(open.Bound(), 2.0);
+  EXPECT_EQ(open.HeapBound(), 5.0);
+  EXPECT_EQ(open.Pop().Bound, 3.0);
+  EXPECT_EQ(open.Pop().Bound, 2.0);
+  EXPECT_EQ(open.Bound(), 5.0);
 }
 
 namespace
