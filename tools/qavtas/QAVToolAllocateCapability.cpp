@@ -3,6 +3,7 @@
 #include "QAVToolText.h"
 
 #include "QAVTasAllocationSolver.h"
+#include "QAVTasStackupLaw.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolSvgPlot.h"
 
@@ -156,7 +157,7 @@ std::string QAVToolAllocateCapability::Curves() const
   for (std::size_t j = 0; j < _Solver.Stackups.size(); ++j)
   {
     const Problem::Stackup& s = _Solver.Stackups[j];
-    if (!(_Result.StackupPrices[j] > 0.0) || s.Rule == Problem::Law::Linear)
+    if (!(_Result.StackupPrices[j] > 0.0) || s.LawOf().Band())
       continue;
     const std::vector<double> costs = CostsAlong(_Solver, j, factors);
     std::vector<double> points;

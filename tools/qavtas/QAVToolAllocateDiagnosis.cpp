@@ -4,6 +4,7 @@
 
 #include "QAVTasAllocationFile.h"
 #include "QAVTasStackupContributions.h"
+#include "QAVTasStackupLaw.h"
 #include "QAVToolAllocateReport.h"
 
 #include <nlohmann/json.hpp>
@@ -40,7 +41,7 @@ std::string QAVToolAllocateDiagnosis::LimitOf(std::size_t iStackup, double iR) c
 {
   const Problem::Stackup& s = _Problem.Stackups[iStackup];
   const double amount = iR * QAVTasAllocationDiagnosis::Scale(_Problem, iStackup);
-  if (s.Rule != Problem::Law::Linear)
+  if (!s.LawOf().Band())
     return QAVToolText::Format("%.7g", s.Limit + amount);
   return "[" + QAVToolText::Format("%.7g", s.Lower - amount) + ", " + QAVToolText::Format("%.7g", s.Upper + amount) +
     "]";
@@ -117,7 +118,7 @@ void QAVToolAllocateDiagnosis::ExtendJson(::Json& ioAnswer) const
       ::Json node = ::Json::object();
       node["law"] = QAVTasAllocationFile::LawName(s.Rule);
       node["value"] = _Result.StackupValues[j];
-      if (s.Rule == Problem::Law::Linear)
+      if (s.LawOf().Band())
         node["lower"] = s.Lower, node["upper"] = s.Upper;
       else
         node["limit"] = s.Limit;

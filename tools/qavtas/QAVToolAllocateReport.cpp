@@ -3,6 +3,7 @@
 
 #include "QAVTasAllocationFile.h"
 #include "QAVTasSelectionPrices.h"
+#include "QAVTasStackupLaw.h"
 
 #include "QAVTasStackupContributions.h"
 
@@ -67,7 +68,7 @@ bool UpperSideActive(const Problem::Stackup& iStackup, double iValue)
 // Whether the stack-up's value sits on its limit (a linear row: on either side).
 bool OnLimit(const Problem::Stackup& iStackup, double iValue)
 {
-  if (iStackup.Rule != Problem::Law::Linear)
+  if (!iStackup.LawOf().Band())
     return iStackup.Limit - iValue <= kOnBound * iStackup.Limit;
   const double scale = std::max(std::fabs(iStackup.Lower), std::fabs(iStackup.Upper));
   return std::min(iStackup.Upper - iValue, iValue - iStackup.Lower) <= kOnBound * scale;
@@ -75,8 +76,7 @@ bool OnLimit(const Problem::Stackup& iStackup, double iValue)
 
 std::string LawOf(const Problem::Stackup& iStackup)
 {
-  const std::string law = QAVTasAllocationFile::LawName(iStackup.Rule);
-  return iStackup.Rule == Problem::Law::Rss && iStackup.Factor != 1.0 ? law + Format(" x%g", iStackup.Factor) : law;
+  return iStackup.LawOf().ReportLine(iStackup);
 }
 
 std::string DimensionTable(const Problem& iProblem, const Result& iResult)
@@ -100,7 +100,7 @@ std::string StackupTable(const Problem& iProblem, const Result& iResult)
   {
     const Problem::Stackup& s = iProblem.Stackups[j];
     const double v = Entry(iResult.StackupValues, j);
-    const bool linear = s.Rule == Problem::Law::Linear;
+    const bool linear = s.LawOf().Band();
     const std::string limit = linear ? Format("[%g, %g]", s.Lower, s.Upper) : Format("%g", s.Limit);
     const double slack = linear ? std::min(s.Upper - v, v - s.Lower) : s.Limit - v;
     text += Format("%-16s %-12s %12.6g %25s %12.4g %14.6g\n", s.Name.c_str(), LawOf(s).c_str(), v, limit.c_str(), slack,
@@ -118,10 +118,10 @@ std::string WhatBinds(const Problem& iProblem, const Result& iResult)
     const Problem::Stackup& s = iProblem.Stackups[j];
     const double v = Entry(iResult.StackupValues, j);
     // An equality's value lies on both sides: the nearer one is rounding.
-    const std::string side = s.Rule != Problem::Law::Linear ? "limit"
-      : s.Lower == s.Upper                                  ? "equality"
-      : UpperSideActive(s, v)                               ? "upper"
-                                                            : "lower";
+    const std::string side = !s.LawOf().Band() ? "limit"
+      : s.Lower == s.Upper                     ? "equality"
+      : UpperSideActive(s, v)                  ? "upper"
+                                               : "lower";
     if (OnLimit(s, v))
       binding.emplace_back(Entry(iResult.StackupPrices, j), "stack-up " + s.Name + " (" + side + ")");
   }
@@ -204,7 +204,7 @@ nlohmann::ordered_json QAVToolAllocationAnswer(const QAVTasAllocationProblem& iP
     const Problem::Stackup& s = iProblem.Stackups[j];
     nlohmann::ordered_json node = {{"law", QAVTasAllocationFile::LawName(s.Rule)},
                                    {"value", Entry(iResult.StackupValues, j)}};
-    if (s.Rule == Problem::Law::Linear)
+    if (s.LawOf().Band())
     {
       node["lower"] = s.Lower;
       node["upper"] = s.Upper;

@@ -5,6 +5,7 @@
 #include "QAVTasAllocationFile.h"
 #include "QAVTasSelectionPrices.h"
 #include "QAVTasStackupContributions.h"
+#include "QAVTasStackupLaw.h"
 #include "QAVToolAllocateReport.h"
 #include "QAVToolAllocationPicture.h"
 #include "QAVToolSvgPlot.h"
@@ -15,8 +16,6 @@
 
 namespace
 {
-using Law = QAVTasAllocationProblem::Law;
-
 const char kStyle[] = R"(body{font-family:sans-serif;margin:2em;color:#222;max-width:60em}
 table{border-collapse:collapse;margin:0.5em 0 1.5em}th,td{border:1px solid #ccc;padding:0.25em 0.6em;text-align:right}
 th{background:#f2f2f2;cursor:pointer}td:first-child,th:first-child{text-align:left}
@@ -71,7 +70,7 @@ void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const 
   {
     const auto& s = iProblem.Stackups[j];
     const double v = iProblem.StackupValue(j, iResult.Tolerances.data());
-    const bool linear = s.Rule == Law::Linear;
+    const bool linear = s.LawOf().Band();
     const double slack = linear ? std::min(v - s.Lower, s.Upper - v) : s.Limit - v;
     QAVToolText::HtmlRow(out,
                          {QAVToolSvgPlot::Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
