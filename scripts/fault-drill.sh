@@ -40,6 +40,7 @@ TOL, ELLIPSE = source_of("QAVTasOptimizerTolerancing.cpp"), source_of("QAVTasCov
 PARAMS, FIT = source_of("QAVTasOptimizerParametersRun.cpp"), source_of("QAVTasEllipseFitter.cpp")
 SHARES, SOLVER = source_of("QAVTasStackupContributions.cpp"), source_of("QAVTasAllocationSolver.cpp")
 ROWS, PATH, LAWS = source_of("QAVTasAllocationRows.cpp"), source_of("QAVTasAllocationPath.cpp"), source_of("QAVTasAllocationProblem.cpp")
+RSS, SHIFT = source_of("QAVTasRssLaw.cpp"), source_of("QAVTasMeanShiftLaw.cpp")
 LP, BASIS, CUTS = source_of("QAVTasSelectionLP.cpp"), source_of("QAVTasSelectionLPBasis.cpp"), source_of("QAVTasCoverCuts.cpp")
 SOBOL, DIAGNOSIS = source_of("QAVTasSobolSequence.cpp"), source_of("QAVTasAllocationDiagnosis.cpp")
 FIT_SRC = "QAVToleranceAnalysis/QAVTasEllipseFit.m/src/"
@@ -108,7 +109,7 @@ FAULTS = [
      "release"),
     # The allocation solver, its laws, the process selection, the yield and the geometric fit.
     ("rows-shift-root", "a mean-shift row's root term forgets (1 - m)",
-     [(ROWS, "? (1.0 - m) * w : 0.0;", "? w : 0.0;")], "release"),
+     [(SHIFT, "return {iM * std::fabs(iS), (1.0 - iM) * iS};", "return {iM * std::fabs(iS), iS};")], "release"),
     ("rows-cone-gradient", "the gradient of a cone row drops one s_ij",
      [(ROWS, "A[k] + scale * B[k] * B[k] * ipT[Var[k]];", "A[k] + scale * B[k] * ipT[Var[k]];")], "release"),
     ("bound-reciprocal-min", "the certificate's inner minimum of b/t + g t is misplaced",
@@ -119,11 +120,11 @@ FAULTS = [
      [(PATH, "Infeasible = !Feasible && _Rows.LowerBound(T.data(), Lambda.data(), false) > 0.0;",
        "Infeasible = !Feasible;")], "release"),
     ("law-rss-factor", "the rss law drops its factor",
-     [(LAWS, "return s.Factor * std::sqrt(squares);", "return std::sqrt(squares);")], "release"),
+     [(RSS, "return iStackup.Factor * std::sqrt(squares);", "return std::sqrt(squares);")], "release"),
     ("law-shift-sign", "the mean-shift law adds m s t with the sign of s",
-     [(LAWS, "sum += m * std::fabs(w) * t;", "sum += m * w * t;")], "release"),
+     [(SHIFT, "sum += m * std::fabs(w) * t;", "sum += m * w * t;")], "release"),
     ("lp-rss-factor", "the selection LP's rss row ignores the factor",
-     [(LP, "const double root = iS.Limit / iS.Factor;", "const double root = iS.Limit;")], "release"),
+     [(LP, "const double root = iS.Limit / law.ConeFactor(iS);", "const double root = iS.Limit;")], "release"),
     ("pivot-leaving-cost", "a pivot gives the leaving variable the opposite reduced cost",
      [(BASIS, "_D[leaving] = -ratio;", "_D[leaving] = ratio;")], "release"),
     ("cover-rhs", "a cover cut allows one choice too few",
@@ -166,8 +167,8 @@ FAULTS = [
      [(source_of("QAVTasTargetRows.cpp"), "row.Sensitivity.push_back({i, s * 3.0 * d.SigmaAt(t) / t});",
        "row.Sensitivity.push_back({i, s * 2.0 * d.SigmaAt(t) / t});")], "release"),
     ("validate-factor", "an rss factor below 1 passes validation",
-     [(source_of("QAVTasAllocationProblemValidate.cpp"), "s.Rule == Problem::Law::Rss && s.Factor < 1.0)",
-       "s.Rule == Problem::Law::Rss && s.Factor < 0.0)")], "release"),
+     [(source_of("QAVTasAllocationProblemValidate.cpp"), "s.HasLaw && factor && s.Factor < 1.0)",
+       "s.HasLaw && factor && s.Factor < 0.0)")], "release"),
     ("worst-case-collapse", "a monotone variable is set to its worse end",
      [(source_of("QAVTasWorstCase.cpp"), "ioLow[k] = ioHigh[k], changed = true;",
        "ioHigh[k] = ioLow[k], changed = true;")], "release"),
