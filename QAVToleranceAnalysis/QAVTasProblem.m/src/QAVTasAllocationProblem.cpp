@@ -1,5 +1,6 @@
 #include "QAVTasAllocationProblem.h"
 
+#include "QAVTasLawTable.h"
 #include "QAVTasStackupLaw.h"
 #include "QAVTasStackupLaws.h"
 
@@ -93,13 +94,15 @@ double QAVTasAllocationProblem::Cost::Curvature(double iT) const
 
 const QAVTasStackupLaw& QAVTasAllocationProblem::Stackup::LawOf() const
 {
-  return QAVTasStackupLaws::Of(Rule);
+  const QAVTasStackupLaw* law = QAVTasLawTable::At(Rule);
+  return law != nullptr ? *law : QAVTasStackupLaws::Of(Rule); // Of throws
 }
 
 double QAVTasAllocationProblem::StackupValue(std::size_t iStackup, const double* ipT) const
 {
   const Stackup& s = Stackups[iStackup];
-  return s.LawOf().Value(*this, s, ipT);
+  const QAVTasStackupLaw* law = QAVTasLawTable::At(s.Rule);
+  return (law != nullptr ? *law : QAVTasStackupLaws::Of(s.Rule)).Value(*this, s, ipT);
 }
 
 double QAVTasAllocationProblem::TotalCost(const double* ipT) const

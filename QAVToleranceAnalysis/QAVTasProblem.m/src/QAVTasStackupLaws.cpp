@@ -1,8 +1,8 @@
 #include "QAVTasStackupLaws.h"
 
+#include "QAVTasLawTable.h"
 #include "QAVTasStackupLaw.h"
 
-#include <array>
 #include <stdexcept>
 
 using Law = QAVTasAllocationProblem::Law;
@@ -13,42 +13,42 @@ const QAVTasStackupLaw& QAVTasRssLawInstance();
 const QAVTasStackupLaw& QAVTasMeanShiftLawInstance();
 const QAVTasStackupLaw& QAVTasLinearLawInstance();
 
-namespace
-{
-using Table = std::array<const QAVTasStackupLaw*, QAVTasStackupLaws::kKeys>;
+static_assert(QAVTasLawTable::kKeys == QAVTasStackupLaws::kKeys, "one range of keys");
+std::atomic<const QAVTasStackupLaw*> QAVTasLawTable::_Slots[QAVTasLawTable::kKeys];
 
 // The registration: a new law is its file and one line here (and its enumerator).
-Table Registered()
+const QAVTasStackupLaw* QAVTasLawTable::BuiltIn(int iKey)
 {
-  Table table{};
-  table[static_cast<int>(Law::WorstCase)] = &QAVTasWorstCaseLawInstance();
-  table[static_cast<int>(Law::Rss)] = &QAVTasRssLawInstance();
-  table[static_cast<int>(Law::MeanShift)] = &QAVTasMeanShiftLawInstance();
-  table[static_cast<int>(Law::Linear)] = &QAVTasLinearLawInstance();
-  return table;
+  static const bool registered = []
+  {
+    const std::pair<Law, const QAVTasStackupLaw*> laws[] = {{Law::WorstCase, &QAVTasWorstCaseLawInstance()},
+                                                            {Law::Rss, &QAVTasRssLawInstance()},
+                                                            {Law::MeanShift, &QAVTasMeanShiftLawInstance()},
+                                                            {Law::Linear, &QAVTasLinearLawInstance()}};
+    for (const auto& [key, law] : laws)
+      _Slots[static_cast<int>(key)].store(law, std::memory_order_release);
+    return true;
+  }();
+  (void)registered;
+  return _Slots[iKey].load(std::memory_order_acquire);
 }
 
-Table& Laws()
+bool QAVTasLawTable::Set(int iKey, const QAVTasStackupLaw& iLaw)
 {
-  static Table table = Registered();
-  return table;
+  if (iKey < 0 || iKey >= kKeys || BuiltIn(iKey) != nullptr)
+    return false;
+  const QAVTasStackupLaw* empty = nullptr;
+  return _Slots[iKey].compare_exchange_strong(empty, &iLaw, std::memory_order_acq_rel);
 }
-
-bool InRange(Law iKey)
-{
-  const int key = static_cast<int>(iKey);
-  return key >= 0 && key < QAVTasStackupLaws::kKeys;
-}
-} // namespace
 
 const QAVTasStackupLaw* QAVTasStackupLaws::Find(Law iKey)
 {
-  return InRange(iKey) ? Laws()[static_cast<int>(iKey)] : nullptr;
+  return QAVTasLawTable::At(iKey);
 }
 
 const QAVTasStackupLaw& QAVTasStackupLaws::Of(Law iKey)
 {
-  const QAVTasStackupLaw* law = Find(iKey);
+  const QAVTasStackupLaw* law = QAVTasLawTable::At(iKey);
   if (law == nullptr)
     throw std::out_of_range("no stack-up law is registered under key " + std::to_string(static_cast<int>(iKey)));
   return *law;
@@ -56,21 +56,23 @@ const QAVTasStackupLaw& QAVTasStackupLaws::Of(Law iKey)
 
 const QAVTasStackupLaw* QAVTasStackupLaws::Find(const std::string& iName, Law& oKey)
 {
-  const Table& laws = Laws();
   for (int key = 0; key < kKeys; ++key)
-    if (laws[key] != nullptr && iName == laws[key]->Name())
+  {
+    const QAVTasStackupLaw* law = QAVTasLawTable::At(static_cast<Law>(key));
+    if (law != nullptr && iName == law->Name())
     {
       oKey = static_cast<Law>(key);
-      return laws[key];
+      return law;
     }
+  }
   return nullptr;
 }
 
 std::vector<const QAVTasStackupLaw*> QAVTasStackupLaws::All()
 {
   std::vector<const QAVTasStackupLaw*> all;
-  for (const QAVTasStackupLaw* law : Laws())
-    if (law != nullptr)
+  for (int key = 0; key < kKeys; ++key)
+    if (const QAVTasStackupLaw* law = QAVTasLawTable::At(static_cast<Law>(key)))
       all.push_back(law);
   return all;
 }
@@ -78,8 +80,5 @@ std::vector<const QAVTasStackupLaw*> QAVTasStackupLaws::All()
 bool QAVTasStackupLaws::Register(Law iKey, const QAVTasStackupLaw& iLaw)
 {
   Law taken = iKey;
-  if (!InRange(iKey) || Find(iKey) != nullptr || Find(iLaw.Name(), taken) != nullptr)
-    return false;
-  Laws()[static_cast<int>(iKey)] = &iLaw;
-  return true;
+  return Find(iLaw.Name(), taken) == nullptr && QAVTasLawTable::Set(static_cast<int>(iKey), iLaw);
 }
