@@ -12,7 +12,9 @@
 #include "QAVTasSelectionPrices.h"
 #include "QAVTasYieldEstimator.h"
 #include "QAVToleranceReadersAgree.h"
-#include "QAVToolAllocateReport.h"
+#include "QAVToolAllocateAnswer.h"
+#include "QAVToolAllocateJson.h"
+#include "QAVToolAllocateText.h"
 #include "QAVToolCli.h"
 #include "QAVToolCommands.h"
 #include "QAVToolPointFile.h"
@@ -283,7 +285,8 @@ int QAVToolFuzzAllocationFile(const std::uint8_t* ipData, std::size_t iSize)
     Require(result.RelativeGap <= 1e-9 && result.LowerBound <= cost + 1e-9 * std::max(1.0, std::fabs(cost)));
     Require(problem.MaxViolation(result.Tolerances.data()) <= 1e-8);
   }
-  Require(!QAVToolAllocationReport(problem, result).empty() && !QAVToolAllocationJson(problem, result).empty());
+  const QAVToolAllocateAnswer answer = QAVToolAllocateAnswer::Solved(problem, result);
+  Require(!QAVToolAllocateText::Report(answer).empty() && !QAVToolAllocateJson::Text(answer).empty());
   CheckSelection(problem);
   return 0;
 }

@@ -189,17 +189,20 @@ int Allocate(const Settings& iSettings, const QAVToolSession& iSession)
   QAVTasAllocationProblem drawing;
   if (!ReadProblem(iSettings.file, drawing, error))
     return iSession.Fail(QAVToolExit::DataError, error);
-  QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
-  QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
+  const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
+  const QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
     problem, [&iSettings](const QAVTasAllocationProblem& iModel) { return Search(iSettings, iModel); });
-  const QAVToolAllocateAnswer answer(std::move(drawing), std::move(problem), std::move(solved), iSettings.processes,
-                                     {"Allocation of " + QAVToolSession::InputName(iSettings.file),
-                                      iSettings.commandLine, "qavtas " QAV_TASOPT_VERSION});
+  QAVToolAllocateAnswer::Run run;
+  run.Title = "Allocation of " + QAVToolSession::InputName(iSettings.file);
+  run.CommandLine = iSettings.commandLine;
+  run.Version = "qavtas " QAV_TASOPT_VERSION;
+  run.Curves = !iSettings.html.empty();
+  const QAVToolAllocateAnswer answer = QAVToolAllocateAnswer::Build(drawing, problem, solved, iSettings.processes, run);
   const std::string text =
     iSession.Options().json ? QAVToolAllocateJson::Text(answer) : QAVToolAllocateText::Report(answer);
   if (!WriteText(iSettings.report, text, error) || !WritePictures(iSettings, answer, error))
     return iSession.Fail(QAVToolExit::DataError, error);
-  const QAVTasAllocationResult& result = answer.Result;
+  const QAVTasAllocationResult& result = solved.Answer;
   if (result.State == QAVTasAllocationResult::Status::NotSolved)
     return iSession.Fail(ExitStatusOf(result),
                          QAVToolSession::InputName(iSettings.file) + ": not solved: " + result.Reason);

@@ -2,7 +2,7 @@
 #define QAVToolAllocateYield_H
 
 // Process selection and yield for `qavtas allocate`: the options they add, the solve that picks
-// processes when the file lists them, and their part of the human report and of the JSON.
+// processes when the file lists them, what each stack-up holds of a selection, and the yield.
 
 #include "QAVTasAllocationProblem.h"
 #include "QAVTasAllocationResult.h"
@@ -12,10 +12,7 @@
 
 #include "QAVToolCli.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,22 +37,16 @@ public:
   std::vector<QAVTasSelectionPrices::Stackup> Held(const QAVTasAllocationProblem& iProblem,
                                                    const QAVTasAllocationResult& iResult) const;
 
-  // The command's report with the chosen processes, the best selection of an unfinished search and
-  // the simulated yield (ipYield, may be null) added; ExtendJson adds them to its JSON answer: keys
-  // "processes": {dimension: process}, "yield": {...} and "method": "mc" or "qmc".
-  std::string Extend(const std::string& iReport, const QAVTasAllocationProblem& iProblem,
-                     const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
-  void ExtendJson(nlohmann::ordered_json& ioAnswer, const QAVTasAllocationProblem& iProblem,
-                  const QAVTasAllocationResult& iResult, const QAVTasYieldEstimator::Report* ipYield) const;
-
   // With --yield, the simulated yield of an answer that allocates every tolerance; else null.
-  std::unique_ptr<QAVTasYieldEstimator::Report> Yield(const QAVTasAllocationProblem& iProblem,
-                                                      const QAVTasAllocationResult& iResult) const;
+  std::optional<QAVTasYieldEstimator::Report> Yield(const QAVTasAllocationProblem& iProblem,
+                                                    const QAVTasAllocationResult& iResult) const;
+  std::int32_t Seed() const { return _Seed.value_or(1); }
+
+  // A selection to show: an optimum's, or the best of a search a limit stopped.
+  static bool HasSelection(const QAVTasAllocationResult& iResult);
 
 private:
   QAVTasProcessSelector::Options Search() const;
-  std::string TextAnswer(const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult,
-                         const QAVTasYieldEstimator::Report* ipYield) const;
 
   std::int32_t _MaxNodes = 1000000;
   double _TimeLimit = 0.0;           // 0: none

@@ -2,11 +2,7 @@
 
 #include "QAVToolText.h"
 
-#include "QAVTasAllocationFile.h"
-#include "QAVTasSelectionPrices.h"
-#include "QAVTasStackupContributions.h"
-#include "QAVTasStackupLaw.h"
-#include "QAVToolAllocateReport.h"
+#include "QAVToolAllocateText.h"
 #include "QAVToolAllocationPicture.h"
 #include "QAVToolSvgPlot.h"
 
@@ -16,6 +12,8 @@
 
 namespace
 {
+using Answer = QAVToolAllocateAnswer;
+
 const char kStyle[] = R"(body{font-family:sans-serif;margin:2em;color:#222;max-width:60em}
 table{border-collapse:collapse;margin:0.5em 0 1.5em}th,td{border:1px solid #ccc;padding:0.25em 0.6em;text-align:right}
 th{background:#f2f2f2;cursor:pointer}td:first-child,th:first-child{text-align:left}
@@ -39,95 +37,165 @@ std::string Num(double iValue)
   return s.str();
 }
 
-double At(const std::vector<double>& iValues, std::size_t i)
+std::string Escape(const std::string& iText)
 {
-  return i < iValues.size() ? iValues[i] : std::nan("");
+  return QAVToolSvgPlot::Escape(iText);
 }
 
-void Dimensions(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+void Dimensions(std::ostream& out, const Answer& iAnswer)
 {
   out << "<h2>Dimensions</h2>\n";
   QAVToolText::HtmlHead(out, {"dimension", "tolerance", "min", "max", "cost", "binds"});
-  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
-  {
-    const auto& d = iProblem.Dimensions[i];
-    const double t = At(iResult.Tolerances, i);
-    const std::string binds = QAVToolAllocationBinds(iProblem, iResult, i);
-    const bool free = !d.Fixed && d.Options.empty();
+  for (const Answer::Dimension& d : iAnswer.Dimensions)
     QAVToolText::HtmlRow(out,
-                         {QAVToolSvgPlot::Escape(d.Name), Num(t), free ? Num(d.Min) : "-", free ? Num(d.Max) : "-",
-                          Num(QAVToolAllocationCost(iProblem, iResult, i)), QAVToolSvgPlot::Escape(binds)});
-  }
+                         {Escape(d.Name), Num(d.Tolerance), d.Continuous ? Num(d.Min) : "-",
+                          d.Continuous ? Num(d.Max) : "-", Num(d.Cost), Escape(d.Binds)});
   out << "</tbody></table>\n";
 }
 
-void Stackups(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+void Stackups(std::ostream& out, const Answer& iAnswer)
 {
-  const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
   out << "<h2>Stack-ups</h2>\n";
   QAVToolText::HtmlHead(out, {"stack-up", "law", "value", "limit", "slack", "shadow price", "utilisation %"});
-  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-  {
-    const auto& s = iProblem.Stackups[j];
-    const double v = iProblem.StackupValue(j, iResult.Tolerances.data());
-    const bool linear = s.LawOf().Band();
-    const double slack = linear ? std::min(v - s.Lower, s.Upper - v) : s.Limit - v;
-    QAVToolText::HtmlRow(out,
-                         {QAVToolSvgPlot::Escape(s.Name), QAVTasAllocationFile::LawName(s.Rule), Num(v),
-                          linear ? "[" + Num(s.Lower) + ", " + Num(s.Upper) + "]" : Num(s.Limit), Num(slack),
-                          Num(At(iResult.StackupPrices, j)), Num(100.0 * k.Utilisation[j])});
-  }
+  for (const Answer::Stackup& s : iAnswer.Stackups)
+    QAVToolText::HtmlRow(
+      out,
+      {Escape(s.Name), s.Law, Num(s.ModelValue),
+       s.Limit.Linear ? "[" + Num(s.Limit.Lower) + ", " + Num(s.Limit.Upper) + "]" : Num(s.Limit.Limit),
+       Num(s.ModelSlack), Num(s.Price), Num(100.0 * s.Utilisation)});
   out << "</tbody></table>\n<h2>Contributions (% of each stack-up)</h2>\n";
   QAVToolText::HtmlHead(out, {"stack-up", "dimension", "share %"});
-  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-    for (const auto& sh : k.Shares[j])
-      QAVToolText::HtmlRow(out,
-                           {QAVToolSvgPlot::Escape(iProblem.Stackups[j].Name),
-                            QAVToolSvgPlot::Escape(iProblem.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
+  for (const Answer::Stackup& s : iAnswer.Stackups)
+    for (const Answer::Share& sh : s.Shares)
+      QAVToolText::HtmlRow(out, {Escape(s.Name), Escape(iAnswer.Dimensions[sh.Dimension].Name), Num(sh.Percent)});
   out << "</tbody></table>\n";
+}
+
+std::string PricedName(const Answer& iAnswer, const Answer::Priced& iP)
+{
+  switch (iP.Of)
+  {
+    case Answer::Priced::Kind::Stackup:
+      return "stack-up " + iAnswer.Stackups[iP.Index].Name;
+    case Answer::Priced::Kind::Min:
+      return "lower bound of " + iAnswer.Dimensions[iP.Index].Name;
+    case Answer::Priced::Kind::Max:
+      break;
+  }
+  return "upper bound of " + iAnswer.Dimensions[iP.Index].Name;
 }
 
 // The requirements and bounds with a positive price, the costliest first.
-void WhatBinds(std::ostream& out, const QAVTasAllocationProblem& iProblem, const QAVTasAllocationResult& iResult)
+void WhatBinds(std::ostream& out, const Answer& iAnswer)
 {
-  std::vector<std::pair<double, std::string>> items;
-  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
-    if (At(iResult.StackupPrices, j) > 0)
-      items.push_back({iResult.StackupPrices[j], "stack-up " + iProblem.Stackups[j].Name});
-  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
-  {
-    if (At(iResult.MinPrices, i) > 0)
-      items.push_back({iResult.MinPrices[i], "lower bound of " + iProblem.Dimensions[i].Name});
-    if (At(iResult.MaxPrices, i) > 0)
-      items.push_back({iResult.MaxPrices[i], "upper bound of " + iProblem.Dimensions[i].Name});
-  }
-  std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   out << "<h2>What binds</h2>\n<ol>\n";
-  for (const auto& [price, what] : items)
-    out << "<li>" << QAVToolSvgPlot::Escape(what) << ": a unit of loosening saves " << Num(price) << "</li>\n";
+  for (const Answer::Priced& p : iAnswer.Prices)
+    out << "<li>" << Escape(PricedName(iAnswer, p)) << ": a unit of loosening saves " << Num(p.Price) << "</li>\n";
   out << "</ol>\n";
-  if (items.empty())
-    out << (QAVTasSelectionPrices::AtCheapest(iProblem, iResult)
-              ? "<p>Nothing binds.</p>\n"
-              : "<p>No tolerance has a price at this selection, but the stack-ups hold some processes above "
-                "their cheapest.</p>\n");
+  if (iAnswer.Prices.empty())
+    out << (iAnswer.AtCheapest ? "<p>Nothing binds.</p>\n"
+                               : "<p>No tolerance has a price at this selection, but the stack-ups hold some processes "
+                                 "above their cheapest.</p>\n");
 }
 
-void Loosening(std::ostream& out, const QAVToolAllocateAnswer& iAnswer)
+void Loosening(std::ostream& out, const Answer& iAnswer)
 {
-  const std::vector<QAVToolAllocateDiagnosis::Row> rows = iAnswer.Diagnosis.Rows();
-  if (rows.empty())
+  if (iAnswer.Loosening.Rows.empty())
     return;
   out << "<h2>Least loosening that makes it feasible</h2>\n<p>A limit T becomes T (1 + r); a linear band widens "
          "by r times its scale on both sides.</p>\n";
   QAVToolText::HtmlHead(out, {"stack-up", "r", "limit", "loosened limit"});
-  for (const auto& r : rows)
-    QAVToolText::HtmlRow(out, {QAVToolSvgPlot::Escape(r.Name), Num(r.Amount), r.Limit, r.Loosened});
+  for (const Answer::LooseningRow& r : iAnswer.Loosening.Rows)
+    QAVToolText::HtmlRow(out,
+                         {Escape(iAnswer.Stackups[r.Stackup].Name), Num(r.Amount),
+                          QAVToolAllocateText::Limit(iAnswer.Stackups[r.Stackup].Limit),
+                          QAVToolAllocateText::Limit(r.Loosened)});
+  out << "</tbody></table>\n";
+}
+
+void Held(std::ostream& out, const Answer& iAnswer)
+{
+  if (iAnswer.Held.empty())
+    return;
+  out << "<h2>What each stack-up holds</h2>\n<p>Each stack-up re-solved without it, and with its limit 10 % "
+         "looser.</p>\n<table class=\"sortable\"><thead><tr><th>stack-up</th><th>keeps a cheaper selection "
+         "out</th><th>saving at 110 % of the limit</th></tr></thead><tbody>\n";
+  for (std::size_t j = 0; j < iAnswer.Held.size(); ++j)
+    out << "<tr><td>" << Escape(iAnswer.Stackups[j].Name) << "</td><td>"
+        << QAVToolAllocateText::Said(iAnswer.Held[j].KeepsCheaperOut) << "</td><td>"
+        << QAVToolAllocateText::Saving(iAnswer.Held[j].Saving) << "</td></tr>\n";
+  out << "</tbody></table>\n";
+}
+
+void Capability(std::ostream& out, const Answer& iAnswer)
+{
+  const Answer::Capability& c = iAnswer.Capabilities;
+  if (!c.Applies)
+    return;
+  using Text = QAVToolAllocateText;
+  out << "<h2>Capability at the allocated tolerances</h2>\n<table class=\"sortable\"><thead><tr><th>stack-up</th>"
+         "<th>mean</th><th>sigma</th><th>Cp</th><th>Cpk</th><th>ppm below</th><th>ppm above</th></tr></thead>"
+         "<tbody>\n";
+  for (const Answer::CapabilityRow& s : c.Rows)
+    out << "<tr><td>" << Escape(s.Name) << "</td><td>" << Text::Number(s.Mean) << "</td><td>" << Text::Number(s.Sigma)
+        << "</td><td>" << Text::Number(s.Cp) << "</td><td>" << Text::Number(s.Cpk) << "</td><td>"
+        << Text::Number(s.PpmBelow) << "</td><td>" << Text::Number(s.PpmAbove) << "</td></tr>\n";
+  out << "</tbody></table>\n<p>Joint yield, simulated over " << c.Samples
+      << " assemblies: " << Text::Number(c.Joint.Estimate, "%.7f") << " [" << Text::Number(c.Joint.Lower, "%.7f")
+      << ", " << Text::Number(c.Joint.Upper, "%.7f") << "]"
+      << (c.Target > 0.0 ? "; target " + Text::Number(c.Target) : std::string()) << ".</p>\n";
+}
+
+// The optimal cost over the limit of each binding stack-up, the current limit marked.
+void Curves(std::ostream& out, const Answer& iAnswer)
+{
+  for (const Answer::Curve& curve : iAnswer.Curves)
+  {
+    const Answer::Stackup& s = iAnswer.Stackups[curve.Stackup];
+    const double limit = s.Limit.Limit;
+    const double pad = 0.05 * std::max(curve.High - curve.Low, 1e-9 * std::max(1.0, std::fabs(curve.High)));
+    QAVToolSvgPlot plot("Trade-off of " + s.Name, {0.5 * limit, 2.0 * limit, "limit"},
+                        {curve.Low - pad, curve.High + pad, "optimal cost"});
+    plot.Note("the optimal cost as the limit of " + s.Name + " goes from 0.5 to 2 times its value");
+    plot.Line(curve.Points, "#1f77b4");
+    plot.LegendLine("optimal cost", "#1f77b4");
+    plot.Cross(limit, iAnswer.Cost, 7, "#d62728");
+    plot.LegendCross("current limit", 7, "#d62728");
+    if (&curve == &iAnswer.Curves.front())
+      out << "<h2>Trade-off curves</h2>\n<p>What each binding limit costs: the optimal cost over "
+          << iAnswer.CurvePoints << " limits from half to twice the current one (each certified).</p>\n";
+    out << plot.Text();
+  }
+}
+
+void Functions(std::ostream& out, const Answer& iAnswer)
+{
+  if (iAnswer.Functions.empty())
+    return;
+  using Text = QAVToolAllocateText;
+  out << "<h2>Stack-ups given by their function</h2>\n<p>The worst case over the allocated box on the linear model "
+         "(sensitivities at the nominals) and on the true function, certified by interval branch and bound; "
+      << iAnswer.FunctionSolves
+      << " solves of the linear model.</p>\n<table class=\"sortable\"><thead><tr><th>stack-up</th><th>function</th>"
+         "<th>linear model</th><th>true function</th><th>certified</th><th>limit</th><th>model limit</th>"
+         "<th>yield, linear model</th><th>yield, true function</th></tr></thead><tbody>\n";
+  for (const Answer::Function& f : iAnswer.Functions)
+  {
+    const QAVTasFunctionAllocation::Check& c = f.Check;
+    const bool yields = f.Yield.Defined;
+    out << "<tr><td>" << Escape(iAnswer.Stackups[f.Stackup].Name) << "</td><td><code>" << Escape(f.Text)
+        << "</code></td><td>" << QAVToolText::Format("%.8g", c.ModelValue) << "</td><td>"
+        << QAVToolText::Format("%.8g", c.TrueValue) << "</td><td>" << (c.Certified ? "yes" : "no") << "</td><td>"
+        << (c.TrueLaw ? QAVToolText::Format("%.8g", iAnswer.Stackups[f.Stackup].Limit.Limit) : "-") << "</td><td>"
+        << (c.TrueLaw ? QAVToolText::Format("%.8g", c.ModelLimit) : "-") << "</td><td>"
+        << (yields ? Text::Interval(f.Yield.Model) : "-") << "</td><td>"
+        << (yields ? Text::Interval(f.Yield.True) : "-") << "</td></tr>\n";
+  }
   out << "</tbody></table>\n";
 }
 
 // Each stack-up with a yield, then all at once.
-void Yield(std::ostream& out, const QAVToolAllocateAnswer& iAnswer)
+void Yield(std::ostream& out, const Answer& iAnswer)
 {
   if (!iAnswer.Yield)
     return;
@@ -137,11 +205,11 @@ void Yield(std::ostream& out, const QAVToolAllocateAnswer& iAnswer)
   {
     if (iE.Defined)
       QAVToolText::HtmlRow(rows,
-                           {QAVToolSvgPlot::Escape(iName), Num(iE.Yield), Num(iE.Lower), Num(iE.Upper), Num(iE.PpmOut),
+                           {Escape(iName), Num(iE.Yield), Num(iE.Lower), Num(iE.Upper), Num(iE.PpmOut),
                             Num(iE.HasExact ? iE.Exact : std::nan(""))});
   };
-  for (std::size_t j = 0; j < iAnswer.Problem.Stackups.size(); ++j)
-    add(iAnswer.Problem.Stackups[j].Name, yield.Stackups[j]);
+  for (std::size_t j = 0; j < iAnswer.Stackups.size(); ++j)
+    add(iAnswer.Stackups[j].Name, yield.Stackups[j]);
   add("all at once", yield.Joint);
   if (rows.tellp() == 0)
     return;
@@ -154,31 +222,29 @@ void Yield(std::ostream& out, const QAVToolAllocateAnswer& iAnswer)
 
 std::string QAVToolAllocationPage::Html(const QAVToolAllocateAnswer& iAnswer)
 {
-  const QAVTasAllocationProblem& iProblem = iAnswer.Problem;
-  const QAVTasAllocationResult& iResult = iAnswer.Result;
-  const QAVToolAllocateAnswer::Labels& names = iAnswer.Names;
   std::ostringstream out;
-  const char* status = QAVToolAllocationStatusName(iResult.State);
-  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>"
-      << QAVToolSvgPlot::Escape(names.Title) << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>"
-      << QAVToolSvgPlot::Escape(names.Title) << "</h1>\n<p>" << iProblem.Dimensions.size() << " dimensions, "
-      << iProblem.Stackups.size() << " stack-ups. Status: <b class=\""
-      << (iResult.State == QAVTasAllocationResult::Status::Optimal ? "optimal" : "bad") << "\">" << status << "</b>"
-      << (iResult.Reason.empty() ? "" : " (" + QAVToolSvgPlot::Escape(iResult.Reason) + ")") << ".</p>\n"
+  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" << Escape(iAnswer.Title)
+      << "</title>\n<style>" << kStyle << "</style></head><body>\n<h1>" << Escape(iAnswer.Title) << "</h1>\n<p>"
+      << iAnswer.Dimensions.size() << " dimensions, " << iAnswer.Stackups.size() << " stack-ups. Status: <b class=\""
+      << (iAnswer.State == QAVTasAllocationResult::Status::Optimal ? "optimal" : "bad") << "\">" << iAnswer.Status
+      << "</b>" << (iAnswer.Reason.empty() ? "" : " (" + Escape(iAnswer.Reason) + ")") << ".</p>\n"
       << "<h2>Certificate</h2>\n<table><tbody>\n";
-  QAVToolText::HtmlRow(out, {"total cost", Num(iResult.Cost)});
-  QAVToolText::HtmlRow(out, {"proven lower bound", Num(iResult.LowerBound)});
-  QAVToolText::HtmlRow(out, {"relative gap", Num(iResult.RelativeGap)});
+  QAVToolText::HtmlRow(out, {"total cost", Num(iAnswer.Cost)});
+  QAVToolText::HtmlRow(out, {"proven lower bound", Num(iAnswer.LowerBound)});
+  QAVToolText::HtmlRow(out, {"relative gap", Num(iAnswer.RelativeGap)});
   out << "</tbody></table>\n";
   Loosening(out, iAnswer);
-  Dimensions(out, iProblem, iResult);
-  Stackups(out, iProblem, iResult);
-  WhatBinds(out, iProblem, iResult);
-  out << QAVToolSelectionHtml(iProblem, iAnswer.Held) << iAnswer.Capability.Html() << iAnswer.Functions.Html();
+  Dimensions(out, iAnswer);
+  Stackups(out, iAnswer);
+  WhatBinds(out, iAnswer);
+  Held(out, iAnswer);
+  Capability(out, iAnswer);
+  Curves(out, iAnswer);
+  Functions(out, iAnswer);
   out << "<h2>Picture</h2>\n" << QAVToolAllocationPicture::Svg(iAnswer);
   Yield(out, iAnswer);
-  out << "<p><small>Made by <code>" << QAVToolSvgPlot::Escape(names.CommandLine) << "</code>, "
-      << QAVToolSvgPlot::Escape(names.Version) << ".</small></p>\n<script>" << kScript << "</script>\n</body></html>\n";
+  out << "<p><small>Made by <code>" << Escape(iAnswer.CommandLine) << "</code>, " << Escape(iAnswer.Version)
+      << ".</small></p>\n<script>" << kScript << "</script>\n</body></html>\n";
   return out.str();
 }
 

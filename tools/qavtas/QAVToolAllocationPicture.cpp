@@ -1,6 +1,5 @@
 #include "QAVToolAllocationPicture.h"
 
-#include "QAVTasStackupContributions.h"
 #include "QAVToolSvgPlot.h"
 
 #include <algorithm>
@@ -54,26 +53,23 @@ double Heading(std::ostream& out, double iY, const std::string& iText)
 // Utilisation bars scale so that 100 % of the limit sits at 80 % of the bar area.
 const double kLimitAt = 0.8;
 
-double Stackups(std::ostream& out, double iY, const QAVTasAllocationProblem& iProblem,
-                const QAVTasAllocationResult& iResult)
+double Stackups(std::ostream& out, double iY, const QAVToolAllocateAnswer& iAnswer)
 {
-  const QAVTasStackupContributions k(iProblem, iResult.Tolerances.data());
   double y = Heading(out, iY, "Stack-ups: share of the limit used, and what uses it");
-  for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
+  for (const QAVToolAllocateAnswer::Stackup& stackup : iAnswer.Stackups)
   {
-    const double u = k.Utilisation[j];
-    Bar(out, y, iProblem.Stackups[j].Name, kLimitAt * u, kRow - 4, u > 1.0 + 1e-9 ? kOver : kUsed,
-        Percent(100.0 * u) + " of limit", true);
+    const double u = stackup.Utilisation;
+    Bar(out, y, stackup.Name, kLimitAt * u, kRow - 4, u > 1.0 + 1e-9 ? kOver : kUsed, Percent(100.0 * u) + " of limit",
+        true);
     out << "<line x1=\"" << kLeft + kLimitAt * kBarWidth << "\" y1=\"" << y - 2 << "\" x2=\""
         << kLeft + kLimitAt * kBarWidth << "\" y2=\"" << y + kRow - 2 << "\" stroke=\"#444\" stroke-width=\"2\"/>\n";
     y += kRow;
-    std::vector<QAVTasStackupContributions::Share> shares = k.Shares[j];
+    std::vector<QAVToolAllocateAnswer::Share> shares = stackup.Shares;
     std::stable_sort(shares.begin(), shares.end(),
                      [](const auto& a, const auto& b) { return Shown(a.Percent) > Shown(b.Percent); });
     for (const auto& s : shares)
     {
-      Bar(out, y, iProblem.Dimensions[s.Dimension].Name, s.Percent / 100.0, kRow - 8, kShare, Percent(s.Percent),
-          false);
+      Bar(out, y, iAnswer.Dimensions[s.Dimension].Name, s.Percent / 100.0, kRow - 8, kShare, Percent(s.Percent), false);
       y += kRow - 4;
     }
     y += 10;
@@ -81,21 +77,12 @@ double Stackups(std::ostream& out, double iY, const QAVTasAllocationProblem& iPr
   return y;
 }
 
-double Tolerances(std::ostream& out, double iY, const QAVTasAllocationProblem& iProblem,
-                  const QAVTasAllocationResult& iResult)
+double Tolerances(std::ostream& out, double iY, const QAVToolAllocateAnswer& iAnswer)
 {
   double y = Heading(out, iY, "Tolerances between their bounds");
-  for (std::size_t i = 0; i < iProblem.Dimensions.size(); ++i)
+  for (const QAVToolAllocateAnswer::Dimension& d : iAnswer.Dimensions)
   {
-    const QAVTasAllocationProblem::Dimension& d = iProblem.Dimensions[i];
-    const double t = iResult.Tolerances[i];
-    double lo = d.Min, hi = d.Max;
-    if (!d.Options.empty())
-    {
-      lo = hi = d.Options[0].Tolerance;
-      for (const auto& o : d.Options)
-        lo = std::min(lo, o.Tolerance), hi = std::max(hi, o.Tolerance);
-    }
+    const double t = d.Tolerance, lo = d.Low, hi = d.High;
     const bool free = !d.Fixed && hi > lo;
     const double f = free ? (t - lo) / (hi - lo) : 0.5;
     out << "<text x=\"" << kLeft - 8 << "\" y=\"" << y + 10 << "\" text-anchor=\"end\">"
@@ -115,15 +102,15 @@ double Tolerances(std::ostream& out, double iY, const QAVTasAllocationProblem& i
 std::string QAVToolAllocationPicture::Svg(const QAVToolAllocateAnswer& iAnswer)
 {
   std::ostringstream body;
-  double y = Stackups(body, 44, iAnswer.Problem, iAnswer.Result);
-  y = Tolerances(body, y + 8, iAnswer.Problem, iAnswer.Result);
+  double y = Stackups(body, 44, iAnswer);
+  y = Tolerances(body, y + 8, iAnswer);
   const double height = y + 16;
   std::ostringstream out;
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << height
       << "\" viewBox=\"0 0 " << kWidth << ' ' << height
       << "\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text x=\"20\" y=\"26\" font-family=\"sans-serif\" font-size=\"15\" fill=\"#111\">"
-      << QAVToolSvgPlot::Escape(iAnswer.Names.Title)
+      << QAVToolSvgPlot::Escape(iAnswer.Title)
       << "</text>\n<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#333\">\n"
       << body.str() << "</g>\n</svg>\n";
   return out.str();

@@ -11,7 +11,7 @@
 class QAVToolAllocationPicture
 {
 public:
-  // The whole SVG document; the result must hold one tolerance per dimension.
+  // The whole SVG document.
   static std::string Svg(const QAVToolAllocateAnswer& iAnswer);
 };
 
