@@ -150,11 +150,6 @@ Answer::Stackup StackupRow(const Problem& iProblem, const Result& iResult, std::
   const double v = Entry(iResult.StackupValues, j);
   row.Value = v;
   row.Slack = linear ? std::min(s.Upper - v, v - s.Lower) : s.Limit - v;
-  const double m = iResult.Tolerances.size() == iProblem.Dimensions.size()
-    ? iProblem.StackupValue(j, iResult.Tolerances.data())
-    : std::nan("");
-  row.ModelValue = m;
-  row.ModelSlack = linear ? std::min(m - s.Lower, s.Upper - m) : s.Limit - m;
   row.Price = Entry(iResult.StackupPrices, j);
   row.Side = SideOf(s, v);
   row.Utilisation = std::nan("");

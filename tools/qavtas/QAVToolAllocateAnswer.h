@@ -70,8 +70,6 @@ struct QAVToolAllocateAnswer
     Band Limit;
     double Value = 0.0; // as the solve states it: a function's worst case on the true function
     double Slack = 0.0; // from Value to the limit (a band: to its nearer edge)
-    // The law on the allocated tolerances, which Shares and Utilisation measure.
-    double ModelValue = 0.0, ModelSlack = 0.0;
     double Price = 0.0;
     std::string Side; // where an answer on the limit sits: "limit", "equality", "upper" or "lower"
     double Utilisation = 0.0;

@@ -60,9 +60,9 @@ void Stackups(std::ostream& out, const Answer& iAnswer)
   for (const Answer::Stackup& s : iAnswer.Stackups)
     QAVToolText::HtmlRow(
       out,
-      {Escape(s.Name), s.Law, Num(s.ModelValue),
-       s.Limit.Linear ? "[" + Num(s.Limit.Lower) + ", " + Num(s.Limit.Upper) + "]" : Num(s.Limit.Limit),
-       Num(s.ModelSlack), Num(s.Price), Num(100.0 * s.Utilisation)});
+      {Escape(s.Name), s.Law, Num(s.Value),
+       s.Limit.Linear ? "[" + Num(s.Limit.Lower) + ", " + Num(s.Limit.Upper) + "]" : Num(s.Limit.Limit), Num(s.Slack),
+       Num(s.Price), Num(100.0 * s.Utilisation)});
   out << "</tbody></table>\n<h2>Contributions (% of each stack-up)</h2>\n";
   QAVToolText::HtmlHead(out, {"stack-up", "dimension", "share %"});
   for (const Answer::Stackup& s : iAnswer.Stackups)
