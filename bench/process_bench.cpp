@@ -111,12 +111,18 @@ void BM_Yield(benchmark::State& state)
     d.MeanShift = i % 5 == 0 ? 0.2 : 0.0;
     t.push_back(d.Options[0].Tolerance);
     d.Options.clear();
+    d.Fixed = true;
+    d.Tolerance = d.Min = d.Max = t.back();
   }
   for (std::size_t j = 0; j < p.Stackups.size(); ++j)
   {
     auto& s = p.Stackups[j];
     while (s.Sensitivity.size() < 8)
-      s.Sensitivity.push_back({static_cast<std::int32_t>(gen() % 20), 1.0});
+    {
+      const auto i = static_cast<std::int32_t>(gen() % 20);
+      if (std::none_of(s.Sensitivity.begin(), s.Sensitivity.end(), [i](const auto& e) { return e.first == i; }))
+        s.Sensitivity.push_back({i, 1.0});
+    }
     s.Rule = QAVTasAllocationProblem::Law::Rss;
     s.Factor = 1.0;
     s.Limit = 1.17 * p.StackupValue(j, t.data());
