@@ -115,6 +115,7 @@ struct QAVToolAllocateAnswer
     std::string Text;
     std::vector<std::pair<std::size_t, double>> Sensitivities; // dimension, at the nominals
     QAVTasFunctionAllocation::Check Check;
+    double LinearValue = 0.0;              // the law on the linear model at the nominals
     QAVTasFunctionAllocation::Yield Yield; // not Defined: not simulated
   };
 

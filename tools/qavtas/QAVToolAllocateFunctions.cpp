@@ -21,6 +21,7 @@ void QAVToolAllocateFunctions::Check(const QAVTasAllocationProblem& iProblem,
     for (const auto& [i, w] : s.Sensitivity)
       row.Sensitivities.emplace_back(static_cast<std::size_t>(i), w);
     row.Check = iResult.Checks[j];
+    row.LinearValue = iProblem.StackupValue(j, iResult.Answer.Tolerances.data());
     if (j < yields.size())
       row.Yield = yields[j];
     ioAnswer.Functions.push_back(std::move(row));

@@ -139,7 +139,7 @@ Json Function(const Answer& iAnswer, const Answer::Function& iF)
   for (const auto& [i, w] : iF.Sensitivities)
     sensitivities[iAnswer.Dimensions[i].Name] = w;
   Json item = {{"function", iF.Text},       {"sensitivities", sensitivities}, {"reference", c.Reference},
-               {"range", {c.Min, c.Max}},   {"linear_value", c.ModelValue},   {"true_value", c.TrueValue},
+               {"range", {c.Min, c.Max}},   {"linear_value", iF.LinearValue}, {"true_value", c.TrueValue},
                {"true_bound", c.TrueBound}, {"certified", c.Certified}};
   if (c.TrueLaw)
     item["limit"] = iAnswer.Stackups[iF.Stackup].Limit.Limit, item["model_limit"] = c.ModelLimit;

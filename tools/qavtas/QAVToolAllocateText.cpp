@@ -187,13 +187,13 @@ std::string Function(const Answer& iAnswer, const Answer::Function& iF)
   std::string text = "  " + s.Name + " = " + iF.Text + "\n    sensitivities at the nominals:";
   for (const auto& [i, w] : iF.Sensitivities)
     text += " " + iAnswer.Dimensions[i].Name + " " + Format("%.8g", w);
-  text += "\n    worst case over the box: linear model " + Format("%.8g", c.ModelValue) + ", true function " +
+  text += "\n    worst case over the box: linear model " + Format("%.8g", iF.LinearValue) + ", true function " +
     Format("%.8g", c.TrueValue) +
     (c.Certified ? " (certified)" : " (NOT certified: up to " + Format("%.8g", c.TrueBound) + ")") + ", range [" +
     Format("%.8g", c.Min) + ", " + Format("%.8g", c.Max) + "] about " + Format("%.8g", c.Reference) + "\n";
   if (c.TrueLaw)
-    text += "    limit " + Format("%.8g", s.Limit.Limit) + ", held on the true function; the linear model's limit " +
-      Format("%.8g", c.ModelLimit) + "\n";
+    text += "    limit " + Format("%.8g", s.Limit.Limit) + ", held on the true function; " +
+      (c.Tangent ? "the limit of its tangent row " : "the linear model's limit ") + Format("%.8g", c.ModelLimit) + "\n";
   if (iF.Yield.Defined)
     text += "    yield (" + std::to_string(iAnswer.FunctionSamples) + " assemblies): linear model " +
       QAVToolAllocateText::Interval(iF.Yield.Model) + ", true function " +

@@ -184,7 +184,7 @@ void Functions(std::ostream& out, const Answer& iAnswer)
     const QAVTasFunctionAllocation::Check& c = f.Check;
     const bool yields = f.Yield.Defined;
     out << "<tr><td>" << Escape(iAnswer.Stackups[f.Stackup].Name) << "</td><td><code>" << Escape(f.Text)
-        << "</code></td><td>" << QAVToolText::Format("%.8g", c.ModelValue) << "</td><td>"
+        << "</code></td><td>" << QAVToolText::Format("%.8g", f.LinearValue) << "</td><td>"
         << QAVToolText::Format("%.8g", c.TrueValue) << "</td><td>" << (c.Certified ? "yes" : "no") << "</td><td>"
         << (c.TrueLaw ? QAVToolText::Format("%.8g", iAnswer.Stackups[f.Stackup].Limit.Limit) : "-") << "</td><td>"
         << (c.TrueLaw ? QAVToolText::Format("%.8g", c.ModelLimit) : "-") << "</td><td>"

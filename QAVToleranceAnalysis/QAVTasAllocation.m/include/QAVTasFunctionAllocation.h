@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // Allocation when some stack-ups are functions (Stackup::Function). The statistical laws use the
@@ -16,13 +17,23 @@
 // holds on the true function: over the box centre_i +- t_i, max(f_max - f(x0), f(x0) - f_min) <=
 // limit, x0 the nominals (what sum |s_i| t_i bounds for a sum).
 //
-// The linear model is solved; the true worst case of the answer is certified (QAVTasWorstCase,
-// its proven bound used); each function stack-up whose bound breaks its limit, or that binds in the
-// model with room left, has its model limit moved by limit - bound, and the model is solved again,
-// until every such stack-up meets its limit to RelativeTolerance (and the binding ones sit on it).
-// Otherwise, after MaxRounds or when a model limit reaches 0 or the tightened model has no answer,
-// the result is NotSolved with the best answer that met every true limit (else the last) and why.
-// A problem without function worst-case stack-ups is solved once, as it is.
+// The linear model is solved; the true worst case W(t) of the answer is certified (QAVTasWorstCase,
+// its proven bound used). Each function stack-up whose bound breaks its limit T, that binds in the
+// model with room left, or whose row is not yet W's tangent, is replaced by the tangent of W at the
+// answer t_k (sequential linearisation):
+//   W(t) ~ W(t_k) + sum_i g_i (t_i - t_k,i),   g_i = dW/dt_i = +-df/dx_i at the extreme x*,
+// the sign that of the end of [centre_i - t_i, centre_i + t_i] x*_i sits on, 0 inside (the envelope
+// theorem), so the row reads sum_i g_i t_i <= T - W(t_k) + sum_i g_i t_k,i. At its fixed point the
+// model's optimality conditions are the true problem's: the answer is a stationary point of the
+// true problem, and where W is convex in t (f concave or convex along the box's directions, as the
+// clutch's arccos is) the tangent lies below W, so the model's certificate bounds the true optimum.
+// Where no tangent is usable (no slope, or a slope of the wrong sign) the model's limit is moved by
+// the discrepancy instead. The rounds end when every such stack-up meets its limit to
+// RelativeTolerance, the binding ones sit on it and the slopes are settled (1e-6 relative: the
+// cost is stationary, so it errs by the square). Otherwise, after MaxRounds or when a model limit
+// reaches 0 or the tightened model has no answer, the result is NotSolved with the best answer that
+// met every true limit (else the last) and why. A problem without function worst-case stack-ups is
+// solved once, as it is.
 class QAV_TASOPT_API QAVTasFunctionAllocation
 {
 public:
@@ -38,13 +49,17 @@ public:
   {
     bool Function = false;       // given by its function
     bool TrueLaw = false;        // a function with the worst-case law: held on the function
-    double ModelValue = 0.0;     // the law's value V_j on the linear model
-    double ModelLimit = 0.0;     // the limit the linear model was last solved with
+    double ModelValue = 0.0;     // the law's value V_j on the row last solved
+    double ModelLimit = 0.0;     // the limit of the row last solved
+    bool Tangent = false;        // that row was W's tangent at an earlier answer, not the linear model
     double Reference = 0.0;      // f at the nominals
     double Min = 0.0, Max = 0.0; // f's extremes over the box, attained
     double TrueValue = 0.0;      // max(Max - Reference, Reference - Min)
     double TrueBound = 0.0;      // its proven upper bound
     bool Certified = false;
+    // dTrueValue/dt_i at the answer, (dimension, slope) for each slope > 0; empty when W has no
+    // usable tangent there (a true-law stack-up only).
+    std::vector<std::pair<std::int32_t, double>> Slopes;
   };
 
   struct Result

@@ -4,6 +4,7 @@
 
 #include "QAVTasExpressionStackup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -27,15 +28,82 @@ std::string Figure(double iX)
   return text;
 }
 
+// Whether the model's row is the tangent the check found, to 1e-6 of its largest slope.
+bool Tangential(const Allocation::Check& iC, const Problem::Stackup& iRow)
+{
+  if (iC.Slopes.empty())
+    return true; // no tangent to follow: the limit alone is moved
+  if (iC.Slopes.size() != iRow.Sensitivity.size())
+    return false;
+  double largest = 0.0;
+  for (const auto& slope : iC.Slopes)
+    largest = std::max(largest, slope.second);
+  for (std::size_t k = 0; k < iC.Slopes.size(); ++k)
+    if (iC.Slopes[k].first != iRow.Sensitivity[k].first ||
+        !(std::fabs(iC.Slopes[k].second - std::fabs(iRow.Sensitivity[k].second)) <= 1e-6 * largest))
+      return false;
+  return true;
+}
+
 // Whether the check needs another round: its bound breaks the limit, or it binds in the model with
-// room left on the true function.
-bool Unsettled(const Allocation::Check& iC, double iLimit, double iTolerance)
+// room left on the true function or on a row that is not yet the true function's tangent.
+bool Unsettled(const Allocation::Check& iC, const Problem::Stackup& iRow, double iLimit, double iTolerance)
 {
   if (!iC.TrueLaw)
     return false;
   const bool broken = iC.TrueBound > iLimit * (1.0 + iTolerance);
   const bool binding = iC.ModelValue >= iC.ModelLimit * (1.0 - 1e-7);
-  return broken || (binding && iC.TrueBound < iLimit * (1.0 - iTolerance));
+  return broken || (binding && (iC.TrueBound < iLimit * (1.0 - iTolerance) || !Tangential(iC, iRow)));
+}
+
+// The row sum_i g_i t_i <= T - W(t_k) + sum_i g_i t_k,i: W's tangent at the answer, held to T.
+bool UseTangent(const Allocation::Check& iC, const std::vector<double>& iT, double iLimit, Problem::Stackup& ioRow)
+{
+  double along = 0.0;
+  for (const auto& [i, g] : iC.Slopes)
+    along += g * iT[static_cast<std::size_t>(i)];
+  const double limit = iLimit - iC.TrueBound + along;
+  if (iC.Slopes.empty() || !(limit > 0.0) || !std::isfinite(limit))
+    return false;
+  ioRow.Sensitivity = iC.Slopes;
+  ioRow.Limit = limit;
+  return true;
+}
+
+// dW/dt_i at the extreme of the side that decides W (iR's ArgMax or ArgMin, in the order of the
+// function's inputs), the other inputs at ipCentre: +-df/dx_i by the end of its range x*_i sits on,
+// none inside. Empty when a slope is not finite or has the wrong sign (x* is no extreme there).
+std::vector<std::pair<std::int32_t, double>> SlopesAt(const QAVTasExpressionStackup& iF,
+                                                      const QAVTasWorstCase::Result& iR, double iReference,
+                                                      const std::vector<double>& iLow, const std::vector<double>& iHigh)
+{
+  const bool upper = iR.Max - iReference >= iReference - iR.Min;
+  const std::vector<double>& at = upper ? iR.ArgMax : iR.ArgMin;
+  const std::vector<std::int32_t>& inputs = iF.Inputs();
+  if (at.size() != inputs.size())
+    return {};
+  std::vector<double> x(iLow.size()), g(inputs.size());
+  for (std::size_t i = 0; i < x.size(); ++i)
+    x[i] = 0.5 * (iLow[i] + iHigh[i]);
+  for (std::size_t k = 0; k < inputs.size(); ++k)
+    x[static_cast<std::size_t>(inputs[k])] = at[k];
+  iF.Gradient(x.data(), g.data());
+  double largest = 0.0;
+  for (const double d : g)
+    largest = std::max(largest, std::fabs(d));
+  std::vector<std::pair<std::int32_t, double>> slopes;
+  for (std::size_t k = 0; k < inputs.size(); ++k)
+  {
+    const auto i = static_cast<std::size_t>(inputs[k]);
+    const double width = iHigh[i] - iLow[i];
+    const double end = at[k] >= iHigh[i] - 1e-9 * width ? 1.0 : at[k] <= iLow[i] + 1e-9 * width ? -1.0 : 0.0;
+    const double slope = (upper ? 1.0 : -1.0) * end * g[k];
+    if (!std::isfinite(slope) || slope < -1e-9 * largest)
+      return {};
+    if (slope > 1e-9 * largest)
+      slopes.emplace_back(inputs[k], slope);
+  }
+  return slopes;
 }
 
 bool Met(const std::vector<Allocation::Check>& iChecks, const Problem& iProblem, double iTolerance)
@@ -102,6 +170,8 @@ std::vector<Allocation::Check> QAVTasFunctionAllocation::Checks(const Problem& i
     c.TrueValue = std::max(r.Max - c.Reference, c.Reference - r.Min);
     c.TrueBound = std::max(r.UpperBound - c.Reference, c.Reference - r.LowerBound);
     c.Certified = r.Certified;
+    if (c.TrueLaw)
+      c.Slopes = SlopesAt(f, r, c.Reference, low, high);
   }
   return checks;
 }
@@ -113,12 +183,15 @@ Allocation::Result QAVTasFunctionAllocation::Solve(const Problem& iProblem, cons
   Problem model = iProblem;
   const double tolerance = _Settings.RelativeTolerance;
   std::vector<std::pair<double, double>> previous(model.Stackups.size(), {0.0, -1.0});
+  std::vector<char> tangent(model.Stackups.size(), 0);
   for (result.Rounds = 1;; ++result.Rounds)
   {
     result.Answer = iSolver(model);
     if (result.Answer.State != Status::Optimal)
       break;
     result.Checks = Checks(model, result.Answer.Tolerances);
+    for (std::size_t j = 0; j < tangent.size(); ++j)
+      result.Checks[j].Tangent = tangent[j] != 0;
     UseTrueValues(result.Checks, result.Answer);
     last = result;
     const bool met = Met(result.Checks, iProblem, tolerance);
@@ -128,9 +201,11 @@ Allocation::Result QAVTasFunctionAllocation::Solve(const Problem& iProblem, cons
     for (std::size_t j = 0; j < model.Stackups.size(); ++j)
     {
       const double limit = iProblem.Stackups[j].Limit;
-      if (!Unsettled(result.Checks[j], limit, tolerance))
+      if (!Unsettled(result.Checks[j], model.Stackups[j], limit, tolerance))
         continue;
-      model.Stackups[j].Limit = NextLimit(model.Stackups[j].Limit, result.Checks[j].TrueBound, limit, previous[j]);
+      tangent[j] = UseTangent(result.Checks[j], result.Answer.Tolerances, limit, model.Stackups[j]);
+      if (!tangent[j])
+        model.Stackups[j].Limit = NextLimit(model.Stackups[j].Limit, result.Checks[j].TrueBound, limit, previous[j]);
       if (why.empty())
         why = "the true worst case of stack-up '" + model.Stackups[j].Name + "' is " +
           Figure(result.Checks[j].TrueBound) + " against its limit " + Figure(limit);
