@@ -156,9 +156,13 @@ TEST(FunctionAllocation, TheReportShowsTheModelAndTheTrueFunctionSideBySide)
   EXPECT_NEAR(0.035, angle["true_value"].get<double>(), 1e-11);
   EXPECT_LT(angle["linear_value"].get<double>(), 0.031);
   EXPECT_EQ(true, angle["certified"]);
+  EXPECT_EQ(true, angle["tangent"]);
   EXPECT_LE(angle["yield"]["true_ci95"][0].get<double>(), angle["yield"]["true"].get<double>());
   EXPECT_GE(answer["function_solves"].get<int>(), 2);
   const std::string page = QAVToolTempPath("clutch.html");
   ASSERT_EQ(0, QAVToolRun("allocate " + kSource + "/examples/clutch.json --html " + page).status);
   EXPECT_NE(std::string::npos, QAVToolSlurp(page).find("<td>0.035</td><td>yes</td>"));
+  EXPECT_NE(std::string::npos, QAVToolSlurp(page).find("(a local optimum)"));
+  EXPECT_NE(std::string::npos,
+            QAVToolRun("allocate " + kSource + "/examples/clutch.json").out.find("(a local optimum)"));
 }

@@ -168,6 +168,11 @@ struct QAVToolAllocateAnswer
   std::int32_t Seed = 1;
 
   std::vector<Function> Functions; // empty: no stack-up given by its function was checked
+  // An optimum held on a true function by tangent rows: certified for those rows only.
+  bool LocalOptimum = false;
+  static constexpr const char* kLocalOptimum =
+    "the certificate is the tangent rows': the answer meets the true problem's optimality conditions (a local "
+    "optimum); that no other answer is cheaper is not proven on the true functions";
   std::int32_t FunctionSolves = 0;
   std::int64_t FunctionSamples = 0;
 

@@ -21,6 +21,8 @@ void QAVToolAllocateFunctions::Check(const QAVTasAllocationProblem& iProblem,
     for (const auto& [i, w] : s.Sensitivity)
       row.Sensitivities.emplace_back(static_cast<std::size_t>(i), w);
     row.Check = iResult.Checks[j];
+    ioAnswer.LocalOptimum =
+      ioAnswer.LocalOptimum || (row.Check.Tangent && iResult.Answer.State == QAVTasAllocationResult::Status::Optimal);
     row.LinearValue = iProblem.StackupValue(j, iResult.Answer.Tolerances.data());
     if (j < yields.size())
       row.Yield = yields[j];

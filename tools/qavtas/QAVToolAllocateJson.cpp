@@ -142,7 +142,8 @@ Json Function(const Answer& iAnswer, const Answer::Function& iF)
                {"range", {c.Min, c.Max}},   {"linear_value", iF.LinearValue}, {"true_value", c.TrueValue},
                {"true_bound", c.TrueBound}, {"certified", c.Certified}};
   if (c.TrueLaw)
-    item["limit"] = iAnswer.Stackups[iF.Stackup].Limit.Limit, item["model_limit"] = c.ModelLimit;
+    item["limit"] = iAnswer.Stackups[iF.Stackup].Limit.Limit, item["model_limit"] = c.ModelLimit,
+    item["tangent"] = c.Tangent;
   if (iF.Yield.Defined)
     item["yield"] = {{"samples", iAnswer.FunctionSamples},
                      {"model", iF.Yield.Model.Estimate},

@@ -209,6 +209,8 @@ std::string Functions(const Answer& iAnswer)
     "\nstack-ups given by their function (" + std::to_string(iAnswer.FunctionSolves) + " solves of the linear model)\n";
   for (const Answer::Function& f : iAnswer.Functions)
     text += Function(iAnswer, f);
+  if (iAnswer.LocalOptimum)
+    text += std::string("  ") + Answer::kLocalOptimum + "\n";
   return text;
 }
 

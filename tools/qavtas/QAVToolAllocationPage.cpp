@@ -175,8 +175,9 @@ void Functions(std::ostream& out, const Answer& iAnswer)
   using Text = QAVToolAllocateText;
   out << "<h2>Stack-ups given by their function</h2>\n<p>The worst case over the allocated box on the linear model "
          "(sensitivities at the nominals) and on the true function, certified by interval branch and bound; "
-      << iAnswer.FunctionSolves
-      << " solves of the linear model.</p>\n<table class=\"sortable\"><thead><tr><th>stack-up</th><th>function</th>"
+      << iAnswer.FunctionSolves << " solves of the linear model." // the note as a sentence: 't' capitalised
+      << (iAnswer.LocalOptimum ? " T" + std::string(Answer::kLocalOptimum + 1) + "." : "")
+      << "</p>\n<table class=\"sortable\"><thead><tr><th>stack-up</th><th>function</th>"
          "<th>linear model</th><th>true function</th><th>certified</th><th>limit</th><th>model limit</th>"
          "<th>yield, linear model</th><th>yield, true function</th></tr></thead><tbody>\n";
   for (const Answer::Function& f : iAnswer.Functions)
