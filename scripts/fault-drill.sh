@@ -186,6 +186,12 @@ FAULTS = [
      [(source_of("QAVTasAllocationFileDrawing.cpp"),
        "ioDimension.Tolerance = 0.5 * (ioDimension.Plus + ioDimension.Minus);",
        "ioDimension.Tolerance = ioDimension.Plus + ioDimension.Minus;")], "release"),
+    ("tangent-at-centre", "a worst case's tangent takes its slopes at the box's centre, not at the extreme",
+     [(source_of("QAVTasFunctionAllocation.cpp"), "    x[static_cast<std::size_t>(inputs[k])] = at[k];\n",
+       "    (void)at[k];\n")], "release"),
+    ("tangent-intercept", "a worst case's tangent row forgets where it touches",
+     [(source_of("QAVTasFunctionAllocation.cpp"), "    along += g * iT[static_cast<std::size_t>(i)];",
+       "    along += 0.5 * g * iT[static_cast<std::size_t>(i)];")], "release"),
 ]
 
 def run(cmd, cwd, env=None, timeout=None):
