@@ -148,6 +148,38 @@ TEST(YieldEstimator, WorstCaseUniformAndThreads)
   }
 }
 
+// A stack-up given by its function deviates by f(x) - f(x0): a^2 about a = 10 (sigma 0.2, a shift
+// of 0.1) meets |a^2 - 100| <= 6 for a in [sqrt(94), sqrt(106)], a normal probability; beside
+// it, the same sum written as a function and as sensitivities has the same yield. Both methods,
+// one and three threads alike.
+TEST(YieldEstimator, FunctionsAreSimulatedOnTheFunction)
+{
+  Problem p = Chain({2.0, -1.0}, Problem::Distribution::Normal, 0.5, 0.0);
+  p.Dimensions[0].Name = "a", p.Dimensions[1].Name = "b";
+  p.Dimensions[0].Nominal = 10.0, p.Dimensions[1].Nominal = 4.0;
+  p.Dimensions[0].MeanShift = 1.0 / 6.0;
+  Problem::Stackup square = p.Stackups[0], sum = p.Stackups[0];
+  square.Rule = Problem::Law::WorstCase, square.Limit = 6.0, square.Sensitivity = {{0, 20.0}};
+  square.Function = "a^2";
+  sum.Function = "2 * a - b + 0.5";
+  p.Stackups.push_back(square);
+  p.Stackups.push_back(sum);
+  const double mean = 10.1, sigma = 0.2;
+  const auto phi = [](double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); };
+  const double exact = phi((std::sqrt(106.0) - mean) / sigma) - phi((std::sqrt(94.0) - mean) / sigma);
+  for (const bool qmc : {false, true})
+  {
+    const auto one = Simulate(p, {0.6, 0.2}, qmc, 3, 400000, 1);
+    const auto three = Simulate(p, {0.6, 0.2}, qmc, 3, 400000, 3);
+    EXPECT_EQ(one.Joint.Yield, three.Joint.Yield);
+    const Yield::Estimate& e = one.Stackups[2];
+    EXPECT_FALSE(e.HasExact);
+    EXPECT_LE(e.Lower, exact) << qmc;
+    EXPECT_GE(e.Upper, exact) << qmc;
+    EXPECT_NEAR(one.Stackups[0].Yield, one.Stackups[3].Yield, 1e-5) << qmc;
+  }
+}
+
 // Scrambled Sobol points are stratified in every coordinate: of 2048 points (two blocks) per
 // scrambling exactly half put a uniform dimension within half its tolerance, so every scrambling
 // gives 1/2 and the interval has no width.

@@ -13,7 +13,9 @@
 // Dimension i with tolerance t_i deviates from the centre of its zone by dev_i = m_i t_i + e_i, m_i
 // its mean shift (or its process mean less the centre), and e_i normal with sigma = t_i / (3 cp_i)
 // or its given sigma (Distribution::Normal), or uniform or triangular on [-t_i, t_i]. Stack-up j deviates
-// by Y_j = sum_i s_ij dev_i and is met when |Y_j| <= T_j, its limit. A linear row has no nominal to
+// by Y_j = sum_i s_ij dev_i and is met when |Y_j| <= T_j, its limit; a stack-up given by its
+// function f_j (Stackup::Function) deviates by Y_j = f_j(centre + dev) - f_j(x0), x0 the nominals,
+// the deviation its worst-case law bounds. A linear row has no nominal to
 // deviate from: its yield is undefined (Estimate::Defined false) and it is left out of the joint
 // yield, the fraction of assemblies that meet every other stack-up at once.
 //
@@ -25,7 +27,7 @@
 // Uniforms u in (0, 1) become normals through the inverse normal distribution (Wichura's AS 241,
 // accurate to about 1e-16), the same for both methods.
 //
-// Exact values: a stack-up whose inputs are all normal is normal, with mean mu = sum_i s_ij m_i t_i
+// Exact values: a sum whose inputs are all normal is normal, with mean mu = sum_i s_ij m_i t_i
 // and variance sum_i (s_ij t_i / 3)^2, so its yield is Phi((T - mu)/sigma) - Phi((-T - mu)/sigma).
 // The joint yield is exact when every defined stack-up is and no two share a dimension (a product).
 //

@@ -1,5 +1,6 @@
 #include "QAVTasYieldEstimator.h"
 
+#include "QAVTasExpressionStackup.h"
 #include "QAVTasStackupLaw.h"
 
 #include "QAVTasRandomStream.h"
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 using Problem = QAVTasAllocationProblem;
@@ -24,15 +26,21 @@ const std::int64_t kBlock = Estimator::BlockSize;
 struct Model
 {
   std::vector<std::int32_t> Drawn;                                // problem dimensions drawn, in order
-  std::vector<double> Mean, Scale;                                // per drawn dimension
+  std::vector<double> Mean, Scale, Centre;                        // per drawn dimension
   std::vector<Problem::Distribution> Spread;                      // per drawn dimension
   std::vector<std::size_t> Stackup;                               // per row: its stack-up
   std::vector<double> Limit;                                      // per row
   std::vector<std::vector<std::pair<std::size_t, double>>> Terms; // per row: (drawn index, s_ij)
+  std::vector<std::unique_ptr<QAVTasExpressionStackup>> Function; // per row: its function, or none
+  std::vector<double> Reference;                                  // per row: its function at x0
+  std::size_t Dimensions = 0;
 
   Model(const Problem& iProblem, const std::vector<double>& iT)
+    : Dimensions(iProblem.Dimensions.size()), _Problem(iProblem), _T(iT), _DrawnOf(Dimensions, -1)
   {
-    std::vector<std::int32_t> drawnOf(iProblem.Dimensions.size(), -1);
+    std::vector<double> x0;
+    for (const Problem::Dimension& d : iProblem.Dimensions)
+      x0.push_back(d.Nominal);
     for (std::size_t j = 0; j < iProblem.Stackups.size(); ++j)
     {
       const auto& s = iProblem.Stackups[j];
@@ -42,27 +50,31 @@ struct Model
       Stackup.push_back(j);
       Limit.push_back(halfWidth);
       Terms.emplace_back();
-      for (const auto& [i, w] : s.Sensitivity)
+      Function.emplace_back();
+      Reference.push_back(0.0);
+      if (!s.Function.empty())
       {
-        if (drawnOf[i] < 0)
-        {
-          const auto& d = iProblem.Dimensions[i];
-          const bool normal = d.Spread == Problem::Distribution::Normal;
-          // Deviations from the centre of the zone; a normal scale is a sigma, the others a half-width.
-          drawnOf[i] = static_cast<std::int32_t>(Drawn.size());
-          Drawn.push_back(i);
-          Mean.push_back(d.MeanAt(iT[i]) - d.Centre());
-          Scale.push_back(normal ? d.SigmaAt(iT[i]) : iT[i]);
-          Spread.push_back(d.Spread);
-        }
-        Terms.back().push_back({static_cast<std::size_t>(drawnOf[i]), w});
+        Function.back() = std::make_unique<QAVTasExpressionStackup>(iProblem, s);
+        Reference.back() = Function.back()->Value(x0.data());
+        for (const std::int32_t i : Function.back()->Inputs())
+          Draw(i);
+        continue;
       }
+      for (const auto& [i, w] : s.Sensitivity)
+        Terms.back().push_back({Draw(i), w});
     }
+  }
+
+  bool HasFunctions() const
+  {
+    return std::any_of(Function.begin(), Function.end(), [](const auto& f) { return f != nullptr; });
   }
 
   // Yield of a row when all its inputs are normal.
   bool Exact(std::size_t iRow, double& oYield) const
   {
+    if (Function[iRow])
+      return false;
     double mu = 0.0, variance = 0.0;
     for (const auto& [d, w] : Terms[iRow])
     {
@@ -78,6 +90,29 @@ struct Model
       oYield = 0.5 * (std::erfc(-(limit - mu) / (sigma * M_SQRT2)) - std::erfc(-(-limit - mu) / (sigma * M_SQRT2)));
     return true;
   }
+
+private:
+  // The drawn index of dimension i, drawn now if it was not yet.
+  std::size_t Draw(std::int32_t i)
+  {
+    if (_DrawnOf[i] < 0)
+    {
+      const auto& d = _Problem.Dimensions[i];
+      const bool normal = d.Spread == Problem::Distribution::Normal;
+      // Deviations from the centre of the zone; a normal scale is a sigma, the others a half-width.
+      _DrawnOf[i] = static_cast<std::int32_t>(Drawn.size());
+      Drawn.push_back(i);
+      Mean.push_back(d.MeanAt(_T[i]) - d.Centre());
+      Scale.push_back(normal ? d.SigmaAt(_T[i]) : _T[i]);
+      Centre.push_back(d.Centre());
+      Spread.push_back(d.Spread);
+    }
+    return static_cast<std::size_t>(_DrawnOf[i]);
+  }
+
+  const Problem& _Problem;
+  const std::vector<double>& _T;
+  std::vector<std::int32_t> _DrawnOf;
 };
 
 // A thread's buffers: the deviations of a block, drawn index by drawn index, and a row's sums.
@@ -87,6 +122,12 @@ public:
   explicit Sampler(const Model& iModel)
     : _Model(iModel), _Dev(iModel.Drawn.size() * kBlock), _U(kBlock), _Y(kBlock), _Joint(kBlock)
   {
+    if (!iModel.HasFunctions())
+      return;
+    _X.resize(_Dev.size());
+    _Columns.assign(iModel.Dimensions, nullptr);
+    for (std::size_t d = 0; d < iModel.Drawn.size(); ++d)
+      _Columns[static_cast<std::size_t>(iModel.Drawn[d])] = &_X[d * kBlock];
   }
 
   // Counts met samples per row, then jointly, into ioCounts (rows + 1 entries).
@@ -98,17 +139,13 @@ public:
       double* dev = &_Dev[d * kBlock];
       iFill(d, _U.data());
       QAVTasSampleBlocks::Deviates(_Model.Spread[d], _U.data(), iCount, _Model.Mean[d], _Model.Scale[d], dev);
+      for (std::int64_t k = 0; k < iCount && !_X.empty(); ++k)
+        _X[d * kBlock + k] = _Model.Centre[d] + dev[k];
     }
     std::fill(_Joint.begin(), _Joint.begin() + iCount, 1);
     for (std::size_t r = 0; r < _Model.Terms.size(); ++r)
     {
-      std::fill(_Y.begin(), _Y.begin() + iCount, 0.0);
-      for (const auto& [d, w] : _Model.Terms[r])
-      {
-        const double* dev = &_Dev[d * kBlock];
-        for (std::int64_t k = 0; k < iCount; ++k)
-          _Y[k] += w * dev[k];
-      }
+      Deviations(r, iCount);
       const double limit = _Model.Limit[r];
       std::int64_t met = 0;
       for (std::int64_t k = 0; k < iCount; ++k)
@@ -126,8 +163,28 @@ public:
   }
 
 private:
+  // Y of row r for the block: its sum of terms, or its function less its value at the nominals.
+  void Deviations(std::size_t iRow, std::int64_t iCount)
+  {
+    if (const QAVTasExpressionStackup* f = _Model.Function[iRow].get())
+    {
+      f->Values(_Columns.data(), iCount, _Y.data());
+      for (std::int64_t k = 0; k < iCount; ++k)
+        _Y[k] -= _Model.Reference[iRow];
+      return;
+    }
+    std::fill(_Y.begin(), _Y.begin() + iCount, 0.0);
+    for (const auto& [d, w] : _Model.Terms[iRow])
+    {
+      const double* dev = &_Dev[d * kBlock];
+      for (std::int64_t k = 0; k < iCount; ++k)
+        _Y[k] += w * dev[k];
+    }
+  }
+
   const Model& _Model;
-  std::vector<double> _Dev, _U, _Y;
+  std::vector<double> _Dev, _U, _Y, _X; // _X: centre + deviation, when a row is a function
+  std::vector<const double*> _Columns;  // per problem dimension: its column of _X
   std::vector<unsigned char> _Joint;
 };
 
