@@ -249,7 +249,7 @@ QAVToolAllocateAnswer QAVToolAllocateAnswer::Build(const QAVTasAllocationProblem
   answer.Seed = iProcesses.Seed();
   answer.Capabilities = QAVToolAllocateCapability::Analyse(iDrawing, result);
   if (iRun.Curves)
-    answer.Curves = QAVToolAllocateCapability::Curves(iProblem, result);
+    answer.Curves = QAVToolAllocateCapability::Curves(iProblem, result, answer.BindingStackups);
   answer.CurvePoints = QAVToolAllocateCapability::kCurvePoints;
   return answer;
 }

@@ -179,6 +179,7 @@ struct QAVToolAllocateAnswer
   Capability Capabilities;
   std::vector<Curve> Curves;
   std::int32_t CurvePoints = 0;
+  std::size_t BindingStackups = 0; // of which Curves holds the costliest
 
   // The answer of a run: iDrawing as read, iProblem the problem solved
   // (QAVTasTargetRows::SolverProblem), iSolved its solve, iProcesses the run's selection and

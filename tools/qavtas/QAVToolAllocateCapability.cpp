@@ -85,11 +85,13 @@ Answer::Capability QAVToolAllocateCapability::Analyse(const Problem& iDrawing, c
   return capability;
 }
 
-// Each binding stack-up (a positive price) of a continuous problem, with enough proven points to
-// draw.
-std::vector<Answer::Curve> QAVToolAllocateCapability::Curves(const Problem& iSolver, const Result& iResult)
+// The costliest binding stack-ups (a positive price) of a continuous problem, with enough proven
+// points to draw.
+std::vector<Answer::Curve> QAVToolAllocateCapability::Curves(const Problem& iSolver, const Result& iResult,
+                                                             std::size_t& oBinding)
 {
   std::vector<Answer::Curve> curves;
+  oBinding = 0;
   if (iResult.State != Result::Status::Optimal || iResult.StackupPrices.size() != iSolver.Stackups.size())
     return curves;
   for (const Problem::Dimension& d : iSolver.Dimensions)
@@ -98,11 +100,16 @@ std::vector<Answer::Curve> QAVToolAllocateCapability::Curves(const Problem& iSol
   std::vector<double> factors;
   for (int k = 0; k < kCurvePoints; ++k)
     factors.push_back(std::pow(4.0, static_cast<double>(k) / (kCurvePoints - 1)) * 0.5);
+  std::vector<std::pair<double, std::size_t>> binding;
   for (std::size_t j = 0; j < iSolver.Stackups.size(); ++j)
+    if (iResult.StackupPrices[j] > 0.0 && !iSolver.Stackups[j].LawOf().Band())
+      binding.emplace_back(-iResult.StackupPrices[j] * iSolver.Stackups[j].Limit, j);
+  oBinding = binding.size();
+  const std::size_t drawn = std::min(binding.size(), kMostCurves);
+  std::partial_sort(binding.begin(), binding.begin() + static_cast<std::ptrdiff_t>(drawn), binding.end());
+  for (std::size_t k = 0; k < drawn; ++k)
   {
-    if (!(iResult.StackupPrices[j] > 0.0) || iSolver.Stackups[j].LawOf().Band())
-      continue;
-    Answer::Curve curve = CurveOf(iSolver, j, factors);
+    Answer::Curve curve = CurveOf(iSolver, binding[k].second, factors);
     if (curve.Points.size() >= 4)
       curves.push_back(std::move(curve));
   }

@@ -19,14 +19,16 @@ class QAVToolAllocateCapability
 public:
   static constexpr std::int64_t kSamples = 100000;
   static constexpr int kCurvePoints = 21;
+  static constexpr std::size_t kMostCurves = 6; // a page of a few curves; each costs kCurvePoints solves
 
   // iDrawing as read; does not apply when no stack-up has a limit or nothing was allocated.
   static QAVToolAllocateAnswer::Capability Analyse(const QAVTasAllocationProblem& iDrawing,
                                                    const QAVTasAllocationResult& iResult);
   // iSolver the problem that was solved (QAVTasTargetRows::SolverProblem): none unless it is a
-  // continuous problem solved to optimality.
+  // continuous problem solved to optimality. The kMostCurves binding stack-ups whose loosening saves
+  // most (price times limit), costliest first; oBinding counts every binding stack-up.
   static std::vector<QAVToolAllocateAnswer::Curve> Curves(const QAVTasAllocationProblem& iSolver,
-                                                          const QAVTasAllocationResult& iResult);
+                                                          const QAVTasAllocationResult& iResult, std::size_t& oBinding);
 };
 
 #endif

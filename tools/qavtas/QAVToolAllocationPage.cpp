@@ -163,7 +163,11 @@ void Curves(std::ostream& out, const Answer& iAnswer)
     plot.LegendCross("current limit", 7, "#d62728");
     if (&curve == &iAnswer.Curves.front())
       out << "<h2>Trade-off curves</h2>\n<p>What each binding limit costs: the optimal cost over "
-          << iAnswer.CurvePoints << " limits from half to twice the current one (each certified).</p>\n";
+          << iAnswer.CurvePoints << " limits from half to twice the current one (each certified)"
+          << (iAnswer.BindingStackups > iAnswer.Curves.size() ? "; the " + std::to_string(iAnswer.Curves.size()) +
+                  " of " + std::to_string(iAnswer.BindingStackups) + " binding limits whose loosening saves most"
+                                                              : std::string())
+          << ".</p>\n";
     out << plot.Text();
   }
 }
