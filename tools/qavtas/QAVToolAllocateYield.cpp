@@ -2,6 +2,7 @@
 
 #include "QAVTasProcessSelector.h"
 #include "QAVToolAllocateDiagnosis.h"
+#include "QAVToolInterrupt.h"
 
 #include <algorithm>
 #include <chrono>
@@ -64,6 +65,9 @@ std::vector<QAVTasSelectionPrices::Stackup> QAVToolAllocateYield::Held(const Pro
   options.Search = Search();
   if (options.Search.TimeLimit == 0.0)
     options.Search.TimeLimit = std::max(kLeastHeld, kHeldPerSearch * _Searched);
+  // The answer is found: SIGINT or SIGTERM end the re-solves, whose verdicts stay "not known".
+  const QAVToolInterrupt interrupt;
+  options.Search.OnProgress = [](const QAVTasProcessSelector::Progress&) { return !QAVToolInterrupt::Requested(); };
   return QAVTasSelectionPrices(options).Analyse(iProblem, iResult);
 }
 

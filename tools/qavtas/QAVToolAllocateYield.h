@@ -33,7 +33,8 @@ public:
 
   // For an optimal pure selection (no continuous dimension), what each stack-up holds of it,
   // re-solved within the same node limit and time limit (without one: 20 times the time Solve
-  // took, at least 2 s); else empty.
+  // took, at least 2 s); else empty. SIGINT or SIGTERM stop the re-solves: what they did not settle
+  // stays not known.
   std::vector<QAVTasSelectionPrices::Stackup> Held(const QAVTasAllocationProblem& iProblem,
                                                    const QAVTasAllocationResult& iResult) const;
 
