@@ -154,18 +154,6 @@ bool WritePictures(const Settings& iSettings, const QAVToolAllocateAnswer& iAnsw
   return iSettings.html.empty() || WriteText(iSettings.html, QAVToolAllocationPage::Html(iAnswer), oError);
 }
 
-// The problem of the file at iPath; its text is let go before the solve, whose memory peaks later.
-bool ReadProblem(const std::string& iPath, QAVTasAllocationProblem& oProblem, std::string& oError)
-{
-  std::string text;
-  if (!QAVToolJsonInput::Read(iPath, text, oError))
-    return false;
-  if (QAVTasAllocationFile::Read(text, oProblem, oError))
-    return true;
-  oError = QAVToolSession::InputName(iPath) + ": " + oError;
-  return false;
-}
-
 // The search with its progress line; SIGINT or SIGTERM stop it with what it has found.
 QAVTasAllocationResult Search(const Settings& iSettings, const QAVTasAllocationProblem& iProblem)
 {
@@ -187,7 +175,7 @@ int Allocate(const Settings& iSettings, const QAVToolSession& iSession)
 {
   std::string error;
   QAVTasAllocationProblem drawing;
-  if (!ReadProblem(iSettings.file, drawing, error))
+  if (!QAVToolJsonInput::ReadProblem(iSettings.file, drawing, error))
     return iSession.Fail(QAVToolExit::DataError, error);
   const QAVTasAllocationProblem problem = QAVTasTargetRows::SolverProblem(drawing);
   const QAVTasFunctionAllocation::Result solved = QAVTasFunctionAllocation().Solve(
@@ -213,9 +201,7 @@ int Allocate(const Settings& iSettings, const QAVToolSession& iSession)
 int QAVToolRunAllocate(int argc, char** argv)
 {
   Settings settings;
-  settings.commandLine = "qavtas allocate";
-  for (int k = 0; k < argc; ++k)
-    settings.commandLine += std::string(" ") + argv[k];
+  settings.commandLine = QAVToolCli::CommandLine("allocate", argc, argv);
   QAVToolCli cli("allocate", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))

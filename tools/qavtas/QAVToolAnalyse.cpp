@@ -1,6 +1,5 @@
 // qavtas analyse: the stack-ups of a problem file at its fixed tolerances, as an engineer reads a
 // drawing: worst case, statistical model, capability, parts per million, Monte Carlo, contributions.
-#include "QAVTasAllocationFile.h"
 #include "QAVTasOptimizerVersion.h"
 #include "QAVTasStackupAnalysis.h"
 #include "QAVToolAnalysisPage.h"
@@ -58,13 +57,11 @@ void Declare(QAVToolCli& ioCli, Settings& oSettings)
 
 int Analyse(const Settings& iSettings, const QAVToolSession& iSession)
 {
-  std::string text, error;
-  if (!QAVToolJsonInput::Read(iSettings.file, text, error))
+  std::string error;
+  QAVTasAllocationProblem problem;
+  if (!QAVToolJsonInput::ReadProblem(iSettings.file, problem, error))
     return iSession.Fail(QAVToolExit::DataError, error);
   const std::string name = QAVToolSession::InputName(iSettings.file);
-  QAVTasAllocationProblem problem;
-  if (!QAVTasAllocationFile::Read(text, problem, error))
-    return iSession.Fail(QAVToolExit::DataError, name + ": " + error);
   std::int32_t free = -1;
   const std::vector<double> tolerances = QAVTasStackupAnalysis::FixedTolerances(problem, free);
   if (free >= 0)
@@ -96,9 +93,7 @@ int Analyse(const Settings& iSettings, const QAVToolSession& iSession)
 int QAVToolRunAnalyse(int argc, char** argv)
 {
   Settings settings;
-  settings.commandLine = "qavtas analyse";
-  for (int k = 0; k < argc; ++k)
-    settings.commandLine += std::string(" ") + argv[k];
+  settings.commandLine = QAVToolCli::CommandLine("analyse", argc, argv);
   QAVToolCli cli("analyse", kDescription, kFooter);
   Declare(cli, settings);
   if (!cli.Parse(argc, argv))

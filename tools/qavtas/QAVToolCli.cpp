@@ -260,3 +260,11 @@ bool QAVToolCli::Parse(int argc, char** argv)
     throw QAVToolUsageError{"--quiet and --progress exclude each other"};
   return true;
 }
+
+std::string QAVToolCli::CommandLine(const std::string& iCommand, int argc, char** argv)
+{
+  std::string line = "qavtas " + iCommand;
+  for (int k = 0; k < argc; ++k)
+    line += std::string(" ") + argv[k];
+  return line;
+}

@@ -77,6 +77,8 @@ public:
   Common common;
   const std::vector<Declaration>& Declarations() const { return _Declarations; }
   static const char* Version();
+  // "qavtas COMMAND ARG ...", as the pages show what made them.
+  static std::string CommandLine(const std::string& iCommand, int argc, char** argv);
 
 private:
   void Declare(const Declaration& iDeclaration);

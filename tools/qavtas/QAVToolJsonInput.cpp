@@ -2,6 +2,8 @@
 
 #include "QAVToolLineReader.h"
 
+#include "QAVTasAllocationFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -94,6 +96,17 @@ bool QAVToolJsonInput::Read(const std::string& iPath, std::string& oText, std::s
   if (oError.empty())
     return true;
   oText.clear();
+  oError = QAVToolLineReader::InputName(iPath) + ": " + oError;
+  return false;
+}
+
+bool QAVToolJsonInput::ReadProblem(const std::string& iPath, QAVTasAllocationProblem& oProblem, std::string& oError)
+{
+  std::string text;
+  if (!Read(iPath, text, oError))
+    return false;
+  if (QAVTasAllocationFile::Read(text, oProblem, oError))
+    return true;
   oError = QAVToolLineReader::InputName(iPath) + ": " + oError;
   return false;
 }

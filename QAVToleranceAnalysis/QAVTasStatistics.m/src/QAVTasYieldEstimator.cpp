@@ -36,7 +36,7 @@ struct Model
   std::size_t Dimensions = 0;
 
   Model(const Problem& iProblem, const std::vector<double>& iT)
-    : Dimensions(iProblem.Dimensions.size()), _Problem(iProblem), _T(iT), _DrawnOf(Dimensions, -1)
+    : Dimensions(iProblem.Dimensions.size()), _DrawnOf(Dimensions, -1)
   {
     std::vector<double> x0;
     for (const Problem::Dimension& d : iProblem.Dimensions)
@@ -57,11 +57,11 @@ struct Model
         Function.back() = std::make_unique<QAVTasExpressionStackup>(iProblem, s);
         Reference.back() = Function.back()->Value(x0.data());
         for (const std::int32_t i : Function.back()->Inputs())
-          Draw(i);
+          Draw(iProblem, iT, i);
         continue;
       }
       for (const auto& [i, w] : s.Sensitivity)
-        Terms.back().push_back({Draw(i), w});
+        Terms.back().push_back({Draw(iProblem, iT, i), w});
     }
   }
 
@@ -93,25 +93,23 @@ struct Model
 
 private:
   // The drawn index of dimension i, drawn now if it was not yet.
-  std::size_t Draw(std::int32_t i)
+  std::size_t Draw(const Problem& iProblem, const std::vector<double>& iT, std::int32_t i)
   {
     if (_DrawnOf[i] < 0)
     {
-      const auto& d = _Problem.Dimensions[i];
+      const auto& d = iProblem.Dimensions[i];
       const bool normal = d.Spread == Problem::Distribution::Normal;
       // Deviations from the centre of the zone; a normal scale is a sigma, the others a half-width.
       _DrawnOf[i] = static_cast<std::int32_t>(Drawn.size());
       Drawn.push_back(i);
-      Mean.push_back(d.MeanAt(_T[i]) - d.Centre());
-      Scale.push_back(normal ? d.SigmaAt(_T[i]) : _T[i]);
+      Mean.push_back(d.MeanAt(iT[i]) - d.Centre());
+      Scale.push_back(normal ? d.SigmaAt(iT[i]) : iT[i]);
       Centre.push_back(d.Centre());
       Spread.push_back(d.Spread);
     }
     return static_cast<std::size_t>(_DrawnOf[i]);
   }
 
-  const Problem& _Problem;
-  const std::vector<double>& _T;
   std::vector<std::int32_t> _DrawnOf;
 };
 
@@ -139,8 +137,9 @@ public:
       double* dev = &_Dev[d * kBlock];
       iFill(d, _U.data());
       QAVTasSampleBlocks::Deviates(_Model.Spread[d], _U.data(), iCount, _Model.Mean[d], _Model.Scale[d], dev);
-      for (std::int64_t k = 0; k < iCount && !_X.empty(); ++k)
-        _X[d * kBlock + k] = _Model.Centre[d] + dev[k];
+      if (!_X.empty())
+        for (std::int64_t k = 0; k < iCount; ++k)
+          _X[d * kBlock + k] = _Model.Centre[d] + dev[k];
     }
     std::fill(_Joint.begin(), _Joint.begin() + iCount, 1);
     for (std::size_t r = 0; r < _Model.Terms.size(); ++r)
