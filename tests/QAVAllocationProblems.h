@@ -173,6 +173,25 @@ inline Problem RandomSelection(std::uint32_t iSeed, std::vector<Problem::Law> iL
   return p;
 }
 
+// The selection suites' laws: each alone, then all four in turn (with a fixed dimension per row).
+inline const std::vector<std::vector<Problem::Law>>& SelectionLaws()
+{
+  using Law = Problem::Law;
+  static const std::vector<std::vector<Law>> laws = {{Law::WorstCase},
+                                                     {Law::Rss},
+                                                     {Law::MeanShift},
+                                                     {Law::Linear},
+                                                     {Law::MeanShift, Law::WorstCase, Law::Linear, Law::Rss}};
+  return laws;
+}
+
+// A selection of those laws at seed iSeed, tight at every third seed.
+inline Problem SelectionCase(const std::vector<Problem::Law>& iLaws, std::uint32_t iSeed)
+{
+  const bool mixed = iLaws.size() > 1;
+  return RandomSelection(iSeed, iLaws, iSeed % 3 == 0 ? 0.9 : 1.1, mixed ? 8 : 6, mixed);
+}
+
 // Three dimensions with options and a continuous one in every row.
 inline Problem MixedSelection(Problem::Law iLaw)
 {

@@ -23,16 +23,10 @@ using QAVAllocationProblems::RandomSelection;
 // still proves it, by exhausting the selections.
 TEST(ProcessSelector, MatchesEnumeration)
 {
-  using Law = Problem::Law;
-  const std::vector<Law> laws[] = {{Law::WorstCase},
-                                   {Law::Rss},
-                                   {Law::MeanShift},
-                                   {Law::Linear},
-                                   {Law::MeanShift, Law::WorstCase, Law::Linear, Law::Rss}};
-  for (const auto& law : laws)
+  for (const auto& law : QAVAllocationProblems::SelectionLaws())
     for (std::uint32_t seed = 1; seed <= 6; ++seed)
     {
-      const Problem p = RandomSelection(seed, law, seed % 3 == 0 ? 0.9 : 1.1, law.size() > 1 ? 8 : 6, law.size() > 1);
+      const Problem p = QAVAllocationProblems::SelectionCase(law, seed);
       const double reference = QAVEnumeratedOptimum(p);
       const Result r = QAVTasProcessSelector().Solve(p);
       SCOPED_TRACE(testing::Message() << "first law " << static_cast<int>(law[0]) << " seed " << seed);

@@ -65,17 +65,9 @@ std::vector<Case> Cases()
   std::mt19937 gen(20261207);
   for (std::size_t trial = 0; trial < 80; ++trial)
     cases.push_back({"random " + std::to_string(trial), Problems::Random(gen, trial), {}});
-  const std::vector<Law> laws[] = {{Law::WorstCase},
-                                   {Law::Rss},
-                                   {Law::MeanShift},
-                                   {Law::Linear},
-                                   {Law::MeanShift, Law::WorstCase, Law::Linear, Law::Rss}};
-  for (const auto& law : laws)
+  for (const auto& law : Problems::SelectionLaws())
     for (std::uint32_t seed = 1; seed <= 6; ++seed)
-      cases.push_back(
-        {"selection " + std::to_string(seed),
-         Problems::RandomSelection(seed, law, seed % 3 == 0 ? 0.9 : 1.1, law.size() > 1 ? 8 : 6, law.size() > 1),
-         {}});
+      cases.push_back({"selection " + std::to_string(seed), Problems::SelectionCase(law, seed), {}});
   for (Law law : {Law::WorstCase, Law::Rss, Law::MeanShift})
     cases.push_back({"mixed selection", Problems::MixedSelection(law), {}});
   return cases;
