@@ -192,6 +192,19 @@ FAULTS = [
     ("tangent-intercept", "a worst case's tangent row forgets where it touches",
      [(source_of("QAVTasFunctionAllocation.cpp"), "    along += g * iT[static_cast<std::size_t>(i)];",
        "    along += 0.5 * g * iT[static_cast<std::size_t>(i)];")], "release"),
+    ("worst-case-law-sign", "the worst-case law adds s t with the sign of s",
+     [(source_of("QAVTasWorstCaseLaw.cpp"), "      sum += std::fabs(w) * ipT[i];", "      sum += w * ipT[i];")], "release"),
+    ("linear-law-abs", "a linear row's terms lose their sign",
+     [(source_of("QAVTasLinearLaw.cpp"), "Term TermOf(double iS, double) const override { return {iS, 0.0}; }",
+       "Term TermOf(double iS, double) const override { return {iS < 0.0 ? -iS : iS, 0.0}; }")], "release"),
+    ("law-cone-gradient", "a law's cone gradient forgets one factor b_i",
+     [(source_of("QAVTasStackupLaw.cpp"), "factor * term.Cone * term.Cone * ipT[i] / norm",
+       "factor * term.Cone * ipT[i] / norm")], "release"),
+    ("law-root-shares", "a law's root part is shared out only half",
+     [(source_of("QAVTasStackupLaw.cpp"), "root * (q / squares)", "0.5 * root * (q / squares)")], "release"),
+    ("negligible-all-prices", "every price below the cost's size is dropped",
+     [(source_of("QAVTasNegligiblePrices.cpp"), "  if (ioPrice * iSize < iFloor)", "  if (ioPrice * iSize < 1e9 * iFloor)")],
+     "release"),
 ]
 
 def run(cmd, cwd, env=None, timeout=None):
