@@ -71,7 +71,7 @@ bool UseTangent(const Allocation::Check& iC, const std::vector<double>& iT, doub
 }
 
 // dW/dt_i at the extreme of the side that decides W (iR's ArgMax or ArgMin, in the order of the
-// function's inputs), the other inputs at ipCentre: +-df/dx_i by the end of its range x*_i sits on,
+// function's inputs), the other dimensions at their centres: +-df/dx_i by the end of its range x*_i sits on,
 // none inside. Empty when a slope is not finite or has the wrong sign (x* is no extreme there).
 std::vector<std::pair<std::int32_t, double>> SlopesAt(const QAVTasExpressionStackup& iF,
                                                       const QAVTasWorstCase::Result& iR, double iReference,
@@ -203,8 +203,10 @@ Allocation::Result QAVTasFunctionAllocation::Solve(const Problem& iProblem, cons
       const double limit = iProblem.Stackups[j].Limit;
       if (!Unsettled(result.Checks[j], model.Stackups[j], limit, tolerance))
         continue;
-      tangent[j] = UseTangent(result.Checks[j], result.Answer.Tolerances, limit, model.Stackups[j]);
-      if (!tangent[j])
+      // A row once a tangent stays one when only its limit moves on.
+      const bool touched = UseTangent(result.Checks[j], result.Answer.Tolerances, limit, model.Stackups[j]);
+      tangent[j] = tangent[j] || touched;
+      if (!touched)
         model.Stackups[j].Limit = NextLimit(model.Stackups[j].Limit, result.Checks[j].TrueBound, limit, previous[j]);
       if (why.empty())
         why = "the true worst case of stack-up '" + model.Stackups[j].Name + "' is " +
